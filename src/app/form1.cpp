@@ -1,0 +1,203 @@
+#include "app/form1.h"
+
+#include "app/logging.h"
+#include "app/notifier.h"
+#include "app/serialportcontrol.h"
+#include "app/settingsfile.h"
+#include "app/tcpclientcontrol.h"
+#include "app/texteditor.h"
+#include "app/username.h"
+#include "text/legacytext.h"
+#include "text/rounding.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+namespace orvane {
+namespace {
+
+constexpr int kTimer1IntervalMs = 100;
+constexpr int kTimer2IntervalMs = 1000;
+constexpr int kTimer3IntervalMs = 20000;
+
+const char16_t kViewerTestCommand[] = u"C:\\Program Files\\Halden\\Pictora\\Pictora.exe "
+                                      u"C:\\testdicom\\20090313145252.dcm C:\\testdicom\\20090311141459.dcm";
+
+// Places a control by its design position in twips.
+template <typename Widget>
+Widget* place(QWidget* parent, const char* name, int left, int top, int width, int height)
+{
+    auto* widget = new Widget(parent);
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(left / Form1::kTwipsPerPixel, top / Form1::kTwipsPerPixel, width / Form1::kTwipsPerPixel,
+                        height / Form1::kTwipsPerPixel);
+    return widget;
+}
+
+QTimer* makeTimer(QObject* parent, const char* name, int intervalMs)
+{
+    auto* timer = new QTimer(parent);
+    timer->setObjectName(QLatin1String(name));
+    timer->setInterval(intervalMs);
+    return timer;
+}
+
+} // namespace
+
+Form1::Form1(FormServices services, QWidget* parent) : QWidget(parent), m_services(std::move(services))
+{
+    if (!m_services.userName)
+        m_services.userName = &currentUserName;
+    if (!m_services.makeSerialPort) {
+        const WindowsPathMapper mapper = m_services.mapper;
+        m_services.makeSerialPort = [mapper](QObject* owner) { return new SerialPortControl(mapper, owner); };
+    }
+    if (!m_services.makeTcpClient)
+        m_services.makeTcpClient = [](QObject* owner) { return new TcpClientControl(owner); };
+
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Form1"));
+    resize(3615 / kTwipsPerPixel, 2805 / kTwipsPerPixel);
+
+    // Created in tab order.
+    Label1 = place<QLabel>(this, "Label1", 120, 1800, 3135, 375);
+    setCaption(Label1, QStringLiteral("Label1"));
+    Label3 = place<QLabel>(this, "Label3", 480, 120, 2775, 255);
+    setCaption(Label3, QStringLiteral("TollaneV2(IE7)"));
+    daystart = place<QPushButton>(this, "daystart", 120, 480, 1335, 375);
+    daystart->setText(QStringLiteral("日計スタート"));
+    nikkeidump = place<QPushButton>(this, "nikkeidump", 2040, 480, 1335, 375);
+    nikkeidump->setText(QStringLiteral("日計出力"));
+    sctset = place<QPushButton>(this, "sctset", 2040, 2280, 1335, 375);
+    sctset->setText(QStringLiteral("印刷設定"));
+    tellno = place<QLineEdit>(this, "tellno", 120, 1320, 1935, 375);
+    tellno->setText(QStringLiteral("ココに電話番号入力"));
+    Command1 = place<QPushButton>(this, "Command1", 2160, 1320, 975, 375);
+    Command1->setText(QStringLiteral("電話呼出"));
+    Command2 = place<QPushButton>(this, "Command2", 2160, 960, 975, 375);
+    Command2->setText(QStringLiteral("Command2"));
+    txtInputData = place<QLineEdit>(this, "txtInputData", 120, 960, 1695, 270);
+    Command3 = place<QPushButton>(this, "Command3", 840, 1800, 1215, 375);
+    Command3->setText(QStringLiteral("テスト電話"));
+    QWidget* tabOrder[] = {daystart, nikkeidump, sctset, tellno, Command1, Command2, txtInputData, Command3};
+    for (std::size_t i = 1; i < std::size(tabOrder); ++i)
+        QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
+
+    Timer1 = makeTimer(this, "Timer1", kTimer1IntervalMs);
+    Timer2 = makeTimer(this, "Timer2", kTimer2IntervalMs);
+    Timer3 = makeTimer(this, "Timer3", kTimer3IntervalMs);
+
+    MSComm1 = m_services.makeSerialPort(this);
+    MSComm1->setObjectName(QStringLiteral("MSComm1"));
+    MSComm2 = m_services.makeSerialPort(this);
+    MSComm2->setObjectName(QStringLiteral("MSComm2"));
+    Winsock1 = m_services.makeTcpClient(this);
+    Winsock1->setObjectName(QStringLiteral("Winsock1"));
+    Winsock2 = m_services.makeTcpClient(this);
+    Winsock2->setObjectName(QStringLiteral("Winsock2"));
+
+    connect(sctset, &QPushButton::clicked, this, &Form1::sctset_Click);
+    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+}
+
+Form1::~Form1() = default;
+
+QString Form1::caption(const QLabel* label)
+{
+    return label->property("caption").toString();
+}
+
+void Form1::setCaption(QLabel* label, const QString& caption)
+{
+    // A label shows a lone carriage return as a blank; the caption itself keeps it.
+    label->setProperty("caption", caption);
+    QString shown = caption;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(u'\r', u'\n');
+    label->setText(shown);
+}
+
+void Form1::report(const QString& text)
+{
+    if (m_services.notifier)
+        m_services.notifier->notify(QStringLiteral("Orvane"), text, Notifier::Icon::Warning);
+}
+
+bool Form1::Form_Load()
+{
+    m_userName = m_services.userName();
+    setCaption(Label1, u"User:" + m_userName + u'\r' + QStringLiteral("のクッキー参照中"));
+
+    const SettingsLoad load = loadSettingsFile(QStringLiteral("sct.txt"));
+    if (!load.ok()) {
+        m_loadError = load.error;
+        return false;
+    }
+    m_settings = load.settings;
+
+    Timer1->start();
+    Timer2->start();
+
+    if (!textOf(m_settings.modemport).isEmpty()) {
+        const std::optional<qint16> port = portNumberSetting(m_settings.modemport);
+        if (!port || !MSComm1->setCommPort(*port)) {
+            m_loadError = QStringLiteral("設定ファイル sct.txt の modemport が正しくありません: %1")
+                              .arg(port ? MSComm1->errorString() : textOf(m_settings.modemport));
+            return false;
+        }
+        MSComm1->setSettings(QStringLiteral("9600,n,8,1"));
+    }
+
+    if (!textOf(m_settings.nodspport).isEmpty()) {
+        const std::optional<qint16> port = portNumberSetting(m_settings.nodspport);
+        if (!port || !MSComm2->setCommPort(*port)) {
+            m_loadError = QStringLiteral("設定ファイル sct.txt の nodspport が正しくありません: %1")
+                              .arg(port ? MSComm2->errorString() : textOf(m_settings.nodspport));
+            return false;
+        }
+        MSComm2->setSettings(QStringLiteral("9600,E,7,1"));
+        MSComm2->setHandshaking(0);
+        MSComm2->setRTSEnable(false);
+        MSComm2->setRThreshold(1);
+        MSComm2->setSThreshold(1);
+        // An absent caller-number device must not stop the desk: report it and open it once it is there.
+        if (!MSComm2->setPortOpen(true)) {
+            report(QStringLiteral("着信番号装置のポート COM%1 を開けません: %2\n接続されしだい使用します。")
+                       .arg(*port)
+                       .arg(MSComm2->errorString()));
+            MSComm2->openWhenAvailable();
+        }
+    }
+
+    if (!textOf(m_settings.dialurl).isEmpty()) {
+        const std::optional<qint32> port = text::roundToInt32(text::leadingNumber(textOf(m_settings.dialport)));
+        if (!port) {
+            m_loadError = QStringLiteral("設定ファイル sct.txt の dialport が範囲を超えています: %1")
+                              .arg(textOf(m_settings.dialport));
+            return false;
+        }
+        Winsock2->setRemoteHost(textOf(m_settings.dialurl));
+        Winsock2->setRemotePort(*port);
+        Winsock2->Connect();
+    }
+    return true;
+}
+
+void Form1::sctset_Click()
+{
+    const LaunchResult result = openInTextEditor(*m_services.launcher, QStringLiteral("sct.txt"));
+    if (!result.ok)
+        report(QStringLiteral("sct.txt を開けません: %1").arg(result.error));
+}
+
+void Form1::Command2_Click()
+{
+    const LaunchResult result =
+        m_services.launcher->startCommandLine(QString::fromUtf16(kViewerTestCommand), WindowStyle::NormalFocus);
+    if (!result.ok)
+        report(QStringLiteral("DICOM ビューアを起動できません: %1").arg(result.error));
+}
+
+} // namespace orvane

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "app/launcher.h"
+#include "app/settings.h"
+#include "app/windowspath.h"
+
+#include <QWidget>
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+
+namespace orvane {
+
+class Dialler;
+class Notifier;
+class SerialPort;
+class TcpClient;
+
+// What the window works through: the platform's services, replaceable in tests.
+struct FormServices
+{
+    WindowsPathMapper mapper = WindowsPathMapper::fromEnvironment();
+    std::function<QString()> userName;
+    ProgramLauncher* launcher = nullptr;
+    Notifier* notifier = nullptr;
+    Dialler* dialler = nullptr;
+    std::function<SerialPort*(QObject* parent)> makeSerialPort;
+    std::function<TcpClient*(QObject* parent)> makeTcpClient;
+};
+
+// The bridge's one window: its controls, timers, serial ports and TCP clients, the form-level state,
+// and thin handlers that hand the work to the subsystems.
+class Form1 final : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Form1)
+
+public:
+    static constexpr int kTwipsPerPixel = 15;
+
+    explicit Form1(FormServices services, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // The start-up sequence. False when the program cannot start; loadError() then says why.
+    bool Form_Load();
+    QString loadError() const { return m_loadError; }
+
+    const Settings& settings() const { return m_settings; }
+    QString userName() const { return m_userName; }
+
+    // Controls, named as the window's design names them.
+    QLabel* Label1 = nullptr;
+    QLabel* Label3 = nullptr;
+    QPushButton* daystart = nullptr;
+    QPushButton* nikkeidump = nullptr;
+    QPushButton* sctset = nullptr;
+    QLineEdit* tellno = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QLineEdit* txtInputData = nullptr;
+    QPushButton* Command3 = nullptr;
+    QTimer* Timer1 = nullptr;
+    QTimer* Timer2 = nullptr;
+    QTimer* Timer3 = nullptr;
+    SerialPort* MSComm1 = nullptr;
+    SerialPort* MSComm2 = nullptr;
+    TcpClient* Winsock1 = nullptr;
+    TcpClient* Winsock2 = nullptr;
+
+    // The label's caption as set, before line ends are converted for display.
+    static QString caption(const QLabel* label);
+
+public slots:
+    void sctset_Click();
+    void Command2_Click();
+
+private:
+    void setCaption(QLabel* label, const QString& caption);
+    void report(const QString& text);
+
+    FormServices m_services;
+    Settings m_settings;
+    QString m_userName;
+    QString m_loadError;
+};
+
+} // namespace orvane

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+#include "app/windowspath.h"
+
+namespace orvane {
+
+
+
+// How a started program's window is shown on Windows; no meaning on other systems.
+enum class WindowStyle { Hide = 0, NormalFocus = 1, MinimizedFocus = 2 };
+
+struct LaunchResult
+{
+    bool ok = true;
+    QString error;
+};
+
+// Starts external programs without waiting for them.
+class ProgramLauncher
+{
+public:
+    virtual ~ProgramLauncher() = default;
+
+    // A Windows command line: program and arguments split by the Windows rules.
+    virtual LaunchResult startCommandLine(const QString& commandLine, WindowStyle style) = 0;
+
+    // A program (bare name searched on PATH, or a path) with its arguments as they stand.
+    virtual LaunchResult startProgram(const QString& program, const QStringList& arguments) = 0;
+};
+
+// Arguments of a command line after its program, split as Windows programs split them: blanks and tabs
+// separate arguments outside double quotes; 2n backslashes before a quote give n backslashes and the
+// quote toggles quoting; 2n+1 give n backslashes and a literal quote; "" inside quotes is one quote;
+// other backslashes are literal.
+QStringList splitWindowsArguments(const QString& arguments);
+
+// A command line resolved to what is started: the native program path and the argument bytes.
+struct ResolvedCommand
+{
+    QString program;
+    QList<QByteArray> arguments;
+};
+
+// Resolves a Windows command line: a quoted program runs to its closing quote; an unquoted one with
+// blanks is tried prefix by prefix at each blank, as Windows does. A program with a drive letter maps
+// through the path mapper, one with another path is taken as a native path, a bare name is searched in
+// the folders of pathVariable; each is tried as written and then without a trailing ".exe". Arguments
+// that begin with a drive letter and ":\" become native paths; all arguments are encoded in the ANSI
+// code page. The error names what could not be found.
+std::optional<ResolvedCommand> resolveCommandLine(const QString& commandLine, const WindowsPathMapper& mapper,
+                                                  const QString& pathVariable, QString* error);
+
+// The executable a program name or path stands for, with the same rules; nullopt when none exists.
+std::optional<QString> resolveProgram(const QString& program, const WindowsPathMapper& mapper,
+                                      const QString& pathVariable);
+
+// Starts programs as processes of this system: directly, never through a shell, not waited for and
+// reaped so that none is left behind as a zombie.
+class ProcessLauncher final : public ProgramLauncher
+{
+public:
+    explicit ProcessLauncher(WindowsPathMapper mapper);
+
+    LaunchResult startCommandLine(const QString& commandLine, WindowStyle style) override;
+    LaunchResult startProgram(const QString& program, const QStringList& arguments) override;
+
+    // Starts a resolved command; the error says why it could not be started.
+    static LaunchResult spawn(const ResolvedCommand& command);
+
+private:
+    WindowsPathMapper m_mapper;
+};
+
+} // namespace orvane

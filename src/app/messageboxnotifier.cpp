@@ -1,0 +1,33 @@
+#include "app/messageboxnotifier.h"
+
+#include <QGuiApplication>
+#include <QMessageBox>
+
+#include <cstdio>
+
+namespace orvane {
+
+MessageBoxNotifier::MessageBoxNotifier(QObject* parent) : QObject(parent) {}
+
+void MessageBoxNotifier::notify(const QString& title, const QString& text, Icon icon)
+{
+    if (QGuiApplication::platformName() == u"offscreen") {
+        std::fprintf(stderr, "%s: %s\n", title.toLocal8Bit().constData(), text.toLocal8Bit().constData());
+        std::fflush(stderr);
+        return;
+    }
+    const QString key = title + u'\n' + text;
+    if (m_open.contains(key))
+        return;
+    m_open.insert(key);
+    const QMessageBox::Icon boxIcon = icon == Icon::Critical  ? QMessageBox::Critical
+                                      : icon == Icon::Warning ? QMessageBox::Warning
+                                                              : QMessageBox::Information;
+    auto* box = new QMessageBox(boxIcon, title, text, QMessageBox::Ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    connect(box, &QObject::destroyed, this, [this, key] { m_open.remove(key); });
+    box->show();
+}
+
+} // namespace orvane

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "app/launcher.h"
+
+namespace orvane {
+
+// Opens a file of the working directory in the system's plain text editor, not waiting for it.
+LaunchResult openInTextEditor(ProgramLauncher& launcher, const QString& fileName);
+
+} // namespace orvane

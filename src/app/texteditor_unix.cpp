@@ -1,0 +1,10 @@
+#include "app/texteditor.h"
+
+namespace orvane {
+
+LaunchResult openInTextEditor(ProgramLauncher& launcher, const QString& fileName)
+{
+    return launcher.startProgram(QStringLiteral("xdg-open"), {fileName});
+}
+
+} // namespace orvane

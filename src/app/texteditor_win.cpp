@@ -1,0 +1,10 @@
+#include "app/texteditor.h"
+
+namespace orvane {
+
+LaunchResult openInTextEditor(ProgramLauncher& launcher, const QString& fileName)
+{
+    return launcher.startCommandLine(u"notepad.exe " + fileName, WindowStyle::NormalFocus);
+}
+
+} // namespace orvane

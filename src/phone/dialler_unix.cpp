@@ -1,0 +1,10 @@
+#include "phone/dialler.h"
+
+namespace orvane {
+
+LaunchResult TelephonyDialler::dial(const QString& number)
+{
+    return m_launcher.startProgram(QStringLiteral("xdg-open"), {u"tel:" + number});
+}
+
+} // namespace orvane

@@ -1,0 +1,51 @@
+#include "text/ansicodec.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace orvane::text {
+namespace {
+
+// Qt's ICU codec "Shift_JIS" holds the CP932 table and keeps 0x5C as the backslash.
+constexpr const char* kCodePage = "Shift_JIS";
+
+} // namespace
+
+QByteArray encodeAnsi(const QString& text)
+{
+    QString mapped = text;
+    for (QChar& c : mapped) {
+        switch (c.unicode()) {
+        case 0x00A5:
+            c = u'\\';
+            break;
+        case 0x301C:
+            c = QChar(0xFF5E);
+            break;
+        case 0x2212:
+            c = QChar(0xFF0D);
+            break;
+        default:
+            break;
+        }
+    }
+    QStringEncoder encoder(kCodePage);
+    return encoder.encode(mapped);
+}
+
+QString decodeAnsi(const QByteArray& bytes)
+{
+    QStringDecoder decoder(kCodePage);
+    return decoder.decode(bytes);
+}
+
+QString decodeIncoming(const QByteArray& bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    return decodeAnsi(bytes);
+}
+
+} // namespace orvane::text

@@ -1,0 +1,334 @@
+#include "text/ansicodec.h"
+#include "text/dateformat.h"
+#include "text/legacytext.h"
+#include "text/numberformat.h"
+#include "text/rounding.h"
+
+#include <QTest>
+
+using namespace orvane::text;
+
+class TestText : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void midCountsFromOne_data();
+    void midCountsFromOne();
+    void inStrFindsFirstOccurrence_data();
+    void inStrFindsFirstOccurrence();
+    void leadingNumber_data();
+    void leadingNumber();
+    void wholeNumber_data();
+    void wholeNumber();
+    void formatNumber_data();
+    void formatNumber();
+    void formatTextKeepsNonNumbers_data();
+    void formatTextKeepsNonNumbers();
+    void formatAtRightAligns_data();
+    void formatAtRightAligns();
+    void roundsHalfToEven_data();
+    void roundsHalfToEven();
+    void formatsDates_data();
+    void formatsDates();
+    void parsesDates_data();
+    void parsesDates();
+    void encodesCp932_data();
+    void encodesCp932();
+    void decodesIncoming_data();
+    void decodesIncoming();
+    void trimsBlanksOnly();
+};
+
+void TestText::midCountsFromOne_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("the first characters") << u"tell123"_qs << 1 << 4 << u"tell"_qs;
+    QTest::newRow("the value after a key") << u"tell123"_qs << 5 << 30 << u"123"_qs;
+    QTest::newRow("a start past the end gives nothing") << u"abc"_qs << 4 << 10 << QString();
+    QTest::newRow("a start at 0 counts from the first") << u"abc"_qs << 0 << 2 << u"ab"_qs;
+    QTest::newRow("a count of 0 gives nothing") << u"abc"_qs << 1 << 0 << QString();
+    QTest::newRow("full-width characters count as one") << u"診療明細書"_qs << 2 << 2 << u"療明"_qs;
+}
+
+void TestText::midCountsFromOne()
+{
+    QFETCH(QString, text);
+    QFETCH(int, start);
+    QFETCH(int, count);
+    QFETCH(QString, expected);
+    QCOMPARE(mid(text, start, count), expected);
+}
+
+void TestText::inStrFindsFirstOccurrence_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("a key at the start is at 1") << u"Total12345"_qs << u"Total"_qs << 1;
+    QTest::newRow("the first of two occurrences") << u"xrshArshB"_qs << u"rsh"_qs << 2;
+    QTest::newRow("the search is case-sensitive") << u"total12"_qs << u"Total"_qs << 0;
+    QTest::newRow("an absent key is 0") << u"abc"_qs << u"id"_qs << 0;
+}
+
+void TestText::inStrFindsFirstOccurrence()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, key);
+    QFETCH(int, expected);
+    QCOMPARE(inStr(text, key), expected);
+}
+
+void TestText::leadingNumber_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("expected");
+    QTest::newRow("plain digits") << u"12345"_qs << 12345.0;
+    QTest::newRow("blanks are ignored anywhere") << u" 1 800 "_qs << 1800.0;
+    QTest::newRow("a decimal point") << u"10.5"_qs << 10.5;
+    QTest::newRow("a sign") << u"-500"_qs << -500.0;
+    QTest::newRow("reading stops at a letter") << u"15abc"_qs << 15.0;
+    QTest::newRow("reading stops at a second point") << u"1.2.3"_qs << 1.2;
+    QTest::newRow("a sign after digits ends the number") << u"12-3"_qs << 12.0;
+    QTest::newRow("no leading number is 0") << u"abc12"_qs << 0.0;
+    QTest::newRow("the empty text is 0") << QString() << 0.0;
+    QTest::newRow("a lone sign is 0") << u"-"_qs << 0.0;
+}
+
+void TestText::leadingNumber()
+{
+    QFETCH(QString, text);
+    QFETCH(double, expected);
+    QCOMPARE(orvane::text::leadingNumber(text), expected);
+}
+
+void TestText::wholeNumber_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("isNumber");
+    QTest::addColumn<double>("expected");
+    QTest::newRow("digits") << u"1500"_qs << true << 1500.0;
+    QTest::newRow("blanks around") << u" 1.5 "_qs << true << 1.5;
+    QTest::newRow("a negative number") << u"-230"_qs << true << -230.0;
+    QTest::newRow("thousands commas") << u"12,345"_qs << true << 12345.0;
+    QTest::newRow("a misplaced comma") << u"1,23"_qs << false << 0.0;
+    QTest::newRow("letters") << u"abc"_qs << false << 0.0;
+    QTest::newRow("a number followed by letters") << u"15abc"_qs << false << 0.0;
+    QTest::newRow("the empty text") << QString() << false << 0.0;
+}
+
+void TestText::wholeNumber()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, isNumber);
+    QFETCH(double, expected);
+    const std::optional<double> value = orvane::text::wholeNumber(text);
+    QCOMPARE(value.has_value(), isNumber);
+    if (isNumber)
+        QCOMPARE(*value, expected);
+}
+
+void TestText::formatNumber_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("grouped amount") << 12345.0 << u"#,###,##0"_qs << u"12,345"_qs;
+    QTest::newRow("grouped zero shows one digit") << 0.0 << u"#,###,##0"_qs << u"0"_qs;
+    QTest::newRow("millions") << 12345678.0 << u"#,###,##0"_qs << u"12,345,678"_qs;
+    QTest::newRow("negative amount") << -500.0 << u"#,###,##0"_qs << u"-500"_qs;
+    QTest::newRow("halves round away from zero") << 2.5 << u"#,###,##0"_qs << u"3"_qs;
+    QTest::newRow("negative halves round away from zero") << -2.5 << u"#,###,##0"_qs << u"-3"_qs;
+    QTest::newRow("a small negative rounds to plain 0") << -0.4 << u"#,###,##0"_qs << u"0"_qs;
+    QTest::newRow("groups of three whatever the commas") << 1234567.0 << u"##,##,##0"_qs << u"1,234,567"_qs;
+    QTest::newRow("leading blank with a quantity") << 2.0 << u" ###,###"_qs << u" 2"_qs;
+    QTest::newRow("leading blank alone for zero") << 0.0 << u" ###,###"_qs << u" "_qs;
+    QTest::newRow("fraction rounded to whole") << 2.5 << u" ###,###"_qs << u" 3"_qs;
+    QTest::newRow("price grouped") << 1500.0 << u"#,###,###"_qs << u"1,500"_qs;
+    QTest::newRow("price zero prints nothing") << 0.0 << u"#,###,###"_qs << QString();
+    QTest::newRow("two decimals") << 2.0 << u"#,##0.00"_qs << u"2.00"_qs;
+    QTest::newRow("two decimals rounded") << 1.005 << u"#,##0.00"_qs << u"1.01"_qs;
+    QTest::newRow("price with decimals") << 1500.0 << u"###,##0.00"_qs << u"1,500.00"_qs;
+    QTest::newRow("price zero with decimals") << 0.0 << u"###,##0.00"_qs << u"0.00"_qs;
+    QTest::newRow("receipt number 0") << 0.0 << u"0000-###0"_qs << u"0000-0"_qs;
+    QTest::newRow("receipt number 5") << 5.0 << u"0000-###0"_qs << u"0000-5"_qs;
+    QTest::newRow("receipt number 123") << 123.0 << u"0000-###0"_qs << u"0000-123"_qs;
+    QTest::newRow("receipt number 12345") << 12345.0 << u"0000-###0"_qs << u"0001-2345"_qs;
+    QTest::newRow("receipt number 32767") << 32767.0 << u"0000-###0"_qs << u"0003-2767"_qs;
+    QTest::newRow("receipt number 32768") << 32768.0 << u"0000-###0"_qs << u"0003-2768"_qs;
+    QTest::newRow("more digits than places") << 123456789.0 << u"0000-###0"_qs << u"12345-6789"_qs;
+    QTest::newRow("page 1") << 1.0 << u"00"_qs << u"01"_qs;
+    QTest::newRow("page 12") << 12.0 << u"00"_qs << u"12"_qs;
+    QTest::newRow("page 123") << 123.0 << u"00"_qs << u"123"_qs;
+    QTest::newRow("staff number") << 3.0 << u"#0"_qs << u"3"_qs;
+    QTest::newRow("staff number 0") << 0.0 << u"#0"_qs << u"0"_qs;
+    QTest::newRow("amount received") << 2800.0 << u"#,###,##0円也"_qs << u"2,800円也"_qs;
+    QTest::newRow("receipt amount") << 12000.0 << u"￥##,###,##0─"_qs << u"￥12,000─"_qs;
+    QTest::newRow("receipt negative amount") << -5.0 << u"￥##,###,##0─"_qs << u"-￥5─"_qs;
+    QTest::newRow("receipt tax") << 960.0 << u"(消費税￥###,##0)"_qs << u"(消費税￥960)"_qs;
+    QTest::newRow("staff line") << 3.0 << u"担当：#0"_qs << u"担当：3"_qs;
+}
+
+void TestText::formatNumber()
+{
+    QFETCH(double, value);
+    QFETCH(QString, pattern);
+    QFETCH(QString, expected);
+    QCOMPARE(orvane::text::formatNumber(value, pattern), expected);
+}
+
+void TestText::formatTextKeepsNonNumbers_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("a number text") << u"12345"_qs << u"#,###,##0"_qs << u"12,345"_qs;
+    QTest::newRow("a fraction text is rounded") << u"1.5"_qs << u"#,###,##0"_qs << u"2"_qs;
+    QTest::newRow("a text that is no number stays") << u"abc"_qs << u"#,###,##0"_qs << u"abc"_qs;
+    QTest::newRow("the empty text stays empty") << QString() << u"#,###,##0"_qs << QString();
+    QTest::newRow("a staff name stays") << u"山田"_qs << u"#0"_qs << u"山田"_qs;
+}
+
+void TestText::formatTextKeepsNonNumbers()
+{
+    QFETCH(QString, value);
+    QFETCH(QString, pattern);
+    QFETCH(QString, expected);
+    QCOMPARE(formatText(value, pattern), expected);
+}
+
+void TestText::formatAtRightAligns_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("a short name") << u"山田"_qs << u"         山田  様"_qs;
+    QTest::newRow("an ideographic space") << u"　"_qs << u"          　  様"_qs;
+    QTest::newRow("a name of 11 characters") << u"ABCDEFGHIJK"_qs << u"ABCDEFGHIJK  様"_qs;
+    QTest::newRow("a longer name is kept whole") << u"ABCDEFGHIJKLM"_qs << u"ABCDEFGHIJKLM  様"_qs;
+    QTest::newRow("the empty name") << QString() << u"             様"_qs;
+}
+
+void TestText::formatAtRightAligns()
+{
+    QFETCH(QString, value);
+    QFETCH(QString, expected);
+    QCOMPARE(formatAt(value, u"@@@@@@@@@@@  様"_qs), expected);
+}
+
+void TestText::roundsHalfToEven_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<bool>("fits16");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("10.5 gives 10") << 10.5 << true << 10;
+    QTest::newRow("11.5 gives 12") << 11.5 << true << 12;
+    QTest::newRow("-2.5 gives -2") << -2.5 << true << -2;
+    QTest::newRow("10.6 gives 11") << 10.6 << true << 11;
+    QTest::newRow("the upper limit fits") << 32767.0 << true << 32767;
+    QTest::newRow("the lower limit fits") << -32768.0 << true << -32768;
+    QTest::newRow("32767.5 rounds out of range") << 32767.5 << false << 0;
+    QTest::newRow("40000 is out of range") << 40000.0 << false << 0;
+}
+
+void TestText::roundsHalfToEven()
+{
+    QFETCH(double, value);
+    QFETCH(bool, fits16);
+    QFETCH(int, expected);
+    const std::optional<qint16> rounded = roundToInt16(value);
+    QCOMPARE(rounded.has_value(), fits16);
+    if (fits16)
+        QCOMPARE(int(*rounded), expected);
+    QVERIFY(roundToInt32(40000.0).has_value());
+    QVERIFY(!roundToInt32(3e9).has_value());
+}
+
+void TestText::formatsDates_data()
+{
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("receipt date") << QDate(2024, 3, 5) << u"yyyy年mm月dd日(aaaa)"_qs << u"2024年03月05日(火曜日)"_qs;
+    QTest::newRow("statement date") << QDate(2024, 3, 5) << u"yyyy年MM月dd日 aaaa"_qs << u"2024年03月05日 火曜日"_qs;
+    QTest::newRow("the date zero") << dateZero() << u"yyyy年MM月dd日 aaaa"_qs << u"1899年12月30日 土曜日"_qs;
+    QTest::newRow("a Sunday") << QDate(2026, 12, 6) << u"aaaa"_qs << u"日曜日"_qs;
+    QTest::newRow("a Monday") << QDate(2026, 12, 7) << u"aaaa"_qs << u"月曜日"_qs;
+}
+
+void TestText::formatsDates()
+{
+    QFETCH(QDate, date);
+    QFETCH(QString, pattern);
+    QFETCH(QString, expected);
+    QCOMPARE(formatDate(date, pattern), expected);
+}
+
+void TestText::parsesDates_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QDate>("expected");
+    QTest::newRow("year month day") << u"2024/03/05"_qs << QDate(2024, 3, 5);
+    QTest::newRow("without leading zeros") << u"2024/3/5"_qs << QDate(2024, 3, 5);
+    QTest::newRow("no date") << u"abc"_qs << QDate();
+    QTest::newRow("an impossible day") << u"2024/02/30"_qs << QDate();
+}
+
+void TestText::parsesDates()
+{
+    QFETCH(QString, text);
+    QFETCH(QDate, expected);
+    QCOMPARE(parseDate(text), expected);
+}
+
+void TestText::encodesCp932_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("the backslash stays 0x5C") << u"\\12,345"_qs << QByteArray("\\12,345");
+    QTest::newRow("the yen sign becomes the backslash") << u"¥100"_qs << QByteArray("\\100");
+    QTest::newRow("half-width katakana are one byte each") << u"ｾﾞｲｺﾐ"_qs << QByteArray("\xBE\xDE\xB2\xBA\xD0");
+    QTest::newRow("full-width yen") << u"￥"_qs << QByteArray("\x81\x8F");
+    QTest::newRow("box drawing line") << u"─"_qs << QByteArray("\x84\x9F");
+    QTest::newRow("wave dash as the full-width tilde") << u"〜"_qs << QByteArray("\x81\x60");
+    QTest::newRow("minus sign as the full-width hyphen-minus") << u"−"_qs << QByteArray("\x81\x7C");
+    QTest::newRow("kanji") << u"様"_qs << QByteArray("\x97\x6C");
+}
+
+void TestText::encodesCp932()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(encodeAnsi(text), bytes);
+    if (!text.contains(u'¥') && !text.contains(u'〜') && !text.contains(u'−'))
+        QCOMPARE(decodeAnsi(bytes), text);
+}
+
+void TestText::decodesIncoming_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("UTF-8") << QByteArray("\xE6\xA7\x98") << u"様"_qs;
+    QTest::newRow("CP932 when not UTF-8") << QByteArray("\x97\x6C") << u"様"_qs;
+    QTest::newRow("CP932 half-width katakana") << QByteArray("\xBE\xDE") << u"ｾﾞ"_qs;
+    QTest::newRow("ASCII either way") << QByteArray("name1=ABC") << u"name1=ABC"_qs;
+}
+
+void TestText::decodesIncoming()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(decodeIncoming(bytes), text);
+}
+
+void TestText::trimsBlanksOnly()
+{
+    QCOMPARE(trimBlanks(u"  a b  "_qs), u"a b"_qs);
+    QCOMPARE(trimBlanks(u"\ta\t"_qs), u"\ta\t"_qs);
+    QCOMPARE(trimBlanks(u"   "_qs), QString());
+}
+
+QTEST_APPLESS_MAIN(TestText)
+#include "tst_text.moc"
