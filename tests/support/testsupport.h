@@ -2,6 +2,8 @@
 
 #include "app/launcher.h"
 #include "app/notifier.h"
+#include "app/serialport.h"
+#include "app/tcpclient.h"
 #include "phone/dialler.h"
 
 #include <QByteArray>
@@ -71,6 +73,97 @@ public:
         return {};
     }
     QStringList numbers;
+};
+
+// A serial port that records what the program does with it; the test raises events with raise().
+class FakeSerialPort final : public SerialPort
+{
+    Q_OBJECT
+
+public:
+    using SerialPort::SerialPort;
+
+    bool setCommPort(int port) override
+    {
+        if (port < 1)
+            return false;
+        commPortValue = port;
+        return true;
+    }
+    int commPort() const override { return commPortValue; }
+    bool setSettings(const QString& settings) override
+    {
+        settingsValue = settings;
+        return true;
+    }
+    QString settings() const override { return settingsValue; }
+    void setHandshaking(int handshaking) override { handshakingValue = handshaking; }
+    void setRTSEnable(bool enable) override { log.append(enable ? u"RTS on"_qs : u"RTS off"_qs); }
+    void setRThreshold(int threshold) override { rThreshold = threshold; }
+    void setSThreshold(int threshold) override { sThreshold = threshold; }
+    bool setPortOpen(bool open) override
+    {
+        if (open && failOpen)
+            return false;
+        openValue = open;
+        log.append(open ? u"open"_qs : u"close"_qs);
+        return true;
+    }
+    bool portOpen() const override { return openValue; }
+    void openWhenAvailable() override { waitingForDevice = true; }
+    QString errorString() const override { return u"no such device"_qs; }
+    bool setOutput(const QString& text) override
+    {
+        if (!openValue || failWrite)
+            return false;
+        log.append(u"output "_qs + text);
+        return true;
+    }
+    QString input() override { return std::exchange(pending, QString()); }
+    int commEvent() const override { return event; }
+
+    void raise(int code)
+    {
+        event = code;
+        emit OnComm();
+    }
+
+    int commPortValue = 1;
+    QString settingsValue;
+    int handshakingValue = -1;
+    int rThreshold = 0;
+    int sThreshold = 0;
+    bool openValue = false;
+    bool failOpen = false;
+    bool failWrite = false;
+    bool waitingForDevice = false;
+    QString pending;
+    int event = 0;
+    QStringList log;
+};
+
+// A TCP client that records the calls made on it.
+class FakeTcpClient final : public TcpClient
+{
+    Q_OBJECT
+
+public:
+    using TcpClient::TcpClient;
+
+    void setRemoteHost(const QString& host) override { hostValue = host; }
+    QString remoteHost() const override { return hostValue; }
+    void setRemotePort(qint32 port) override { portValue = port; }
+    qint32 remotePort() const override { return portValue; }
+    void Connect() override { log.append(u"connect "_qs + hostValue + u':' + QString::number(portValue)); }
+    void Close() override { log.append(u"close"_qs); }
+    void SendData(const QString& text) override { sent.append(text); }
+    QString GetData() override { return std::exchange(pending, QString()); }
+
+    QString hostValue;
+    qint32 portValue = 0;
+    QStringList log;
+    QStringList sent;
+    QString pending;
 };
 
 } // namespace orvane::test

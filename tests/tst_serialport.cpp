@@ -1,0 +1,236 @@
+#include "app/serialportcontrol.h"
+#include "support/testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSerialPort>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace orvane;
+
+// A serial line made of a socat pty pair: the control opens COM5 of a temporary prefix, which links to
+// one end; the test talks to the other end.
+class PtyPair
+{
+public:
+    explicit PtyPair(const QString& folder) : m_folder(folder) {}
+    ~PtyPair() { stop(); }
+
+    bool start()
+    {
+        QFile::remove(ours());
+        QFile::remove(theirs());
+        m_socat.start(u"socat"_qs, {u"pty,raw,echo=0,link="_qs + ours(), u"pty,raw,echo=0,link="_qs + theirs()});
+        if (!m_socat.waitForStarted())
+            return false;
+        for (int i = 0; i < 100 && !(QFile::exists(ours()) && QFile::exists(theirs())); ++i)
+            QTest::qWait(20);
+        return QFile::exists(ours()) && QFile::exists(theirs());
+    }
+    void stop()
+    {
+        if (m_socat.state() != QProcess::NotRunning) {
+            m_socat.terminate();
+            m_socat.waitForFinished(3000);
+        }
+    }
+    QString ours() const { return m_folder + u"/ours"_qs; }
+    QString theirs() const { return m_folder + u"/theirs"_qs; }
+
+private:
+    QString m_folder;
+    QProcess m_socat;
+};
+
+class TestSerialPort : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void parsesLineSettings_data();
+    void parsesLineSettings();
+    void rejectsPortNumbers();
+    void sendsAndReceives();
+    void appendsChunksInOrder();
+    void warnsAboutRefusedSettings();
+    void reopensAfterTheDeviceReturns();
+    void opensADeviceThatArrivesLater();
+    void reportsAPortThatCannotOpen();
+
+private:
+    bool openPeer();
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<PtyPair> m_pty;
+    std::unique_ptr<SerialPortControl> m_control;
+    QSerialPort m_peer;
+};
+
+void TestSerialPort::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QDir().mkpath(m_dir->filePath(u"wine/dosdevices"_qs));
+    m_pty = std::make_unique<PtyPair>(m_dir->path());
+    QVERIFY(m_pty->start());
+    QFile::link(m_pty->ours(), m_dir->filePath(u"wine/dosdevices/com5"_qs));
+    m_control = std::make_unique<SerialPortControl>(WindowsPathMapper(m_dir->filePath(u"wine"_qs)));
+    QVERIFY(m_control->setCommPort(5));
+    m_control->setRThreshold(1);
+    m_control->setSThreshold(1);
+}
+
+void TestSerialPort::cleanup()
+{
+    m_peer.close();
+    m_control.reset();
+    m_pty.reset();
+}
+
+bool TestSerialPort::openPeer()
+{
+    m_peer.setPortName(m_pty->theirs());
+    return m_peer.open(QIODevice::ReadWrite);
+}
+
+void TestSerialPort::parsesLineSettings_data()
+{
+    QTest::addColumn<QString>("settings");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("modem settings") << u"9600,n,8,1"_qs << true;
+    QTest::newRow("device settings") << u"9600,E,7,1"_qs << true;
+    QTest::newRow("one and a half stop bits") << u"2400,o,5,1.5"_qs << true;
+    QTest::newRow("missing part") << u"9600,n,8"_qs << false;
+    QTest::newRow("unknown parity") << u"9600,x,8,1"_qs << false;
+    QTest::newRow("nine data bits") << u"9600,n,9,1"_qs << false;
+}
+
+void TestSerialPort::parsesLineSettings()
+{
+    QFETCH(QString, settings);
+    QFETCH(bool, valid);
+    QCOMPARE(m_control->setSettings(settings), valid);
+    QCOMPARE(m_control->settings(), valid ? settings : u"9600,n,8,1"_qs);
+}
+
+void TestSerialPort::rejectsPortNumbers()
+{
+    QVERIFY(!m_control->setCommPort(0));
+    QVERIFY(!m_control->setCommPort(-3));
+    QVERIFY(!m_control->errorString().isEmpty());
+    QCOMPARE(m_control->commPort(), 5);
+}
+
+void TestSerialPort::sendsAndReceives()
+{
+    QVERIFY(m_control->setPortOpen(true));
+    QVERIFY(m_control->portOpen());
+    QVERIFY(openPeer());
+    QSignalSpy events(m_control.get(), &SerialPort::OnComm);
+
+    QVERIFY(m_control->setOutput(u"ATDT0300000000\r"_qs));
+    QTRY_COMPARE(m_peer.bytesAvailable(), qint64(15));
+    QCOMPARE(m_peer.readAll(), QByteArray("ATDT0300000000\r"));
+    QTRY_VERIFY(!events.isEmpty());
+    QCOMPARE(m_control->commEvent(), comm::kEvSend);
+
+    events.clear();
+    m_peer.write(QByteArray("\x06" "ABC", 4));
+    QTRY_VERIFY(!events.isEmpty());
+    QCOMPARE(m_control->commEvent(), comm::kEvReceive);
+    QCOMPARE(m_control->input(), QString(QChar(6)) + u"ABC"_qs);
+    QCOMPARE(m_control->input(), QString());
+
+    QVERIFY(m_control->setPortOpen(false));
+    QVERIFY(!m_control->portOpen());
+    QVERIFY(!m_control->setOutput(u"x"_qs));
+}
+
+void TestSerialPort::appendsChunksInOrder()
+{
+    QVERIFY(m_control->setPortOpen(true));
+    QVERIFY(openPeer());
+    QString received;
+    int receiveEvents = 0;
+    connect(m_control.get(), &SerialPort::OnComm, this, [&] {
+        if (m_control->commEvent() == comm::kEvReceive) {
+            ++receiveEvents;
+            received += m_control->input();
+        }
+    });
+    m_peer.write("0123456789");
+    QTRY_COMPARE(received.size(), 10);
+    m_peer.write("0300000000");
+    QTRY_COMPARE(received, u"01234567890300000000"_qs);
+    QVERIFY(receiveEvents >= 2);
+}
+
+void TestSerialPort::warnsAboutRefusedSettings()
+{
+    // A pty refuses 7 data bits with even parity: the port still opens, with a warning.
+    QVERIFY(m_control->setSettings(u"9600,E,7,1"_qs));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"refused the data bits"_qs));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"refused the parity"_qs));
+    QVERIFY(m_control->setPortOpen(true));
+    QVERIFY(openPeer());
+    m_control->setRTSEnable(true); // a pty has no RTS line: ignored
+    m_control->setRTSEnable(false);
+    QVERIFY(m_control->setOutput(QString(QChar(6))));
+    QTRY_COMPARE(m_peer.bytesAvailable(), qint64(1));
+    QCOMPARE(m_peer.readAll(), QByteArray("\x06"));
+}
+
+void TestSerialPort::reopensAfterTheDeviceReturns()
+{
+    m_control->setReopenInterval(100);
+    QVERIFY(m_control->setPortOpen(true));
+    QSignalSpy events(m_control.get(), &SerialPort::OnComm);
+
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"lost"_qs));
+    m_pty->stop();
+    QTRY_VERIFY(m_control->waitingForDevice());
+    QTest::qWait(300);
+    QCOMPARE(events.size(), 1);
+    QCOMPARE(m_control->commEvent(), comm::kErDeviceLost);
+    QVERIFY(m_control->portOpen());
+
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"is back"_qs));
+    QVERIFY(m_pty->start());
+    QTRY_VERIFY(!m_control->waitingForDevice());
+    QVERIFY(openPeer());
+    events.clear();
+    QString received;
+    connect(m_control.get(), &SerialPort::OnComm, this, [&] { received += m_control->input(); });
+    m_peer.write("again");
+    QTRY_COMPARE(received, u"again"_qs);
+}
+
+void TestSerialPort::opensADeviceThatArrivesLater()
+{
+    m_control->setReopenInterval(100);
+    m_pty->stop();
+    QTRY_VERIFY(!QFile::exists(m_pty->ours()));
+    QVERIFY(!m_control->setPortOpen(true));
+    QVERIFY(!m_control->portOpen());
+    m_control->openWhenAvailable();
+    QVERIFY(m_control->portOpen());
+    QVERIFY(m_control->waitingForDevice());
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"is back"_qs));
+    QVERIFY(m_pty->start());
+    QTRY_VERIFY(!m_control->waitingForDevice());
+}
+
+void TestSerialPort::reportsAPortThatCannotOpen()
+{
+    QVERIFY(m_control->setCommPort(9)); // COM9 maps to /dev/ttyS8, absent or not ours
+    QVERIFY(!m_control->setPortOpen(true));
+    QVERIFY(!m_control->portOpen());
+    QVERIFY(!m_control->errorString().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestSerialPort)
+#include "tst_serialport.moc"

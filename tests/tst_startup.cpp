@@ -1,0 +1,76 @@
+#include "support/testsupport.h"
+
+#include <QProcess>
+#include <QTest>
+
+using namespace orvane;
+
+// The program as staff start it: in its working folder, without a screen.
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void endsOnABadSettingsFile_data();
+    void endsOnABadSettingsFile();
+    void keepsRunningWithGoodSettings();
+
+private:
+    void start(QProcess& process);
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestStartup::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+}
+
+void TestStartup::start(QProcess& process)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"WINEPREFIX"_qs, m_dir->filePath(u"wine"_qs));
+    env.insert(u"QT_QPA_PLATFORM"_qs, u"offscreen"_qs);
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(m_dir->path());
+    process.start(test::builtProgram(u"orvane"_qs), {});
+    QVERIFY(process.waitForStarted());
+}
+
+void TestStartup::endsOnABadSettingsFile_data()
+{
+    QTest::addColumn<QByteArray>("content"); // "-" for no file
+    QTest::addColumn<QString>("named");
+    QTest::newRow("no sct.txt") << QByteArray("-") << u"sct.txt"_qs;
+    QTest::newRow("a sizef with one slash") << QByteArray("sizef1=15/1800\r\n") << u"sizef1"_qs;
+    QTest::newRow("a sizef5 out of range") << QByteArray("sizef5=20/99999/10550\r\n") << u"sizef5"_qs;
+}
+
+void TestStartup::endsOnABadSettingsFile()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, named);
+    if (content != "-")
+        QVERIFY(test::writeFile(m_dir->filePath(u"sct.txt"_qs), content));
+    QProcess process;
+    start(process);
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 1);
+    const QString error = QString::fromLocal8Bit(process.readAllStandardError());
+    QVERIFY2(error.contains(u"sct.txt"_qs) && error.contains(named), qPrintable(error));
+}
+
+void TestStartup::keepsRunningWithGoodSettings()
+{
+    QVERIFY(test::writeFile(m_dir->filePath(u"sct.txt"_qs), "name1=Clinic\r\ndialurl=\r\n"));
+    QProcess process;
+    start(process);
+    QVERIFY(!process.waitForFinished(1500));
+    QCOMPARE(process.state(), QProcess::Running);
+    process.terminate();
+    QVERIFY(process.waitForFinished(5000));
+}
+
+QTEST_GUILESS_MAIN(TestStartup)
+#include "tst_startup.moc"

@@ -1,0 +1,271 @@
+#include "app/form1.h"
+#include "support/testsupport.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+using namespace orvane;
+
+class TestWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void placesEveryControl_data();
+    void placesEveryControl();
+    void keepsTheTabOrder();
+    void setsUpTheTimers();
+    void startsUp();
+    void failsWithoutTheSettingsFile();
+    void failsOnABadPortNumber_data();
+    void failsOnABadPortNumber();
+    void opensTheCallerNumberPort();
+    void goesOnWhenTheCallerNumberPortIsAbsent();
+    void connectsTheRegistrationClient_data();
+    void connectsTheRegistrationClient();
+    void opensTheSettingsInTheEditor();
+    void startsTheViewerTest();
+
+private:
+    std::unique_ptr<Form1> makeForm();
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_savedCwd;
+    test::FakeLauncher m_launcher;
+    test::FakeNotifier m_notifier;
+    test::FakeDialler m_dialler;
+    QList<test::FakeSerialPort*> m_ports;
+    QList<test::FakeTcpClient*> m_clients;
+};
+
+void TestWindow::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_savedCwd = QDir::currentPath();
+    QDir::setCurrent(m_dir->path());
+    m_launcher = {};
+    m_notifier = {};
+    m_ports.clear();
+    m_clients.clear();
+}
+
+void TestWindow::cleanup()
+{
+    QDir::setCurrent(m_savedCwd);
+}
+
+std::unique_ptr<Form1> TestWindow::makeForm()
+{
+    FormServices services;
+    services.mapper = WindowsPathMapper(m_dir->filePath(u"wine"_qs));
+    services.userName = [] { return u"alice"_qs; };
+    services.launcher = &m_launcher;
+    services.notifier = &m_notifier;
+    services.dialler = &m_dialler;
+    services.makeSerialPort = [this](QObject* parent) {
+        m_ports.append(new test::FakeSerialPort(parent));
+        return m_ports.last();
+    };
+    services.makeTcpClient = [this](QObject* parent) {
+        m_clients.append(new test::FakeTcpClient(parent));
+        return m_clients.last();
+    };
+    return std::make_unique<Form1>(services);
+}
+
+void TestWindow::placesEveryControl_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QRect>("twips");
+    QTest::newRow("Label1") << u"Label1"_qs << u"Label1"_qs << QRect(120, 1800, 3135, 375);
+    QTest::newRow("Label3") << u"Label3"_qs << u"TollaneV2(IE7)"_qs << QRect(480, 120, 2775, 255);
+    QTest::newRow("daystart") << u"daystart"_qs << u"日計スタート"_qs << QRect(120, 480, 1335, 375);
+    QTest::newRow("nikkeidump") << u"nikkeidump"_qs << u"日計出力"_qs << QRect(2040, 480, 1335, 375);
+    QTest::newRow("sctset") << u"sctset"_qs << u"印刷設定"_qs << QRect(2040, 2280, 1335, 375);
+    QTest::newRow("tellno") << u"tellno"_qs << u"ココに電話番号入力"_qs << QRect(120, 1320, 1935, 375);
+    QTest::newRow("Command1") << u"Command1"_qs << u"電話呼出"_qs << QRect(2160, 1320, 975, 375);
+    QTest::newRow("Command2") << u"Command2"_qs << u"Command2"_qs << QRect(2160, 960, 975, 375);
+    QTest::newRow("txtInputData") << u"txtInputData"_qs << QString() << QRect(120, 960, 1695, 270);
+    QTest::newRow("Command3") << u"Command3"_qs << u"テスト電話"_qs << QRect(840, 1800, 1215, 375);
+}
+
+void TestWindow::placesEveryControl()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QFETCH(QRect, twips);
+    const std::unique_ptr<Form1> form = makeForm();
+    QCOMPARE(form->windowTitle(), u"Form1"_qs);
+    QCOMPARE(form->size(), QSize(3615 / 15, 2805 / 15));
+    auto* widget = form->findChild<QWidget*>(name);
+    QVERIFY(widget);
+    QCOMPARE(widget->geometry(), QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
+    QString shown;
+    if (auto* label = qobject_cast<QLabel*>(widget))
+        shown = label->text();
+    else if (auto* button = qobject_cast<QPushButton*>(widget))
+        shown = button->text();
+    else if (auto* edit = qobject_cast<QLineEdit*>(widget))
+        shown = edit->text();
+    QCOMPARE(shown, text);
+}
+
+void TestWindow::keepsTheTabOrder()
+{
+    const std::unique_ptr<Form1> form = makeForm();
+    const QList<QWidget*> expected{form->daystart, form->nikkeidump, form->sctset,       form->tellno,
+                                   form->Command1, form->Command2,   form->txtInputData, form->Command3};
+    for (qsizetype i = 1; i < expected.size(); ++i) {
+        QWidget* next = expected[i - 1]->nextInFocusChain();
+        while (next->focusPolicy() == Qt::NoFocus)
+            next = next->nextInFocusChain();
+        QCOMPARE(next->objectName(), expected[i]->objectName());
+    }
+}
+
+void TestWindow::setsUpTheTimers()
+{
+    const std::unique_ptr<Form1> form = makeForm();
+    QCOMPARE(form->Timer1->interval(), 100);
+    QCOMPARE(form->Timer2->interval(), 1000);
+    QCOMPARE(form->Timer3->interval(), 20000);
+    QVERIFY(!form->Timer1->isActive());
+    QVERIFY(!form->Timer2->isActive());
+    QVERIFY(!form->Timer3->isActive());
+    QCOMPARE(form->MSComm1->objectName(), u"MSComm1"_qs);
+    QCOMPARE(form->Winsock2->objectName(), u"Winsock2"_qs);
+}
+
+void TestWindow::startsUp()
+{
+    QVERIFY(test::writeFile(u"sct.txt"_qs, "name1=Clinic\r\nmodemport=3\r\n"));
+    const std::unique_ptr<Form1> form = makeForm();
+    QVERIFY2(form->Form_Load(), qPrintable(form->loadError()));
+    QCOMPARE(form->userName(), u"alice"_qs);
+    QCOMPARE(Form1::caption(form->Label1), u"User:alice\rのクッキー参照中"_qs);
+    QCOMPARE(form->Label1->text(), u"User:alice\nのクッキー参照中"_qs);
+    QCOMPARE(textOf(form->settings().name1), u"Clinic"_qs);
+    QVERIFY(form->Timer1->isActive());
+    QVERIFY(form->Timer2->isActive());
+    QVERIFY(!form->Timer3->isActive());
+
+    auto* modem = qobject_cast<test::FakeSerialPort*>(form->MSComm1);
+    QCOMPARE(modem->commPort(), 3);
+    QCOMPARE(modem->settings(), u"9600,n,8,1"_qs);
+    QVERIFY(!modem->portOpen());
+    auto* device = qobject_cast<test::FakeSerialPort*>(form->MSComm2);
+    QVERIFY(device->log.isEmpty()); // no nodspport: left alone
+}
+
+void TestWindow::failsWithoutTheSettingsFile()
+{
+    const std::unique_ptr<Form1> form = makeForm();
+    QVERIFY(!form->Form_Load());
+    QVERIFY(form->loadError().contains(u"sct.txt"_qs));
+    QVERIFY(!form->Timer1->isActive());
+}
+
+void TestWindow::failsOnABadPortNumber_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("key");
+    QTest::newRow("modem port out of range") << QByteArray("modemport=99999") << u"modemport"_qs;
+    QTest::newRow("device port refused") << QByteArray("nodspport=0") << u"nodspport"_qs;
+    QTest::newRow("a sizef without two slashes") << QByteArray("sizef4=10/1800") << u"sizef4"_qs;
+}
+
+void TestWindow::failsOnABadPortNumber()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, key);
+    QVERIFY(test::writeFile(u"sct.txt"_qs, line + "\r\n"));
+    const std::unique_ptr<Form1> form = makeForm();
+    QVERIFY(!form->Form_Load());
+    QVERIFY2(form->loadError().contains(key), qPrintable(form->loadError()));
+    QVERIFY(form->loadError().contains(u"sct.txt"_qs));
+}
+
+void TestWindow::opensTheCallerNumberPort()
+{
+    QVERIFY(test::writeFile(u"sct.txt"_qs, "nodspport=2\r\n"));
+    const std::unique_ptr<Form1> form = makeForm();
+    QVERIFY(form->Form_Load());
+    auto* device = qobject_cast<test::FakeSerialPort*>(form->MSComm2);
+    QCOMPARE(device->commPort(), 2);
+    QCOMPARE(device->settings(), u"9600,E,7,1"_qs);
+    QCOMPARE(device->handshakingValue, 0);
+    QCOMPARE(device->rThreshold, 1);
+    QCOMPARE(device->sThreshold, 1);
+    QCOMPARE(device->log, (QStringList{u"RTS off"_qs, u"open"_qs}));
+    QVERIFY(m_notifier.messages.isEmpty());
+}
+
+void TestWindow::goesOnWhenTheCallerNumberPortIsAbsent()
+{
+    QVERIFY(test::writeFile(u"sct.txt"_qs, "nodspport=2\r\n"));
+    const std::unique_ptr<Form1> form = makeForm();
+    qobject_cast<test::FakeSerialPort*>(form->MSComm2)->failOpen = true;
+    QVERIFY(form->Form_Load());
+    QCOMPARE(m_notifier.messages.size(), 1);
+    QVERIFY(m_notifier.messages[0].text.contains(u"COM2"_qs));
+    QVERIFY(qobject_cast<test::FakeSerialPort*>(form->MSComm2)->waitingForDevice);
+    QVERIFY(form->Timer1->isActive());
+}
+
+void TestWindow::connectsTheRegistrationClient_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("log");
+    QTest::newRow("the built-in server, port 0") << QByteArray() << QStringList{u"connect localhost:0"_qs};
+    QTest::newRow("a configured server") << QByteArray("dialurl=127.0.0.1\r\ndialport=8080\r\n")
+                                         << QStringList{u"connect 127.0.0.1:8080"_qs};
+    QTest::newRow("an empty dialurl connects nowhere") << QByteArray("dialurl=\r\n") << QStringList{};
+}
+
+void TestWindow::connectsTheRegistrationClient()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, log);
+    QVERIFY(test::writeFile(u"sct.txt"_qs, content));
+    const std::unique_ptr<Form1> form = makeForm();
+    QVERIFY(form->Form_Load());
+    QCOMPARE(qobject_cast<test::FakeTcpClient*>(form->Winsock2)->log, log);
+}
+
+void TestWindow::opensTheSettingsInTheEditor()
+{
+    const std::unique_ptr<Form1> form = makeForm();
+    QTest::mouseClick(form->sctset, Qt::LeftButton);
+    QCOMPARE(m_launcher.starts.size(), 1);
+    QCOMPARE(m_launcher.starts[0].program, u"xdg-open"_qs);
+    QCOMPARE(m_launcher.starts[0].arguments, QStringList{u"sct.txt"_qs});
+
+    m_launcher.fail = true;
+    form->sctset_Click();
+    QCOMPARE(m_notifier.messages.size(), 1);
+    QVERIFY(m_notifier.messages[0].text.contains(u"sct.txt"_qs));
+}
+
+void TestWindow::startsTheViewerTest()
+{
+    const std::unique_ptr<Form1> form = makeForm();
+    QTest::mouseClick(form->Command2, Qt::LeftButton);
+    QCOMPARE(m_launcher.starts.size(), 1);
+    QCOMPARE(m_launcher.starts[0].commandLine,
+             u"C:\\Program Files\\Halden\\Pictora\\Pictora.exe C:\\testdicom\\20090313145252.dcm "
+             "C:\\testdicom\\20090311141459.dcm"_qs);
+    QCOMPARE(m_launcher.starts[0].style, WindowStyle::NormalFocus);
+    m_launcher.fail = true;
+    form->Command2_Click();
+    QCOMPARE(m_notifier.messages.size(), 1);
+}
+
+QTEST_MAIN(TestWindow)
+#include "tst_window.moc"
