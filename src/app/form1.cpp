@@ -7,6 +7,7 @@
 #include "app/tcpclientcontrol.h"
 #include "app/texteditor.h"
 #include "app/username.h"
+#include "phone/dialler.h"
 #include "text/legacytext.h"
 #include "text/rounding.h"
 
@@ -46,7 +47,8 @@ QTimer* makeTimer(QObject* parent, const char* name, int intervalMs)
 
 } // namespace
 
-Form1::Form1(FormServices services, QWidget* parent) : QWidget(parent), m_services(std::move(services))
+Form1::Form1(FormServices services, QWidget* parent)
+    : QWidget(parent), m_services(std::move(services)), m_cookiePoller(m_services.mapper)
 {
     if (!m_services.userName)
         m_services.userName = &currentUserName;
@@ -98,6 +100,10 @@ Form1::Form1(FormServices services, QWidget* parent) : QWidget(parent), m_servic
     Winsock2 = m_services.makeTcpClient(this);
     Winsock2->setObjectName(QStringLiteral("Winsock2"));
 
+    m_commandHandlers.phoneCall = [this](const QString& number) { PhoneCall(number); };
+    m_commandHandlers.setLabel = [this](const QString& caption) { setCaption(Label1, caption); };
+
+    connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(sctset, &QPushButton::clicked, this, &Form1::sctset_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
 }
@@ -136,6 +142,11 @@ bool Form1::Form_Load()
         return false;
     }
     m_settings = load.settings;
+
+    // Cookie files written before the start were handled by the previous run (or are stale): only
+    // files written from now on carry commands.
+    m_lastCookieTime =
+        m_cookiePoller.newestTime(cookieFolder(textOf(m_settings.wintype), m_userName)).value_or(0);
 
     Timer1->start();
     Timer2->start();
@@ -183,6 +194,26 @@ bool Form1::Form_Load()
         Winsock2->Connect();
     }
     return true;
+}
+
+void Form1::Timer1_Timer()
+{
+    m_cookiePoller.poll(cookieFolder(textOf(m_settings.wintype), m_userName), m_lastCookieTime,
+                        [this](const QString& path) { ProcessCommandFile(path); });
+}
+
+void Form1::ProcessCommandFile(const QString& path)
+{
+    orvane::ProcessCommandFile(path, m_cookieLines, m_settings, *m_services.launcher, m_commandHandlers);
+}
+
+void Form1::PhoneCall(const QString& number)
+{
+    if (!m_services.dialler)
+        return;
+    const LaunchResult result = m_services.dialler->dial(number);
+    if (!result.ok)
+        qCWarning(lcPhone) << "call to" << number << "not placed:" << result.error;
 }
 
 void Form1::sctset_Click()

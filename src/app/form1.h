@@ -3,6 +3,8 @@
 #include "app/launcher.h"
 #include "app/settings.h"
 #include "app/windowspath.h"
+#include "channel/commandprocessor.h"
+#include "channel/cookiepoller.h"
 
 #include <QWidget>
 #include <functional>
@@ -50,6 +52,11 @@ public:
 
     const Settings& settings() const { return m_settings; }
     QString userName() const { return m_userName; }
+    qint64 lastCookieTime() const { return m_lastCookieTime; }
+    const CookieLines& cookieLines() const { return m_cookieLines; }
+
+    // Places a call through the desk's telephony service; the number is handed over as it stands.
+    void PhoneCall(const QString& number);
 
     // Controls, named as the window's design names them.
     QLabel* Label1 = nullptr;
@@ -74,10 +81,13 @@ public:
     static QString caption(const QLabel* label);
 
 public slots:
+    void Timer1_Timer();
     void sctset_Click();
     void Command2_Click();
 
 private:
+    void ProcessCommandFile(const QString& path);
+
     void setCaption(QLabel* label, const QString& caption);
     void report(const QString& text);
 
@@ -85,6 +95,10 @@ private:
     Settings m_settings;
     QString m_userName;
     QString m_loadError;
+    qint64 m_lastCookieTime = 0;
+    CookieLines m_cookieLines;
+    CookiePoller m_cookiePoller;
+    CommandHandlers m_commandHandlers;
 };
 
 } // namespace orvane

@@ -1,0 +1,129 @@
+#include "channel/commandprocessor.h"
+
+#include "app/logging.h"
+#include "display/displaytext.h"
+#include "text/ansicodec.h"
+#include "text/legacytext.h"
+
+#include <QFile>
+
+namespace orvane {
+namespace {
+
+using text::inStr;
+using text::mid;
+
+const QString kViewer = QStringLiteral("C:\\Program Files\\Halden\\Pictora\\Pictora.exe  ");
+
+// Mid with a length that may come out negative: a negative length leaves the value empty.
+QString midOrEmpty(const QString& t, qsizetype start, qsizetype count)
+{
+    return count < 0 ? QString() : mid(t, start, count);
+}
+
+} // namespace
+
+std::optional<QString> SplitCookieLines(const QString& text, CookieLines& lines)
+{
+    qsizetype pos = 0; // 1-based position of the last LF taken, 0 before the first
+    std::size_t count = 0;
+    for (qsizetype q = text.indexOf(u'\n'); q >= 0; q = text.indexOf(u'\n', pos)) {
+        if (count >= lines.size())
+            return std::nullopt;
+        lines[count++] = text.mid(pos, q - pos);
+        pos = q + 1;
+    }
+    if (count >= lines.size())
+        return std::nullopt;
+    lines[count] = text.mid(pos);
+    return lines[0] + lines[4];
+}
+
+std::optional<QString> readCommandFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QByteArray bytes = file.readAll();
+    const qsizetype cr = bytes.indexOf('\r');
+    if (cr >= 0)
+        bytes.truncate(cr);
+    return text::decodeIncoming(bytes);
+}
+
+QString viewerCommandLine(const QString& arguments, const QString& dicmpath)
+{
+    QString replaced = arguments;
+    replaced.replace(QStringLiteral("path"), u' ' + dicmpath);
+    return kViewer + replaced;
+}
+
+void ProcessCommandFile(const QString& path, CookieLines& lines, const Settings& settings,
+                        ProgramLauncher& launcher, const CommandHandlers& handlers)
+{
+    std::optional<QString> displayText;
+    const auto runDisplay = [&] {
+        if (displayText)
+            launcher.startCommandLine(display::commandLine(*displayText), WindowStyle::NormalFocus);
+    };
+
+    const std::optional<QString> text = readCommandFile(path);
+    if (!text) {
+        qCDebug(lcChannel) << "cannot open" << path << "; display blanked";
+        displayText = display::blankText();
+        runDisplay();
+        return;
+    }
+
+    if (const std::optional<QString> caption = SplitCookieLines(*text, lines); caption && handlers.setLabel)
+        handlers.setLabel(*caption);
+
+    // Without a second line the command text would still be the previous file's: nothing to carry out.
+    if (!text->contains(u'\n')) {
+        qCDebug(lcChannel) << path << "holds no command line";
+        return;
+    }
+
+    const QString t = lines[1];
+    qCDebug(lcChannel) << "command" << t;
+
+    if (const qsizetype p = inStr(t, u"tell"_qs); p > 0 && handlers.phoneCall)
+        handlers.phoneCall(mid(t, p + 4, 30));
+
+    if (const qsizetype p = inStr(t, u"dicm"_qs); p > 0) {
+        const QString commandLine = viewerCommandLine(mid(t, p + 4, 200), textOf(settings.dicmpath));
+        launcher.startCommandLine(commandLine, WindowStyle::MinimizedFocus);
+    }
+
+    if (const qsizetype p = inStr(t, u"Total"_qs); p > 0)
+        displayText = display::totalText(mid(t, p + 5, 30));
+
+    if (inStr(t, u"wel"_qs) > 0)
+        displayText = display::welcomeText();
+
+    if (inStr(t, u"nykin"_qs) > 0) {
+        // The paid amount starts right after a leading "nykin", wherever the key was found.
+        const qsizetype q = inStr(t, u"/"_qs);
+        displayText = display::paidChangeText(midOrEmpty(t, 6, q - 6), mid(t, q + 1, 10));
+    }
+
+    if (inStr(t, u"rsh"_qs) > 0 && handlers.printReceipt)
+        handlers.printReceipt(t);
+
+    if (inStr(t, u"prt"_qs) > 0 && handlers.printStatement) {
+        if (std::optional<QString> total = handlers.printStatement(t))
+            displayText = std::move(total);
+    }
+
+    if (const qsizetype id = inStr(t, u"id"_qs); id > 0) {
+        const qsizetype tanka = inStr(t, u"tanka"_qs);
+        const qsizetype suu = inStr(t, u"suu"_qs);
+        const qsizetype kin = inStr(t, u"kin"_qs);
+        displayText = display::itemText(midOrEmpty(t, id + 2, tanka - id - 2), midOrEmpty(t, tanka + 5, suu - tanka - 5),
+                                        midOrEmpty(t, suu + 3, kin - suu - 3), mid(t, kin + 3, 10));
+    }
+
+    runDisplay();
+}
+
+} // namespace orvane

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "app/launcher.h"
+#include "app/settings.h"
+
+#include <QString>
+#include <array>
+#include <functional>
+#include <optional>
+
+namespace orvane {
+
+// The lines of the last command file read: entry 1 is the command text, entries 0 and 4 go to the
+// status label. A new file overwrites the entries up to its own line count; the others keep the
+// earlier file's lines.
+using CookieLines = std::array<QString, 11>;
+
+// What the command keys do outside the command channel.
+struct CommandHandlers
+{
+    std::function<void(const QString& number)> phoneCall;
+    std::function<void(const QString& commandText)> printReceipt;
+    // Prints the statement of the command text; returns the display text of its total, or nullopt
+    // when that step failed.
+    std::function<std::optional<QString>(const QString& commandText)> printStatement;
+    std::function<void(const QString& caption)> setLabel;
+};
+
+// Splits the text at LF into the lines; a text of more than 11 lines fills all 11 entries with its
+// first lines and returns nothing. Otherwise returns the status label's caption: entry 0 followed by
+// entry 4.
+std::optional<QString> SplitCookieLines(const QString& text, CookieLines& lines);
+
+// The command file's text as the one-line read takes it: everything up to the first carriage return.
+// nullopt when the file cannot be opened.
+std::optional<QString> readCommandFile(const QString& path);
+
+// Carries out the command file at path: reads and splits it, tests the command keys of its command
+// text in their fixed order (tell, dicm, Total, wel, nykin, rsh, prt, id) and at the end starts the
+// display program once with the last display text. A file that cannot be opened blanks the display. A
+// file of fewer than two lines carries no command: its lines are taken, nothing is carried out.
+void ProcessCommandFile(const QString& path, CookieLines& lines, const Settings& settings,
+                        ProgramLauncher& launcher, const CommandHandlers& handlers);
+
+// The viewer command line of a dicm command's arguments.
+QString viewerCommandLine(const QString& arguments, const QString& dicmpath);
+
+} // namespace orvane

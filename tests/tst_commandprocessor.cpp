@@ -1,0 +1,233 @@
+#include "channel/commandprocessor.h"
+#include "display/displaytext.h"
+#include "support/testsupport.h"
+
+#include <QTest>
+
+using namespace orvane;
+
+class TestCommandProcessor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void splitsLines_data();
+    void splitsLines();
+    void readsUpToTheFirstCarriageReturn();
+    void carriesOutKeys_data();
+    void carriesOutKeys();
+    void carriesOutEveryKeyInOrder();
+    void blanksTheDisplayWhenTheFileIsMissing();
+    void takesNoCommandFromAFileWithoutASecondLine_data();
+    void takesNoCommandFromAFileWithoutASecondLine();
+    void keepsEarlierLinesAndLabel();
+    void usesTheStatementTotalForTheDisplay();
+
+private:
+    void process(const QByteArray& content);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    test::FakeLauncher m_launcher;
+    CookieLines m_lines;
+    Settings m_settings;
+    CommandHandlers m_handlers;
+    QStringList m_events;
+    QString m_label;
+};
+
+void TestCommandProcessor::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_launcher = {};
+    m_lines = {};
+    m_settings = {};
+    m_events.clear();
+    m_label = u"(start)"_qs;
+    m_handlers.phoneCall = [this](const QString& number) { m_events.append(u"call "_qs + number); };
+    m_handlers.printReceipt = [this](const QString& t) { m_events.append(u"receipt "_qs + t); };
+    m_handlers.printStatement = [this](const QString& t) -> std::optional<QString> {
+        m_events.append(u"statement "_qs + t);
+        return std::nullopt;
+    };
+    m_handlers.setLabel = [this](const QString& caption) { m_label = caption; };
+}
+
+void TestCommandProcessor::process(const QByteArray& content)
+{
+    const QString path = m_dir->filePath(u"cookie.txt"_qs);
+    QVERIFY(test::writeFile(path, content));
+    ProcessCommandFile(path, m_lines, m_settings, m_launcher, m_handlers);
+}
+
+void TestCommandProcessor::splitsLines_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("caption"); // "-" when the label is not updated
+    QTest::newRow("five lines") << u"site\nwel\nclinic/\n0\nuser"_qs
+                                << QStringList{u"site"_qs, u"wel"_qs, u"clinic/"_qs, u"0"_qs, u"user"_qs} << u"siteuser"_qs;
+    QTest::newRow("empty lines count") << u"\n\n"_qs << QStringList{QString(), QString(), QString()} << QString();
+    QTest::newRow("eleven lines fill the table")
+        << u"0\n1\n2\n3\n4\n5\n6\n7\n8\n9\n10"_qs
+        << QStringList{u"0"_qs, u"1"_qs, u"2"_qs, u"3"_qs, u"4"_qs, u"5"_qs, u"6"_qs, u"7"_qs, u"8"_qs, u"9"_qs, u"10"_qs}
+        << u"04"_qs;
+    QTest::newRow("twelve lines keep the first eleven and the label")
+        << u"0\n1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11"_qs
+        << QStringList{u"0"_qs, u"1"_qs, u"2"_qs, u"3"_qs, u"4"_qs, u"5"_qs, u"6"_qs, u"7"_qs, u"8"_qs, u"9"_qs, u"10"_qs}
+        << u"-"_qs;
+}
+
+void TestCommandProcessor::splitsLines()
+{
+    QFETCH(QString, text);
+    QFETCH(QStringList, lines);
+    QFETCH(QString, caption);
+    CookieLines table;
+    const std::optional<QString> result = SplitCookieLines(text, table);
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        QCOMPARE(table[std::size_t(i)], lines[i]);
+    if (caption == u"-")
+        QVERIFY(!result);
+    else
+        QCOMPARE(*result, caption);
+}
+
+void TestCommandProcessor::readsUpToTheFirstCarriageReturn()
+{
+    const QString path = m_dir->filePath(u"c.txt"_qs);
+    QVERIFY(test::writeFile(path, "a\nb\r\nc\nd"));
+    QCOMPARE(*readCommandFile(path), u"a\nb"_qs);
+    QVERIFY(test::writeFile(path, "site\n\x97\x6C\n")); // CP932
+    QCOMPARE(*readCommandFile(path), u"site\n様\n"_qs);
+    QVERIFY(!readCommandFile(m_dir->filePath(u"missing.txt"_qs)));
+}
+
+void TestCommandProcessor::carriesOutKeys_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<QString>("display"); // "-" when no display program is started
+
+    QTest::newRow("tell calls the number") << u"tell123"_qs << QStringList{u"call 123"_qs} << u"-"_qs;
+    QTest::newRow("tell takes 30 characters") << u"tell" + QString(40, u'9') << QStringList{u"call " + QString(30, u'9')}
+                                              << u"-"_qs;
+    QTest::newRow("Total shows the total") << u"Total12345"_qs << QStringList{}
+                                           << display::totalText(u"12345"_qs);
+    QTest::newRow("Total then wel shows the welcome") << u"Total500wel"_qs << QStringList{} << u"Welcome"_qs;
+    QTest::newRow("nykin shows paid and change") << u"nykin10000/230"_qs << QStringList{}
+                                                 << display::paidChangeText(u"10000"_qs, u"230"_qs);
+    QTest::newRow("nykin reads the paid amount from position 6") << u"xxnykin500/20"_qs << QStringList{}
+                                                                 << display::paidChangeText(u"in500"_qs, u"20"_qs);
+    QTest::newRow("nykin without a slash") << u"nykin500"_qs << QStringList{}
+                                           << display::paidChangeText(QString(), u"nykin500"_qs);
+    QTest::newRow("id with all its keys") << u"idABCDEFGtanka1500suu2kin3000"_qs << QStringList{}
+                                          << display::itemText(u"ABCDEFG"_qs, u"1500"_qs, u"2"_qs, u"3000"_qs);
+    QTest::newRow("id without kin") << u"idA1tanka10suu2"_qs << QStringList{}
+                                    << display::itemText(u"A1"_qs, u"10"_qs, QString(), u"A1tanka10s"_qs);
+    QTest::newRow("id without tanka") << u"idA1suu2kin30"_qs << QStringList{}
+                                      << display::itemText(QString(), QString(), u"2"_qs, u"30"_qs);
+    QTest::newRow("rsh prints a receipt") << u"rsh山田/1000/80/3"_qs << QStringList{u"receipt rsh山田/1000/80/3"_qs}
+                                          << u"-"_qs;
+    QTest::newRow("a prt text with id shows the item")
+        << u"prt1_idtanka5suu1kin5"_qs << QStringList{u"statement prt1_idtanka5suu1kin5"_qs}
+        << display::itemText(QString(), u"5"_qs, u"1"_qs, u"5"_qs);
+    QTest::newRow("keys are case-sensitive") << u"TELL1 total2 WEL"_qs << QStringList{} << u"-"_qs;
+    QTest::newRow("another site's cookie that holds wel") << u"session=welcome-back"_qs << QStringList{}
+                                                          << u"Welcome"_qs;
+}
+
+void TestCommandProcessor::carriesOutKeys()
+{
+    QFETCH(QString, command);
+    QFETCH(QStringList, events);
+    QFETCH(QString, display);
+    process("site\n" + command.toUtf8() + "\nclinic.example/\n0\nuser\n");
+    QCOMPARE(m_events, events);
+    QCOMPARE(m_label, u"siteuser"_qs);
+    if (display == u"-") {
+        QVERIFY(m_launcher.starts.isEmpty());
+        return;
+    }
+    QCOMPARE(m_launcher.starts.size(), 1);
+    QCOMPARE(m_launcher.starts[0].commandLine, u"vfddisp.exe \"" + display + u'"');
+    QCOMPARE(m_launcher.starts[0].style, WindowStyle::NormalFocus);
+}
+
+void TestCommandProcessor::carriesOutEveryKeyInOrder()
+{
+    m_settings.dicmpath = u"z:\\"_qs;
+    process("site\ntell0300dicmpathA.dcm Total10 rsh prt\n");
+    QCOMPARE(m_events.size(), 3);
+    QVERIFY(m_events[0].startsWith(u"call 0300dicmpathA.dcm"_qs));
+    QVERIFY(m_events[1].startsWith(u"receipt "_qs));
+    QVERIFY(m_events[2].startsWith(u"statement "_qs));
+    QCOMPARE(m_launcher.starts.size(), 2);
+    QCOMPARE(m_launcher.starts[0].commandLine,
+             u"C:\\Program Files\\Halden\\Pictora\\Pictora.exe   z:\\A.dcm Total10 rsh prt"_qs);
+    QCOMPARE(m_launcher.starts[0].style, WindowStyle::MinimizedFocus);
+    QCOMPARE(m_launcher.starts[1].commandLine, display::commandLine(display::totalText(u"10 rsh prt"_qs)));
+
+    QCOMPARE(viewerCommandLine(u"pathA.dcm pathB.dcm"_qs, u"D:\\img\\"_qs),
+             u"C:\\Program Files\\Halden\\Pictora\\Pictora.exe   D:\\img\\A.dcm  D:\\img\\B.dcm"_qs);
+}
+
+void TestCommandProcessor::blanksTheDisplayWhenTheFileIsMissing()
+{
+    process("site\nTotal1\n");
+    const CookieLines before = m_lines;
+    m_launcher.starts.clear();
+    ProcessCommandFile(m_dir->filePath(u"gone.txt"_qs), m_lines, m_settings, m_launcher, m_handlers);
+    QCOMPARE(m_launcher.starts.size(), 1);
+    QCOMPARE(m_launcher.starts[0].commandLine, u"vfddisp.exe \"\""_qs);
+    QVERIFY(m_lines == before);
+}
+
+void TestCommandProcessor::takesNoCommandFromAFileWithoutASecondLine_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("an empty file") << QByteArray() << QString();
+    QTest::newRow("lines ended by carriage returns") << QByteArray("site\r\nTotal5\r\n") << u"site"_qs;
+}
+
+void TestCommandProcessor::takesNoCommandFromAFileWithoutASecondLine()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, label);
+    process("first\ntell0311\n");
+    m_events.clear();
+    process(content);
+    QVERIFY(m_events.isEmpty());
+    QVERIFY(m_launcher.starts.isEmpty());
+    QCOMPARE(m_label, label);
+    QCOMPARE(m_lines[1], u"tell0311"_qs);
+}
+
+void TestCommandProcessor::keepsEarlierLinesAndLabel()
+{
+    process("0\n1\n2\n3\nuser\n5\n");
+    process("a\nwel\nc");
+    QCOMPARE(m_label, u"auser"_qs); // entry 4 of the earlier file
+    QCOMPARE(m_lines[2], u"c"_qs);
+    QCOMPARE(m_lines[5], u"5"_qs);
+
+    process("0\nTotal1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11");
+    QCOMPARE(m_label, u"auser"_qs); // twelve lines: the label stays
+    QCOMPARE(m_lines[1], u"Total1"_qs);
+    QCOMPARE(m_lines[10], u"10"_qs);
+    QCOMPARE(m_launcher.starts.last().commandLine, display::commandLine(display::totalText(u"1"_qs)));
+}
+
+void TestCommandProcessor::usesTheStatementTotalForTheDisplay()
+{
+    m_handlers.printStatement = [](const QString&) -> std::optional<QString> {
+        return display::statementTotalText(4500);
+    };
+    process("s\nTotal9prt1_x\n");
+    QCOMPARE(m_launcher.starts.size(), 1);
+    QCOMPARE(m_launcher.starts[0].commandLine, display::commandLine(display::statementTotalText(4500)));
+}
+
+QTEST_GUILESS_MAIN(TestCommandProcessor)
+#include "tst_commandprocessor.moc"

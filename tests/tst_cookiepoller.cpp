@@ -1,0 +1,221 @@
+#include "channel/cookiepoller.h"
+#include "support/testsupport.h"
+
+#include <QDir>
+#include <QTest>
+
+using namespace orvane;
+
+class TestCookiePoller : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void choosesTheFolder_data();
+    void choosesTheFolder();
+    void handsOnANewFileOnce();
+    void takesOnlyWholeSecondsIntoAccount();
+    void handsOnInListingOrder();
+    void seesOnlyCookieFiles();
+    void seesCookieFilesOfWintype5();
+    void doesNothingWithoutTheFolder();
+    void skipsAFileRemovedMeanwhile();
+    void findsTheNewestTime();
+    void findsTheFolderAgainAfterItIsRecreated();
+
+private:
+    QString folderOf(const QString& wintype, const QString& user);
+    QString write(const QString& folder, const QString& name, qint64 seconds);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<CookiePoller> m_poller;
+    QStringList m_handled;
+    CookiePoller::Handler m_record;
+    const qint64 m_base = QDateTime(QDate(2026, 12, 8), QTime(9, 0)).toSecsSinceEpoch();
+};
+
+void TestCookiePoller::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QDir().mkpath(m_dir->filePath(u"wine/drive_c"_qs));
+    m_poller = std::make_unique<CookiePoller>(WindowsPathMapper(m_dir->filePath(u"wine"_qs)));
+    m_handled.clear();
+    m_record = [this](const QString& path) { m_handled.append(QFileInfo(path).fileName()); };
+}
+
+QString TestCookiePoller::folderOf(const QString& wintype, const QString& user)
+{
+    const CookieFolder folder = cookieFolder(wintype, user);
+    QString native = *WindowsPathMapper(m_dir->filePath(u"wine"_qs)).toNative(folder.windowsPath);
+    QDir().mkpath(native);
+    return native;
+}
+
+QString TestCookiePoller::write(const QString& folder, const QString& name, qint64 seconds)
+{
+    const QString path = QDir(folder).filePath(name);
+    test::writeFile(path, "x\ncommand\n");
+    test::setModified(path, QDateTime::fromSecsSinceEpoch(seconds));
+    return path;
+}
+
+void TestCookiePoller::choosesTheFolder_data()
+{
+    QTest::addColumn<QString>("wintype");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("pattern");
+    QTest::newRow("1: Vista and later roaming")
+        << u"1"_qs << u"C:\\Users\\alice\\AppData\\Roaming\\Microsoft\\Windows\\Cookies\\"_qs << u"*.txt"_qs;
+    QTest::newRow("2: XP protected mode") << u"2"_qs << u"C:\\Documents and Settings\\alice\\Cookies\\Low\\"_qs
+                                          << u"*.txt"_qs;
+    QTest::newRow("3: INetCookies")
+        << u"3"_qs << u"C:\\Users\\alice\\AppData\\Local\\Microsoft\\Windows\\INetCookies\\Low\\"_qs << u"*.txt"_qs;
+    QTest::newRow("4: roaming low")
+        << u"4"_qs << u"C:\\Users\\alice\\AppData\\Roaming\\Microsoft\\Windows\\Cookies\\Low\\"_qs << u"*.txt"_qs;
+    QTest::newRow("5: .cookie files") << u"5"_qs << u"C:\\Documents and Settings\\alice\\Cookies\\Low\\"_qs
+                                      << u"*.cookie"_qs;
+    QTest::newRow("unset") << QString() << u"c:\\Documents and Settings\\alice\\Cookies\\"_qs << u"*.txt"_qs;
+    QTest::newRow("anything else") << u"7"_qs << u"c:\\Documents and Settings\\alice\\Cookies\\"_qs << u"*.txt"_qs;
+}
+
+void TestCookiePoller::choosesTheFolder()
+{
+    QFETCH(QString, wintype);
+    QFETCH(QString, path);
+    QFETCH(QString, pattern);
+    const CookieFolder folder = cookieFolder(wintype, u"alice"_qs);
+    QCOMPARE(folder.windowsPath, path);
+    QCOMPARE(folder.pattern, pattern);
+}
+
+void TestCookiePoller::handsOnANewFileOnce()
+{
+    const QString folder = folderOf(u"1"_qs, u"alice"_qs);
+    const QString path = write(folder, u"alice@clinic.txt"_qs, m_base);
+    qint64 last = 0;
+    m_poller->poll(cookieFolder(u"1"_qs, u"alice"_qs), last, m_record);
+    QCOMPARE(m_handled, QStringList{u"alice@clinic.txt"_qs});
+    QCOMPARE(last, m_base);
+    QCOMPARE(QFileInfo(path).path(), QDir(folder).absolutePath());
+
+    m_poller->poll(cookieFolder(u"1"_qs, u"alice"_qs), last, m_record);
+    QCOMPARE(m_handled.size(), 1);
+
+    write(folder, u"alice@clinic.txt"_qs, m_base + 1);
+    m_poller->poll(cookieFolder(u"1"_qs, u"alice"_qs), last, m_record);
+    QCOMPARE(m_handled.size(), 2);
+}
+
+void TestCookiePoller::takesOnlyWholeSecondsIntoAccount()
+{
+    const QString folder = folderOf(u"1"_qs, u"alice"_qs);
+    const QString path = write(folder, u"a.txt"_qs, m_base);
+    qint64 last = 0;
+    m_poller->poll(cookieFolder(u"1"_qs, u"alice"_qs), last, m_record);
+    // Rewritten within the same second: the same command as far as the poller can tell.
+    test::writeFile(path, "x\nTotal500\n");
+    test::setModified(path, QDateTime::fromMSecsSinceEpoch(m_base * 1000 + 700));
+    m_poller->poll(cookieFolder(u"1"_qs, u"alice"_qs), last, m_record);
+    QCOMPARE(m_handled.size(), 1);
+}
+
+void TestCookiePoller::handsOnInListingOrder()
+{
+    const QString folder = folderOf(u"1"_qs, u"alice"_qs);
+    write(folder, u"a.txt"_qs, m_base + 5);
+    write(folder, u"b.txt"_qs, m_base + 9);
+    write(folder, u"c.txt"_qs, m_base + 5);
+    const QStringList listing = QDir(folder).entryList(QDir::Files, QDir::Unsorted);
+    qint64 last = 0;
+    m_poller->poll(cookieFolder(u"1"_qs, u"alice"_qs), last, m_record);
+    // Each file is handed on when it is newer than every file handed on before it in the listing.
+    QStringList expected;
+    qint64 newest = 0;
+    for (const QString& name : listing) {
+        const qint64 time = QFileInfo(QDir(folder).filePath(name)).lastModified().toSecsSinceEpoch();
+        if (time > newest) {
+            newest = time;
+            expected.append(name);
+        }
+    }
+    QCOMPARE(m_handled, expected);
+    QVERIFY(m_handled.contains(u"b.txt"_qs));
+    QVERIFY(!(m_handled.contains(u"a.txt"_qs) && m_handled.contains(u"c.txt"_qs)));
+    QCOMPARE(last, m_base + 9);
+}
+
+void TestCookiePoller::seesOnlyCookieFiles()
+{
+    const QString folder = folderOf(QString(), u"alice"_qs);
+    write(folder, u"index.dat"_qs, m_base + 1);
+    write(folder, u".hidden.txt"_qs, m_base + 2);
+    QDir(folder).mkdir(u"folder.txt"_qs);
+    write(folder, u"UPPER.TXT"_qs, m_base);
+    qint64 last = 0;
+    m_poller->poll(cookieFolder(QString(), u"alice"_qs), last, m_record);
+    QCOMPARE(m_handled, QStringList{u"UPPER.TXT"_qs});
+}
+
+void TestCookiePoller::seesCookieFilesOfWintype5()
+{
+    const QString folder = folderOf(u"5"_qs, u"alice"_qs);
+    QCOMPARE(folder, folderOf(u"2"_qs, u"alice"_qs));
+    write(folder, u"a.txt"_qs, m_base + 3);
+    write(folder, u"b.cookie"_qs, m_base);
+    qint64 last = 0;
+    m_poller->poll(cookieFolder(u"5"_qs, u"alice"_qs), last, m_record);
+    QCOMPARE(m_handled, QStringList{u"b.cookie"_qs});
+}
+
+void TestCookiePoller::doesNothingWithoutTheFolder()
+{
+    folderOf(u"1"_qs, u"alice"_qs);
+    write(folderOf(u"1"_qs, u"alice"_qs), u"a.txt"_qs, m_base);
+    qint64 last = 0;
+    m_poller->poll(cookieFolder(u"1"_qs, QString()), last, m_record); // empty user: no such folder
+    m_poller->poll(cookieFolder(u"3"_qs, u"alice"_qs), last, m_record);
+    QVERIFY(m_handled.isEmpty());
+    QCOMPARE(last, qint64(0));
+}
+
+void TestCookiePoller::skipsAFileRemovedMeanwhile()
+{
+    const QString folder = folderOf(u"1"_qs, u"alice"_qs);
+    const QString a = write(folder, u"a.txt"_qs, m_base);
+    const QString b = write(folder, u"b.txt"_qs, m_base + 1);
+    qint64 last = 0;
+    // Whichever comes first removes the other, which is then never handed on.
+    m_poller->poll(cookieFolder(u"1"_qs, u"alice"_qs), last, [&](const QString& path) {
+        m_handled.append(path);
+        QFile::remove(path.endsWith(u"a.txt"_qs) ? b : a);
+    });
+    QCOMPARE(m_handled.size(), 1);
+}
+
+void TestCookiePoller::findsTheNewestTime()
+{
+    const QString folder = folderOf(u"1"_qs, u"alice"_qs);
+    QVERIFY(!m_poller->newestTime(cookieFolder(u"1"_qs, u"alice"_qs)));
+    write(folder, u"a.txt"_qs, m_base + 7);
+    write(folder, u"b.txt"_qs, m_base + 3);
+    write(folder, u"c.dat"_qs, m_base + 20);
+    QCOMPARE(m_poller->newestTime(cookieFolder(u"1"_qs, u"alice"_qs)), std::optional<qint64>(m_base + 7));
+}
+
+void TestCookiePoller::findsTheFolderAgainAfterItIsRecreated()
+{
+    QString folder = folderOf(u"1"_qs, u"alice"_qs);
+    qint64 last = 0;
+    m_poller->poll(cookieFolder(u"1"_qs, u"alice"_qs), last, m_record);
+    // The profile folder is recreated with another case of its name.
+    QDir(m_dir->filePath(u"wine/drive_c/Users/alice"_qs)).removeRecursively();
+    const QString recreated = m_dir->filePath(u"wine/drive_c/Users/alice/AppData/Roaming/Microsoft/Windows/COOKIES"_qs);
+    QDir().mkpath(recreated);
+    write(recreated, u"a.txt"_qs, m_base);
+    m_poller->poll(cookieFolder(u"1"_qs, u"alice"_qs), last, m_record);
+    QCOMPARE(m_handled, QStringList{u"a.txt"_qs});
+}
+
+QTEST_GUILESS_MAIN(TestCookiePoller)
+#include "tst_cookiepoller.moc"
