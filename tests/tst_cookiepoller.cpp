@@ -23,6 +23,7 @@ private slots:
     void skipsAFileRemovedMeanwhile();
     void findsTheNewestTime();
     void findsTheFolderAgainAfterItIsRecreated();
+    void skipsTheListingOnlyWhenNothingChanged();
 
 private:
     QString folderOf(const QString& wintype, const QString& user);
@@ -215,6 +216,40 @@ void TestCookiePoller::findsTheFolderAgainAfterItIsRecreated()
     write(recreated, u"a.txt"_qs, m_base);
     m_poller->poll(cookieFolder(u"1"_qs, u"alice"_qs), last, m_record);
     QCOMPARE(m_handled, QStringList{u"a.txt"_qs});
+}
+
+void TestCookiePoller::skipsTheListingOnlyWhenNothingChanged()
+{
+    const QString folder = folderOf(u"1"_qs, u"alice"_qs);
+    const QString path = write(folder, u"a.txt"_qs, m_base);
+    const CookieFolder cookies = cookieFolder(u"1"_qs, u"alice"_qs);
+    qint64 last = 0;
+    m_poller->poll(cookies, last, m_record);
+    const quint64 listings = m_poller->listings();
+    for (int i = 0; i < 3; ++i)
+        m_poller->poll(cookies, last, m_record);
+    QVERIFY(m_poller->listings() - listings <= 1); // idle ticks list nothing (where notifications exist)
+
+    // Each kind of change is seen at the next tick, as a listing would see it.
+    test::setModified(path, QDateTime::fromSecsSinceEpoch(m_base + 1)); // time set only
+    m_poller->poll(cookies, last, m_record);
+    QCOMPARE(m_handled.size(), 2);
+    write(folder, u"b.txt"_qs, m_base + 2); // a new file
+    m_poller->poll(cookies, last, m_record);
+    QCOMPARE(m_handled.size(), 3);
+    QFile::rename(QDir(folder).filePath(u"b.txt"_qs), QDir(folder).filePath(u"c.txt"_qs));
+    test::setModified(QDir(folder).filePath(u"c.txt"_qs), QDateTime::fromSecsSinceEpoch(m_base + 3));
+    m_poller->poll(cookies, last, m_record);
+    QCOMPARE(m_handled.last(), u"c.txt"_qs);
+    // Rewritten in place, as a browser does.
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("x\nwel\n");
+    file.close();
+    test::setModified(path, QDateTime::fromSecsSinceEpoch(m_base + 4));
+    m_poller->poll(cookies, last, m_record);
+    QCOMPARE(m_handled.last(), u"a.txt"_qs);
+    QCOMPARE(m_handled.size(), 5);
 }
 
 QTEST_GUILESS_MAIN(TestCookiePoller)

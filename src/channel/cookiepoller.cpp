@@ -10,6 +10,11 @@
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#ifdef Q_OS_LINUX
+#include <sys/inotify.h>
+#endif
 
 namespace orvane {
 namespace {
@@ -40,6 +45,67 @@ private:
 
 } // namespace
 
+CookiePoller::CookiePoller(WindowsPathMapper mapper) : m_mapper(std::move(mapper))
+{
+#ifdef Q_OS_LINUX
+    m_notify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_notify < 0)
+        qCDebug(lcChannel) << "no change notification; the folder is listed on every tick";
+#endif
+}
+
+CookiePoller::~CookiePoller()
+{
+    if (m_notify >= 0)
+        close(m_notify);
+}
+
+void CookiePoller::dropWatch()
+{
+#ifdef Q_OS_LINUX
+    if (m_watch >= 0)
+        inotify_rm_watch(m_notify, m_watch);
+#endif
+    m_watch = -1;
+}
+
+bool CookiePoller::unchangedSinceLastListing(const QByteArray& native)
+{
+#ifdef Q_OS_LINUX
+    if (m_notify < 0)
+        return false;
+    struct stat info;
+    if (stat(native.constData(), &info) != 0) {
+        dropWatch();
+        return false;
+    }
+    // Every event read here happened before this tick's listing; events during the listing are read at
+    // the next tick, which then lists again.
+    bool changed = false;
+    alignas(inotify_event) char buffer[4096];
+    for (;;) {
+        const ssize_t got = read(m_notify, buffer, sizeof buffer);
+        if (got <= 0)
+            break;
+        changed = true;
+    }
+    if (m_watch < 0 || info.st_dev != m_watchedDevice || info.st_ino != m_watchedInode) {
+        // A new folder (or the same path now naming another folder): watch it and list it.
+        dropWatch();
+        m_watch = inotify_add_watch(m_notify, native.constData(),
+                                    IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_CREATE | IN_DELETE |
+                                        IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF);
+        m_watchedDevice = info.st_dev;
+        m_watchedInode = info.st_ino;
+        return false;
+    }
+    return !changed;
+#else
+    Q_UNUSED(native);
+    return false;
+#endif
+}
+
 std::optional<QByteArray> CookiePoller::nativeFolder(const QString& windowsPath, bool refresh)
 {
     // The folder is the same on every tick; it is mapped again only when it could not be opened.
@@ -59,6 +125,7 @@ bool CookiePoller::list(const CookieFolder& folder,
     std::optional<QByteArray> native = nativeFolder(folder.windowsPath, false);
     if (!native)
         return false;
+    ++m_listings;
     DIR* dir = opendir(native->constData());
     if (!dir) {
         native = nativeFolder(folder.windowsPath, true);
@@ -87,6 +154,9 @@ bool CookiePoller::list(const CookieFolder& folder,
 
 void CookiePoller::poll(const CookieFolder& folder, qint64& lastCookieTime, const Handler& handler)
 {
+    if (const std::optional<QByteArray> native = nativeFolder(folder.windowsPath, false);
+        native && unchangedSinceLastListing(*native))
+        return;
     QByteArray path;
     list(folder, [&](const char* name, qint64 seconds) {
         if (lastCookieTime >= seconds)

@@ -11,7 +11,9 @@
 namespace orvane {
 
 // Lists the cookie folder and hands on each cookie file that is newer than every file handed on
-// before. "Newer" compares modification times in whole seconds: a file rewritten within the second of
+// before. Where the system offers change notification (inotify), a tick skips the listing when nothing
+// in the folder has changed since the last listing: the outcome is the same, at a fraction of the
+// cost. Notifications are only read at a tick, so a file is never read before the tick that sees it. "Newer" compares modification times in whole seconds: a file rewritten within the second of
 // its last handing-on is not handed on again. Times are compared as seconds of the system clock rather
 // than local wall-clock time, which steps back an hour when daylight saving time ends and would then
 // hide the commands of that hour.
@@ -20,7 +22,10 @@ class CookiePoller
 public:
     using Handler = std::function<void(const QString& path)>;
 
-    explicit CookiePoller(WindowsPathMapper mapper) : m_mapper(std::move(mapper)) {}
+    explicit CookiePoller(WindowsPathMapper mapper);
+    ~CookiePoller();
+    CookiePoller(const CookiePoller&) = delete;
+    CookiePoller& operator=(const CookiePoller&) = delete;
 
     // One tick: the files of folder matching its pattern (regular files only; a name beginning with
     // "." counts as hidden), in the order the file system lists them. For each file whose whole-second
@@ -32,7 +37,15 @@ public:
     // none.
     std::optional<qint64> newestTime(const CookieFolder& folder);
 
+    // The number of listings made so far (ticks that were not skipped).
+    quint64 listings() const { return m_listings; }
+
 private:
+private:
+    // True when the folder is watched and nothing in it has changed since the last listing.
+    bool unchangedSinceLastListing(const QByteArray& native);
+    void dropWatch();
+
     // Calls visit(name, seconds) for each cookie file; false when the folder cannot be listed.
     bool list(const CookieFolder& folder, const std::function<void(const char* name, qint64 seconds)>& visit);
     std::optional<QByteArray> nativeFolder(const QString& windowsPath, bool refresh);
@@ -40,6 +53,11 @@ private:
     WindowsPathMapper m_mapper;
     QString m_cachedWindowsPath;
     QByteArray m_cachedNative;
+    int m_notify = -1;
+    int m_watch = -1;
+    quint64 m_watchedDevice = 0;
+    quint64 m_watchedInode = 0;
+    quint64 m_listings = 0;
 };
 
 } // namespace orvane
