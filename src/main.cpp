@@ -2,6 +2,7 @@
 #include "app/launcher.h"
 #include "app/messageboxnotifier.h"
 #include "phone/dialler.h"
+#include "print/fonts.h"
 
 #include <QApplication>
 #include <QFont>
@@ -18,7 +19,7 @@ int main(int argc, char* argv[])
 
     QApplication app(argc, argv);
     // The printed forms are laid out for this typeface; IPAGothic matches its metrics.
-    QFont::insertSubstitution(QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic"));
+    orvane::installFontSubstitutions();
 
     orvane::FormServices services;
     services.mapper = orvane::WindowsPathMapper::fromEnvironment();

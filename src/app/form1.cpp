@@ -8,7 +8,10 @@
 #include "app/texteditor.h"
 #include "app/username.h"
 #include "phone/dialler.h"
+#include "print/qtprintsurface.h"
+#include "print/receipt.h"
 #include "text/legacytext.h"
+#include "text/numberformat.h"
 #include "text/rounding.h"
 
 #include <QLabel>
@@ -56,6 +59,11 @@ Form1::Form1(FormServices services, QWidget* parent)
         const WindowsPathMapper mapper = m_services.mapper;
         m_services.makeSerialPort = [mapper](QObject* owner) { return new SerialPortControl(mapper, owner); };
     }
+    if (!m_services.makePrintSurface)
+        m_services.makePrintSurface = [] {
+            return std::make_unique<QtPrintSurface>(QtPrintSurface::Target::DefaultPrinter, QStringLiteral("prints"));
+        };
+    m_printer = m_services.makePrintSurface();
     if (!m_services.makeTcpClient)
         m_services.makeTcpClient = [](QObject* owner) { return new TcpClientControl(owner); };
 
@@ -101,6 +109,7 @@ Form1::Form1(FormServices services, QWidget* parent)
     Winsock2->setObjectName(QStringLiteral("Winsock2"));
 
     m_commandHandlers.phoneCall = [this](const QString& number) { PhoneCall(number); };
+    m_commandHandlers.printReceipt = [this](const QString& t) { printReceipt(t); };
     m_commandHandlers.setLabel = [this](const QString& caption) { setCaption(Label1, caption); };
 
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
@@ -205,6 +214,16 @@ void Form1::Timer1_Timer()
 void Form1::ProcessCommandFile(const QString& path)
 {
     orvane::ProcessCommandFile(path, m_cookieLines, m_settings, *m_services.launcher, m_commandHandlers);
+}
+
+void Form1::printReceipt(const QString& commandText)
+{
+    const ReceiptOutcome outcome =
+        orvane::printReceipt(*m_printer, commandText, m_settings, QDate::currentDate(), QStringLiteral("counter.txt"));
+    if (!outcome.counterWritten)
+        report(QStringLiteral("counter.txt に次の領収書番号を書き込めません。\n"
+                              "次の領収書も同じ番号 %1 になります。ファイルを確認してください。")
+                   .arg(text::formatNumber(outcome.number, QStringLiteral("0000-###0"))));
 }
 
 void Form1::PhoneCall(const QString& number)

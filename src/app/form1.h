@@ -8,6 +8,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 class QLabel;
 class QLineEdit;
@@ -17,6 +18,7 @@ class QTimer;
 namespace orvane {
 
 class Dialler;
+class PrintSurface;
 class Notifier;
 class SerialPort;
 class TcpClient;
@@ -31,6 +33,8 @@ struct FormServices
     Dialler* dialler = nullptr;
     std::function<SerialPort*(QObject* parent)> makeSerialPort;
     std::function<TcpClient*(QObject* parent)> makeTcpClient;
+    // The printer all forms go to; the default printer (or PDF files in prints/) when not given.
+    std::function<std::unique_ptr<PrintSurface>()> makePrintSurface;
 };
 
 // The bridge's one window: its controls, timers, serial ports and TCP clients, the form-level state,
@@ -87,6 +91,7 @@ public slots:
 
 private:
     void ProcessCommandFile(const QString& path);
+    void printReceipt(const QString& commandText);
 
     void setCaption(QLabel* label, const QString& caption);
     void report(const QString& text);
@@ -99,6 +104,7 @@ private:
     CookieLines m_cookieLines;
     CookiePoller m_cookiePoller;
     CommandHandlers m_commandHandlers;
+    std::unique_ptr<PrintSurface> m_printer;
 };
 
 } // namespace orvane

@@ -1,0 +1,286 @@
+#include "print/qtprintsurface.h"
+
+#include "app/logging.h"
+#include "print/codabar.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QPrinterInfo>
+
+namespace orvane {
+namespace {
+
+constexpr double kTwipsPerInch = 1440;
+const QString kBarcodeFont = QStringLiteral("NW-7");
+
+std::optional<QPageSize::PageSizeId> pageSizeOf(int paperSize)
+{
+    switch (paperSize) {
+    case 1: return QPageSize::Letter;
+    case 5: return QPageSize::Legal;
+    case 8: return QPageSize::A3;
+    case 9: return QPageSize::A4;
+    case 11: return QPageSize::A5;
+    case 13: return QPageSize::B5;
+    default: return std::nullopt;
+    }
+}
+
+} // namespace
+
+QtPrintSurface::QtPrintSurface(Target target, QString pdfFolder) : m_target(target), m_pdfFolder(std::move(pdfFolder)) {}
+
+QtPrintSurface::~QtPrintSurface()
+{
+    if (m_device)
+        endDoc();
+}
+
+QPageLayout QtPrintSurface::pageLayout() const
+{
+    return QPageLayout(QPageSize(pageSizeOf(m_paperSize).value_or(QPageSize::A5)),
+                       m_orientation == kLandscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                       QMarginsF(0, 0, 0, 0));
+}
+
+QString QtPrintSurface::nextPdfPath() const
+{
+    const QString stem = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz-")) + m_documentName;
+    QString path = QDir(m_pdfFolder).filePath(stem + u".pdf");
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = QDir(m_pdfFolder).filePath(stem + u'-' + QString::number(n) + u".pdf");
+    return path;
+}
+
+bool QtPrintSurface::ensureJob()
+{
+    if (m_device)
+        return m_painter.isActive();
+    m_jobError.clear();
+    double resolution = kTwipsPerInch;
+    const QPrinterInfo printer = m_target == Target::DefaultPrinter ? QPrinterInfo::defaultPrinter() : QPrinterInfo();
+    if (!printer.isNull()) {
+        auto device = std::make_unique<QPrinter>(printer, QPrinter::HighResolution);
+        device->setDocName(m_documentName);
+        device->setFullPage(false);
+        device->setPageSize(pageLayout().pageSize());
+        device->setPageOrientation(pageLayout().orientation());
+        resolution = device->resolution();
+        m_twipsPerDevicePixel = kTwipsPerInch / resolution;
+        m_device = std::move(device);
+    } else {
+        QDir().mkpath(m_pdfFolder);
+        m_lastPdf = nextPdfPath();
+        auto device = std::make_unique<QPdfWriter>(m_lastPdf);
+        device->setResolution(int(kTwipsPerInch));
+        device->setPageLayout(pageLayout());
+        device->setTitle(m_documentName);
+        device->setCreator(QStringLiteral("Orvane"));
+        m_twipsPerDevicePixel = kTwipsPerInch / kPdfDevicePixelsPerInch;
+        m_device = std::move(device);
+    }
+    if (!m_painter.begin(m_device.get())) {
+        m_jobError = printer.isNull() ? QStringLiteral("%1 を作成できません").arg(m_lastPdf)
+                                      : QStringLiteral("プリンタ %1 に印刷できません").arg(printer.printerName());
+        qCWarning(lcPrint) << "cannot start the print job:" << m_jobError;
+        return false;
+    }
+    // One logical unit is one twip whatever the device's resolution.
+    m_painter.scale(resolution / kTwipsPerInch, resolution / kTwipsPerInch);
+    return true;
+}
+
+bool QtPrintSurface::setScaleMode(int mode)
+{
+    return mode == 1; // twips are the only scale this surface draws in
+}
+
+bool QtPrintSurface::setOrientation(int orientation)
+{
+    if (orientation != kPortrait && orientation != kLandscape)
+        return false;
+    m_orientation = orientation;
+    if (m_device)
+        m_device->setPageLayout(pageLayout()); // takes effect on the next page
+    return true;
+}
+
+bool QtPrintSurface::setPaperSize(int paperSize)
+{
+    if (!pageSizeOf(paperSize))
+        return false;
+    m_paperSize = paperSize;
+    if (m_device)
+        m_device->setPageLayout(pageLayout());
+    return true;
+}
+
+bool QtPrintSurface::setFontName(const QString& name)
+{
+    m_fontName = name;
+    return true;
+}
+
+bool QtPrintSurface::setFontSize(double points)
+{
+    if (!(points > 0 && points <= 2160))
+        return false;
+    m_fontSize = points;
+    return true;
+}
+
+bool QtPrintSurface::setCurrentX(float x)
+{
+    m_x = x;
+    return true;
+}
+
+bool QtPrintSurface::setCurrentY(float y)
+{
+    m_y = y;
+    return true;
+}
+
+bool QtPrintSurface::setDrawStyle(int style)
+{
+    if (style < 0 || style > 6)
+        return false;
+    m_drawStyle = style;
+    return true;
+}
+
+bool QtPrintSurface::setDrawWidth(int pixels)
+{
+    if (pixels < 1 || pixels > 32767)
+        return false;
+    m_drawWidth = pixels;
+    return true;
+}
+
+bool QtPrintSurface::setFillStyle(int style)
+{
+    if (style < 0 || style > 7)
+        return false;
+    m_fillStyle = style;
+    return true;
+}
+
+QFont QtPrintSurface::currentFont() const
+{
+    QFont font(m_fontName);
+    // Sizes in twips, the logical unit: a point is 20 twips.
+    font.setPixelSize(qMax(1, qRound(m_fontSize * 20)));
+    font.setHintingPreference(QFont::PreferNoHinting);
+    return font;
+}
+
+QPen QtPrintSurface::currentPen() const
+{
+    QPen pen(Qt::black);
+    pen.setWidthF(m_drawWidth * m_twipsPerDevicePixel);
+    // Wider lines are solid whatever the style.
+    if (m_drawWidth <= 1) {
+        static const Qt::PenStyle styles[] = {Qt::SolidLine,      Qt::DashLine, Qt::DotLine, Qt::DashDotLine,
+                                              Qt::DashDotDotLine, Qt::NoPen,    Qt::SolidLine};
+        pen.setStyle(styles[m_drawStyle]);
+    }
+    pen.setCapStyle(Qt::FlatCap);
+    return pen;
+}
+
+bool QtPrintSurface::drawBarcode(const QString& text)
+{
+    const QList<double> elements = codabarElements(text);
+    if (elements.isEmpty())
+        return false;
+    // The symbol stands in the line the text would take: bars as high as the font is tall, with a
+    // narrow element of a twelfth of an em.
+    const double height = m_fontSize * 20;
+    const double narrow = height / 12;
+    double x = m_x;
+    for (qsizetype i = 0; i < elements.size(); ++i) {
+        const double width = elements[i] * narrow;
+        if (i % 2 == 0)
+            m_painter.fillRect(QRectF(x, m_y, width, height), Qt::black);
+        x += width;
+    }
+    m_x = 0;
+    m_y += float(height);
+    return true;
+}
+
+bool QtPrintSurface::print(const QString& text)
+{
+    if (!ensureJob())
+        return false;
+    if (m_fontName == kBarcodeFont && !QFontDatabase::families().contains(kBarcodeFont))
+        return drawBarcode(text);
+    const QFont font = currentFont();
+    const QFontMetricsF metrics(font, m_device.get());
+    m_painter.setFont(font);
+    m_painter.setPen(Qt::black);
+    m_painter.drawText(QPointF(m_x, m_y + metrics.ascent()), text);
+    m_x = 0;
+    m_y += float(metrics.lineSpacing());
+    return true;
+}
+
+bool QtPrintSurface::line(float x1, float y1, float x2, float y2)
+{
+    if (!ensureJob())
+        return false;
+    m_painter.setPen(currentPen());
+    m_painter.drawLine(QPointF(x1, y1), QPointF(x2, y2));
+    m_x = x2;
+    m_y = y2;
+    return true;
+}
+
+bool QtPrintSurface::box(float x1, float y1, float x2, float y2)
+{
+    if (!ensureJob())
+        return false;
+    m_painter.setPen(currentPen());
+    m_painter.setBrush(m_fillStyle == 0 ? QBrush(Qt::black) : QBrush(Qt::NoBrush));
+    m_painter.drawRect(QRectF(QPointF(x1, y1), QPointF(x2, y2)).normalized());
+    m_painter.setBrush(Qt::NoBrush);
+    m_x = x2;
+    m_y = y2;
+    return true;
+}
+
+std::optional<double> QtPrintSurface::textWidth(const QString& text)
+{
+    if (!ensureJob())
+        return std::nullopt;
+    return QFontMetricsF(currentFont(), m_device.get()).horizontalAdvance(text);
+}
+
+bool QtPrintSurface::newPage()
+{
+    if (!ensureJob())
+        return false;
+    if (!m_device->newPage())
+        return false;
+    m_x = 0;
+    m_y = 0;
+    return true;
+}
+
+bool QtPrintSurface::endDoc()
+{
+    if (!m_device)
+        return false;
+    const bool ok = !m_painter.isActive() || m_painter.end();
+    m_device.reset();
+    m_x = 0;
+    m_y = 0;
+    return ok;
+}
+
+} // namespace orvane

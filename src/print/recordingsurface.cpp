@@ -1,0 +1,199 @@
+#include "print/recordingsurface.h"
+
+namespace orvane {
+namespace {
+
+bool isHalfWidth(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u < 0x80 || (u >= 0xFF61 && u <= 0xFF9F);
+}
+
+} // namespace
+
+double RecordingSurface::widthInEms(const QString& text)
+{
+    double ems = 0;
+    for (const QChar c : text)
+        ems += isHalfWidth(c) ? 0.5 : 1.0;
+    return ems;
+}
+
+RecordingSurface::Operation RecordingSurface::base(Kind kind) const
+{
+    Operation op;
+    op.kind = kind;
+    op.font = m_font;
+    op.size = m_size;
+    op.x = m_x;
+    op.y = m_y;
+    op.drawStyle = m_drawStyle;
+    op.drawWidth = m_drawWidth;
+    op.fillStyle = m_fillStyle;
+    op.orientation = m_orientation;
+    op.paperSize = m_paperSize;
+    op.page = m_page;
+    op.job = m_job;
+    return op;
+}
+
+bool RecordingSurface::setScaleMode(int mode)
+{
+    scaleMode = mode;
+    return true;
+}
+
+bool RecordingSurface::setOrientation(int orientation)
+{
+    if (orientation != kPortrait && orientation != kLandscape)
+        return false;
+    m_orientation = orientation;
+    return true;
+}
+
+bool RecordingSurface::setPaperSize(int paperSize)
+{
+    if (paperSize < 1 || paperSize > 41)
+        return false;
+    m_paperSize = paperSize;
+    return true;
+}
+
+bool RecordingSurface::setFontName(const QString& name)
+{
+    m_font = name;
+    return true;
+}
+
+bool RecordingSurface::setFontSize(double points)
+{
+    if (!(points > 0 && points <= 2160))
+        return false;
+    m_size = points;
+    return true;
+}
+
+bool RecordingSurface::setCurrentX(float x)
+{
+    m_x = x;
+    return true;
+}
+
+bool RecordingSurface::setCurrentY(float y)
+{
+    m_y = y;
+    return true;
+}
+
+bool RecordingSurface::setDrawStyle(int style)
+{
+    if (style < 0 || style > 6)
+        return false;
+    m_drawStyle = style;
+    return true;
+}
+
+bool RecordingSurface::setDrawWidth(int pixels)
+{
+    if (pixels < 1 || pixels > 32767)
+        return false;
+    m_drawWidth = pixels;
+    return true;
+}
+
+bool RecordingSurface::setFillStyle(int style)
+{
+    if (style < 0 || style > 7)
+        return false;
+    m_fillStyle = style;
+    return true;
+}
+
+bool RecordingSurface::print(const QString& text)
+{
+    if (failPrinting)
+        return false;
+    Operation op = base(Kind::Text);
+    op.text = text;
+    operations.append(op);
+    m_x = 0;
+    m_y += float(m_size * 20);
+    return true;
+}
+
+bool RecordingSurface::line(float x1, float y1, float x2, float y2)
+{
+    if (failPrinting)
+        return false;
+    Operation op = base(Kind::Line);
+    op.x = x1;
+    op.y = y1;
+    op.x2 = x2;
+    op.y2 = y2;
+    operations.append(op);
+    m_x = x2;
+    m_y = y2;
+    return true;
+}
+
+bool RecordingSurface::box(float x1, float y1, float x2, float y2)
+{
+    if (failPrinting)
+        return false;
+    Operation op = base(Kind::Box);
+    op.x = x1;
+    op.y = y1;
+    op.x2 = x2;
+    op.y2 = y2;
+    operations.append(op);
+    m_x = x2;
+    m_y = y2;
+    return true;
+}
+
+std::optional<double> RecordingSurface::textWidth(const QString& text)
+{
+    if (failPrinting)
+        return std::nullopt;
+    return widthInEms(text) * m_size * 20;
+}
+
+bool RecordingSurface::newPage()
+{
+    if (failPrinting)
+        return false;
+    operations.append(base(Kind::NewPage));
+    ++m_page;
+    m_x = 0;
+    m_y = 0;
+    return true;
+}
+
+bool RecordingSurface::endDoc()
+{
+    operations.append(base(Kind::EndDoc));
+    ++m_job;
+    m_page = 1;
+    m_x = 0;
+    m_y = 0;
+    return true;
+}
+
+QList<RecordingSurface::Operation> RecordingSurface::texts() const
+{
+    QList<Operation> out;
+    for (const Operation& op : operations)
+        if (op.kind == Kind::Text)
+            out.append(op);
+    return out;
+}
+
+const RecordingSurface::Operation* RecordingSurface::findText(const QString& text) const
+{
+    for (const Operation& op : operations)
+        if (op.kind == Kind::Text && op.text == text)
+            return &op;
+    return nullptr;
+}
+
+} // namespace orvane

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "print/printsurface.h"
+
+#include <QList>
+
+namespace orvane {
+
+// A print surface that records what is drawn, with font, size and position, so layouts can be checked
+// exactly without rendering. Its metrics are those of a fixed-pitch typeface: a half-width character
+// is half an em wide, any other one em, and a line is one em high.
+class RecordingSurface final : public PrintSurface
+{
+public:
+    enum class Kind { Text, Line, Box, NewPage, EndDoc };
+
+    struct Operation
+    {
+        Kind kind = Kind::Text;
+        QString text;
+        QString font;
+        double size = 0;
+        float x = 0;
+        float y = 0;
+        float x2 = 0;
+        float y2 = 0;
+        int drawStyle = 0;
+        int drawWidth = 0;
+        int fillStyle = 0;
+        int orientation = 0;
+        int paperSize = 0;
+        int page = 1; // 1-based page of the current job
+        int job = 1;  // 1-based job
+    };
+
+    static double widthInEms(const QString& text);
+
+    void setDocumentName(const QString& name) override { documentNames.append(name); }
+    bool setScaleMode(int mode) override;
+    bool setOrientation(int orientation) override;
+    bool setPaperSize(int paperSize) override;
+    bool setFontName(const QString& name) override;
+    QString fontName() const override { return m_font; }
+    bool setFontSize(double points) override;
+    double fontSize() const override { return m_size; }
+    bool setCurrentX(float x) override;
+    bool setCurrentY(float y) override;
+    float currentX() const override { return m_x; }
+    float currentY() const override { return m_y; }
+    bool setDrawStyle(int style) override;
+    bool setDrawWidth(int pixels) override;
+    bool setFillStyle(int style) override;
+    bool print(const QString& text) override;
+    bool line(float x1, float y1, float x2, float y2) override;
+    bool box(float x1, float y1, float x2, float y2) override;
+    std::optional<double> textWidth(const QString& text) override;
+    bool newPage() override;
+    bool endDoc() override;
+
+    // The recorded texts, in order.
+    QList<Operation> texts() const;
+    // The first recorded text equal to text, or nullptr.
+    const Operation* findText(const QString& text) const;
+
+    QList<Operation> operations;
+    QStringList documentNames;
+    int scaleMode = 0;
+    // Operations of these kinds fail while set, to stand for a failing printer.
+    bool failPrinting = false;
+
+private:
+    Operation base(Kind kind) const;
+
+    QString m_font;
+    double m_size = 8.25;
+    float m_x = 0;
+    float m_y = 0;
+    int m_drawStyle = 0;
+    int m_drawWidth = 1;
+    int m_fillStyle = 1;
+    int m_orientation = kPortrait;
+    int m_paperSize = 9;
+    int m_page = 1;
+    int m_job = 1;
+};
+
+} // namespace orvane

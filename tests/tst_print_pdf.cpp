@@ -1,0 +1,122 @@
+#include "print/fonts.h"
+#include "print/printaligned.h"
+#include "print/qtprintsurface.h"
+#include "print/receipt.h"
+#include "support/pdftext.h"
+#include "support/testsupport.h"
+
+#include <QDir>
+#include <QTest>
+
+using namespace orvane;
+
+// Printed pages read back from the PDF the Qt adapter writes where there is no printer.
+class TestPrintPdf : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void placesTextAtItsTwipPosition();
+    void printsAReceiptOnA5Landscape();
+    void namesEachJobsFile();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestPrintPdf::initTestCase()
+{
+    installFontSubstitutions();
+}
+
+void TestPrintPdf::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+}
+
+void TestPrintPdf::placesTextAtItsTwipPosition()
+{
+    QtPrintSurface surface(QtPrintSurface::Target::Pdf, m_dir->filePath(u"prints"_qs));
+    surface.setDocumentName(u"statement"_qs);
+    surface.setFontName(u"ＭＳ ゴシック"_qs);
+    surface.setOrientation(PrintSurface::kPortrait);
+    surface.setPaperSize(PrintSurface::kPaperA5);
+    surface.setFontSize(11);
+    QVERIFY(PrintAligned(surface, u"12,000"_qs, Alignment::RightEdge, 7000, 2300));
+    QVERIFY(PrintAligned(surface, u"left"_qs, Alignment::LeftEdge, 500, 4000));
+    // Half-width characters of the typeface are half an em: 6 characters of 11 points are 660 twips.
+    QCOMPARE(qRound(*surface.textWidth(u"12,000"_qs)), 660);
+    QVERIFY(surface.endDoc());
+
+    const QList<test::PdfWord> words = test::readPdfWords(surface.lastPdf());
+    const test::PdfWord* amount = test::findWord(words, u"12,000"_qs);
+    QVERIFY(amount);
+    QCOMPARE(amount->pageSize, QSizeF(420, 595));
+    QVERIFY2(qAbs(amount->box.right() - 350) <= 1, qPrintable(QString::number(amount->box.right())));
+    QVERIFY2(qAbs(amount->box.top() - 115) <= 1, qPrintable(QString::number(amount->box.top())));
+    const test::PdfWord* left = test::findWord(words, u"left"_qs);
+    QVERIFY(left);
+    QVERIFY(qAbs(left->box.left() - 25) <= 1);
+    QVERIFY(qAbs(left->box.top() - 200) <= 1);
+}
+
+void TestPrintPdf::printsAReceiptOnA5Landscape()
+{
+    QtPrintSurface surface(QtPrintSurface::Target::Pdf, m_dir->filePath(u"prints"_qs));
+    Settings settings;
+    settings.name1 = u"オルヴェイン"_qs;
+    settings.addr = u"東京都港区"_qs;
+    printReceipt(surface, u"rsh山田様/12000/960/3"_qs, settings, QDate(2024, 3, 5),
+                 m_dir->filePath(u"counter.txt"_qs));
+    QVERIFY(surface.lastPdf().endsWith(u"-receipt.pdf"_qs));
+    const QList<test::PdfWord> words = test::readPdfWords(surface.lastPdf());
+    QVERIFY(!words.isEmpty());
+    QCOMPARE(words.last().page, 1);
+    QCOMPARE(words.first().pageSize, QSizeF(595, 420));
+
+    const struct
+    {
+        QString text;
+        double x, y;
+    } expected[] = {
+        {u"0000-0"_qs, 0, 5},
+        {u"2024年03月05日(火曜日)"_qs, 250, 5},
+        {u"領"_qs, 125, 20},
+        {u"￥12,000─"_qs, 150, 75},
+        {u"(消費税￥960)"_qs, 150, 95},
+        {u"担当：3"_qs, 250, 130},
+        {u"オルヴェイン"_qs, 0, 130},
+    };
+    for (const auto& e : expected) {
+        const test::PdfWord* word = test::findWord(words, e.text);
+        QVERIFY2(word, qPrintable(e.text));
+        QVERIFY2(qAbs(word->box.left() - e.x) <= 1 && qAbs(word->box.top() - e.y) <= 1,
+                 qPrintable(e.text + u" at "_qs + QString::number(word->box.left()) + u','
+                            + QString::number(word->box.top())));
+    }
+    // The address follows the clinic's name on the next line.
+    const test::PdfWord* address = test::findWord(words, u"東京都港区"_qs);
+    QVERIFY(address);
+    QVERIFY(address->box.top() > 130 + 10 && address->box.top() < 130 + 16);
+}
+
+void TestPrintPdf::namesEachJobsFile()
+{
+    QtPrintSurface surface(QtPrintSurface::Target::Pdf, m_dir->filePath(u"prints"_qs));
+    QStringList files;
+    for (int i = 0; i < 3; ++i) {
+        surface.setDocumentName(u"receipt"_qs);
+        surface.print(u"x"_qs);
+        surface.endDoc();
+        files.append(surface.lastPdf());
+    }
+    files.removeDuplicates();
+    QCOMPARE(files.size(), 3);
+    QCOMPARE(QDir(m_dir->filePath(u"prints"_qs)).entryList(QDir::Files).size(), 3);
+    QVERIFY(!surface.endDoc()); // no job open
+}
+
+QTEST_MAIN(TestPrintPdf)
+#include "tst_print_pdf.moc"
