@@ -10,6 +10,8 @@
 #include "phone/dialler.h"
 #include "print/qtprintsurface.h"
 #include "print/receipt.h"
+#include "print/statement.h"
+#include "totals/dailytotals.h"
 #include "text/legacytext.h"
 #include "text/numberformat.h"
 #include "text/rounding.h"
@@ -110,9 +112,12 @@ Form1::Form1(FormServices services, QWidget* parent)
 
     m_commandHandlers.phoneCall = [this](const QString& number) { PhoneCall(number); };
     m_commandHandlers.printReceipt = [this](const QString& t) { printReceipt(t); };
+    m_commandHandlers.printStatement = [this](const QString& t) { return printStatement(t); };
     m_commandHandlers.setLabel = [this](const QString& caption) { setCaption(Label1, caption); };
 
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(daystart, &QPushButton::clicked, this, &Form1::daystart_Click);
+    connect(nikkeidump, &QPushButton::clicked, this, &Form1::nikkeidump_Click);
     connect(sctset, &QPushButton::clicked, this, &Form1::sctset_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
 }
@@ -224,6 +229,31 @@ void Form1::printReceipt(const QString& commandText)
         report(QStringLiteral("counter.txt に次の領収書番号を書き込めません。\n"
                               "次の領収書も同じ番号 %1 になります。ファイルを確認してください。")
                    .arg(text::formatNumber(outcome.number, QStringLiteral("0000-###0"))));
+}
+
+std::optional<QString> Form1::printStatement(const QString& commandText)
+{
+    const StatementOutcome outcome = orvane::printStatement(*m_printer, commandText, m_settings);
+    const QString line = dailyTotalsLine(outcome.statementText, m_cookieLines[4]);
+    if (!appendDailyTotal(QStringLiteral("nikkei.txt"), line))
+        report(QStringLiteral("日計ファイル nikkei.txt に書き込めません。\n"
+                              "この明細書の行を手で記録してください:\n%1")
+                   .arg(line));
+    return outcome.displayText;
+}
+
+void Form1::daystart_Click()
+{
+    const DayStart result = startNewDay(QStringLiteral("nikkei.txt"), QStringLiteral("nikkei.bak"));
+    if (!result.ok)
+        report(result.error);
+}
+
+void Form1::nikkeidump_Click()
+{
+    const LaunchResult result = openInTextEditor(*m_services.launcher, QStringLiteral("nikkei.txt"));
+    if (!result.ok)
+        report(QStringLiteral("nikkei.txt を開けません: %1").arg(result.error));
 }
 
 void Form1::PhoneCall(const QString& number)

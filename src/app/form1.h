@@ -86,12 +86,15 @@ public:
 
 public slots:
     void Timer1_Timer();
+    void daystart_Click();
+    void nikkeidump_Click();
     void sctset_Click();
     void Command2_Click();
 
 private:
     void ProcessCommandFile(const QString& path);
     void printReceipt(const QString& commandText);
+    std::optional<QString> printStatement(const QString& commandText);
 
     void setCaption(QLabel* label, const QString& caption);
     void report(const QString& text);

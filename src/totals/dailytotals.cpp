@@ -1,0 +1,46 @@
+#include "totals/dailytotals.h"
+
+#include "app/logging.h"
+#include "text/ansicodec.h"
+#include "text/legacytext.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace orvane {
+
+QString dailyTotalsLine(const QString& statementText, const QString& cookieLine4)
+{
+    return text::trimBlanks(statementText) + u'/' + text::trimBlanks(cookieLine4);
+}
+
+bool appendDailyTotal(const QString& path, const QString& line)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        qCWarning(lcTotals) << "cannot open" << path << ":" << file.errorString();
+        return false;
+    }
+    const QByteArray bytes = text::encodeAnsi(line) + "\r\n";
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        qCWarning(lcTotals) << "cannot write" << path << ":" << file.errorString();
+        return false;
+    }
+    file.close();
+    return file.error() == QFileDevice::NoError;
+}
+
+DayStart startNewDay(const QString& path, const QString& backupPath)
+{
+    if (QFileInfo(path).size() > 0) {
+        QFile::remove(backupPath);
+        if (!QFile::copy(path, backupPath))
+            return {false, QStringLiteral("%1 の控え %2 を作成できません").arg(path, backupPath)};
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return {false, QStringLiteral("%1 を空にできません: %2").arg(path, file.errorString())};
+    return {};
+}
+
+} // namespace orvane
