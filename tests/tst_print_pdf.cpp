@@ -2,6 +2,7 @@
 #include "print/printaligned.h"
 #include "print/qtprintsurface.h"
 #include "print/receipt.h"
+#include "print/statement.h"
 #include "support/pdftext.h"
 #include "support/testsupport.h"
 
@@ -21,6 +22,7 @@ private slots:
     void placesTextAtItsTwipPosition();
     void printsAReceiptOnA5Landscape();
     void namesEachJobsFile();
+    void printsAStatementWithABarcode();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -116,6 +118,51 @@ void TestPrintPdf::namesEachJobsFile()
     QCOMPARE(files.size(), 3);
     QCOMPARE(QDir(m_dir->filePath(u"prints"_qs)).entryList(QDir::Files).size(), 3);
     QVERIFY(!surface.endDoc()); // no job open
+}
+
+void TestPrintPdf::printsAStatementWithABarcode()
+{
+    QtPrintSurface surface(QtPrintSurface::Target::Pdf, m_dir->filePath(u"prints"_qs));
+    Settings settings;
+    settings.name1 = u"オルヴェイン"_qs;
+    settings.foot1 = u"お大事に"_qs;
+    QStringList fields{u"4711"_qs, u"山田太郎様"_qs, u"20"_qs};
+    for (int i = 1; i <= 20; ++i)
+        fields.append(u"回?処置"_qs + QString::number(i) + u"?1?1500?1500"_qs);
+    fields += QStringList{u"30000"_qs, u"0"_qs, u"10000"_qs, u"1000"_qs, u"3"_qs, u"x"_qs, u"0"_qs, u"0"_qs,
+                          u"y"_qs, u"21000"_qs, u"2024-03-05"_qs, u"1"_qs};
+    const StatementOutcome outcome = printStatement(surface, u"prt"_qs + fields.join(u'_'), settings);
+    QCOMPARE(outcome.pages, 2);
+    QVERIFY(surface.lastPdf().endsWith(u"-statement.pdf"_qs));
+
+    const QList<test::PdfWord> words = test::readPdfWords(surface.lastPdf());
+    QCOMPARE(words.last().page, 2);
+    QCOMPARE(words.first().pageSize, QSizeF(420, 595));
+    const auto near = [](const test::PdfWord* word, double x, double y, bool rightEdge) {
+        return word && qAbs((rightEdge ? word->box.right() : word->box.left()) - x) <= 1 &&
+               qAbs(word->box.top() - y) <= 1;
+    };
+    // Page numbers end at X 4000, Y 11100 (200 and 555 points).
+    QVERIFY(near(test::findWord(words, u"01"_qs, 1), 200, 555, true));
+    QVERIFY(near(test::findWord(words, u"02"_qs, 2), 200, 555, true));
+    QVERIFY(near(test::findWord(words, u"診療明細書"_qs, 1), 115, 15, false));
+    QVERIFY(near(test::findWord(words, u"診療明細書"_qs, 2), 115, 15, false));
+    // With insurance 15 items a page: item 16 on row 2 of page 2 (Y 2300), amounts ending at X 7000.
+    QVERIFY(near(test::findWord(words, u"処置15"_qs, 1), 0, statementRowY(16) / 20.0, false));
+    QVERIFY(near(test::findWord(words, u"処置16"_qs, 2), 0, 115, false));
+    QVERIFY(near(test::findWord(words, u"1,500"_qs, 2), 295, 115, true)); // unit price, ends at X 5900
+    QVERIFY(std::any_of(words.begin(), words.end(), [&](const test::PdfWord& w) {
+        return w.page == 2 && w.text == u"1,500" && near(&w, 350, 115, true); // amount, ends at X 7000
+    }));
+    QVERIFY(near(test::findWord(words, u"お大事に"_qs, 1), 90, 470, false));
+    // Totals below item 20 (row 6 of page 2): the fee on row 7.
+    QVERIFY(near(test::findWord(words, u"今回治療費："_qs, 2), 227.5, statementRowY(7) / 20.0, false));
+    QVERIFY(near(test::findWord(words, u"9,000円也"_qs, 2), 250, statementRowY(11) / 20.0, true));
+
+    // Without an NW-7 typeface the barcode is drawn as bars that a scanner reads.
+    const QStringList barcodes = test::readBarcodes(surface.lastPdf(), 2);
+    QCOMPARE(barcodes, QStringList{u"Codabar:A047110A"_qs});
+    QVERIFY(test::readBarcodes(surface.lastPdf(), 1).isEmpty());
 }
 
 QTEST_MAIN(TestPrintPdf)
