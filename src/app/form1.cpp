@@ -7,7 +7,10 @@
 #include "app/tcpclientcontrol.h"
 #include "app/texteditor.h"
 #include "app/username.h"
+#include "phone/callernumber.h"
+#include "phone/dialcheck.h"
 #include "phone/dialler.h"
+#include "phone/modem.h"
 #include "print/qtprintsurface.h"
 #include "print/receipt.h"
 #include "print/statement.h"
@@ -16,6 +19,7 @@
 #include "text/numberformat.h"
 #include "text/rounding.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -116,6 +120,15 @@ Form1::Form1(FormServices services, QWidget* parent)
     m_commandHandlers.setLabel = [this](const QString& caption) { setCaption(Label1, caption); };
 
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);
+    connect(Timer3, &QTimer::timeout, this, &Form1::Timer3_Timer);
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+    tellno->installEventFilter(this);
+    connect(Winsock1, &TcpClient::ConnectEvent, this, &Form1::Winsock1_Connect);
+    connect(Winsock1, &TcpClient::DataArrival, this, &Form1::Winsock1_DataArrival);
+    connect(Winsock2, &TcpClient::ConnectEvent, this, &Form1::Winsock2_Connect);
+    connect(MSComm2, &SerialPort::OnComm, this, &Form1::MSComm2_OnComm);
     connect(daystart, &QPushButton::clicked, this, &Form1::daystart_Click);
     connect(nikkeidump, &QPushButton::clicked, this, &Form1::nikkeidump_Click);
     connect(sctset, &QPushButton::clicked, this, &Form1::sctset_Click);
@@ -164,6 +177,7 @@ bool Form1::Form_Load()
 
     Timer1->start();
     Timer2->start();
+    m_lastDialText.clear();
 
     if (!textOf(m_settings.modemport).isEmpty()) {
         const std::optional<qint16> port = portNumberSetting(m_settings.modemport);
@@ -197,7 +211,7 @@ bool Form1::Form_Load()
     }
 
     if (!textOf(m_settings.dialurl).isEmpty()) {
-        const std::optional<qint32> port = text::roundToInt32(text::leadingNumber(textOf(m_settings.dialport)));
+        const std::optional<qint32> port = dialPort(m_settings);
         if (!port) {
             m_loadError = QStringLiteral("設定ファイル sct.txt の dialport が範囲を超えています: %1")
                               .arg(textOf(m_settings.dialport));
@@ -263,6 +277,98 @@ void Form1::PhoneCall(const QString& number)
     const LaunchResult result = m_services.dialler->dial(number);
     if (!result.ok)
         qCWarning(lcPhone) << "call to" << number << "not placed:" << result.error;
+}
+
+void Form1::PhoneCall2(const QString& number)
+{
+    modemDial(number);
+}
+
+bool Form1::modemDial(const QString& number)
+{
+    switch (dialModem(*MSComm1, number)) {
+    case ModemDial::Dialled:
+        Timer3->start();
+        return true;
+    case ModemDial::AlreadyOpen:
+        return false;
+    case ModemDial::OpenFailed:
+        report(QStringLiteral("モデムのポート COM%1 を開けません: %2").arg(MSComm1->commPort()).arg(MSComm1->errorString()));
+        return false;
+    case ModemDial::WriteFailed:
+        report(QStringLiteral("モデムに発信コマンドを送れません: %1").arg(MSComm1->errorString()));
+        return false;
+    }
+    return false;
+}
+
+void Form1::Timer3_Timer()
+{
+    MSComm1->setPortOpen(false);
+    Timer3->stop();
+}
+
+void Form1::Command1_Click()
+{
+    PhoneCall(tellno->text());
+}
+
+void Form1::Command3_Click()
+{
+    if (modemDial(QString::fromUtf16(kTestCallNumber)) && m_services.notifier)
+        m_services.notifier->notify(QStringLiteral("Orvane"), QStringLiteral("ok"), Notifier::Icon::None);
+}
+
+void Form1::tellno_Click()
+{
+    tellno->clear();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == tellno && event->type() == QEvent::MouseButtonPress)
+        tellno_Click();
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::Timer2_Timer()
+{
+    Winsock1->Close();
+    m_reply.clear();
+    Winsock1->setRemoteHost(textOf(m_settings.dialurl));
+    Winsock1->setRemotePort(dialPort(m_settings).value_or(0));
+    Winsock1->Connect();
+    if (const std::optional<QString> number = numberToDial(tellno->text(), m_lastDialText))
+        PhoneCall(*number);
+}
+
+void Form1::Winsock1_Connect()
+{
+    Winsock1->SendData(dialCheckRequest(m_settings, txtInputData->text()));
+    txtInputData->clear();
+}
+
+void Form1::Winsock1_DataArrival()
+{
+    // A reply may come in several blocks; the box shows the reply so far, joined.
+    m_reply += Winsock1->GetData();
+    tellno->setText(m_reply);
+}
+
+void Form1::Winsock2_Connect()
+{
+    Winsock2->SendData(registrationRequest(m_settings));
+}
+
+void Form1::MSComm2_OnComm()
+{
+    const int code = MSComm2->commEvent();
+    if (code == comm::kEvReceive) {
+        txtInputData->setText(txtInputData->text() + receiveAndAcknowledge(*MSComm2));
+        return;
+    }
+    if (const std::optional<QString> message = commEventMessage(code); message && m_services.notifier)
+        m_services.notifier->notify(commErrorTitle(), *message, Notifier::Icon::Warning);
 }
 
 void Form1::sctset_Click()

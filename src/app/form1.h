@@ -61,6 +61,14 @@ public:
 
     // Places a call through the desk's telephony service; the number is handed over as it stands.
     void PhoneCall(const QString& number);
+    // Dials the number on the modem; the port is closed again by Timer3.
+    void PhoneCall2(const QString& number);
+
+    // The number the test-call button dials: the time announcement, which answers every call with a
+    // recording and disturbs nobody.
+    static constexpr const char16_t* kTestCallNumber = u"117";
+
+    QString lastDialText() const { return m_lastDialText; }
 
     // Controls, named as the window's design names them.
     QLabel* Label1 = nullptr;
@@ -86,13 +94,26 @@ public:
 
 public slots:
     void Timer1_Timer();
+    void Timer2_Timer();
+    void Timer3_Timer();
+    void Command1_Click();
+    void Command3_Click();
+    void tellno_Click();
+    void Winsock1_Connect();
+    void Winsock1_DataArrival();
+    void Winsock2_Connect();
+    void MSComm2_OnComm();
     void daystart_Click();
     void nikkeidump_Click();
     void sctset_Click();
     void Command2_Click();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void ProcessCommandFile(const QString& path);
+    bool modemDial(const QString& number);
     void printReceipt(const QString& commandText);
     std::optional<QString> printStatement(const QString& commandText);
 
@@ -104,6 +125,8 @@ private:
     QString m_userName;
     QString m_loadError;
     qint64 m_lastCookieTime = 0;
+    QString m_lastDialText;
+    QString m_reply; // the blocks of the dial-check reply of the current connection
     CookieLines m_cookieLines;
     CookiePoller m_cookiePoller;
     CommandHandlers m_commandHandlers;

@@ -22,7 +22,8 @@ void MessageBoxNotifier::notify(const QString& title, const QString& text, Icon 
     m_open.insert(key);
     const QMessageBox::Icon boxIcon = icon == Icon::Critical  ? QMessageBox::Critical
                                       : icon == Icon::Warning ? QMessageBox::Warning
-                                                              : QMessageBox::Information;
+                                      : icon == Icon::Information ? QMessageBox::Information
+                                                                  : QMessageBox::NoIcon;
     auto* box = new QMessageBox(boxIcon, title, text, QMessageBox::Ok);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);

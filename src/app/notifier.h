@@ -8,7 +8,7 @@ namespace orvane {
 class Notifier
 {
 public:
-    enum class Icon { Information, Warning, Critical };
+    enum class Icon { None, Information, Warning, Critical };
 
     virtual ~Notifier() = default;
     virtual void notify(const QString& title, const QString& text, Icon icon) = 0;

@@ -1,0 +1,51 @@
+#include "phone/callernumber.h"
+
+#include "app/logging.h"
+#include "app/serialport.h"
+
+#include <chrono>
+#include <thread>
+
+namespace orvane {
+namespace {
+
+// The device expects its acknowledgement a moment after it has sent: a few milliseconds, fixed.
+constexpr std::chrono::milliseconds kTurnaround{3};
+
+} // namespace
+
+QString receiveAndAcknowledge(SerialPort& port)
+{
+    const QString received = port.input();
+    std::this_thread::sleep_for(kTurnaround);
+    port.setRTSEnable(false);
+    port.setRTSEnable(true);
+    if (!port.setOutput(QString(QChar(0x06))))
+        qCWarning(lcPhone) << "acknowledgement not sent:" << port.errorString();
+    port.setRTSEnable(false);
+    port.setRTSEnable(true);
+    return received;
+}
+
+std::optional<QString> commEventMessage(int code)
+{
+    if (code >= 1 && code <= 7)
+        return std::nullopt;
+    switch (code) {
+    case 1001: return QStringLiteral("中断信号受信");
+    case 1004: return QStringLiteral("フレームエラー");
+    case 1006: return QStringLiteral("オーバーランエラー");
+    case 1008: return QStringLiteral("受信バッファオーバー");
+    case 1009: return QStringLiteral("受信パリティエラー");
+    case 1010: return QStringLiteral("送信バッファフル");
+    case 1011: return QStringLiteral("DCB取得エラー");
+    default: return QStringLiteral("未定義エラー発生");
+    }
+}
+
+QString commErrorTitle()
+{
+    return QStringLiteral("通信エラー");
+}
+
+} // namespace orvane
