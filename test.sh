@@ -1,21 +1,54 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian machine lacks, builds with warnings as errors and runs every test.
 #   ./test.sh              build and run the tests
-#   ./test.sh --sanitize   the same with AddressSanitizer and UndefinedBehaviorSanitizer
+#   ./test.sh --sanitize   the same with AddressSanitizer and UndefinedBehaviorSanitizer (build-sanitize/)
+#   ./test.sh --fuzz       build the libFuzzer targets with clang and run each for a bounded time
+#                          (ORVANE_FUZZ_SECONDS, default 30) from the seeds in fuzz/seeds/
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/setup.sh
-orvane_install_packages
 
-build_dir=build
-sanitize=OFF
+mode=test
 for arg in "$@"; do
     case "$arg" in
-        --sanitize) build_dir=build-sanitize; sanitize=ON ;;
+        --sanitize) mode=sanitize ;;
+        --fuzz) mode=fuzz ;;
         *) echo "unknown option: $arg" >&2; exit 2 ;;
     esac
 done
 
+if [ "$mode" = fuzz ]; then
+    orvane_install_packages clang libclang-rt-14-dev
+    CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_FUZZ=ON \
+        -DBUILD_TESTING=OFF -DORVANE_BENCH=OFF >/dev/null
+    cmake --build build-fuzz -j "$(nproc)"
+    seconds=${ORVANE_FUZZ_SECONDS:-30}
+    status=0
+    for target in fuzz_settings fuzz_commands fuzz_dialcheck; do
+        corpus="build-fuzz/corpus/$target"
+        mkdir -p "$corpus"
+        log="build-fuzz/$target.log"
+        if ./build-fuzz/fuzz/"$target" "$corpus" "fuzz/seeds/$target" -max_total_time="$seconds" \
+            -print_final_stats=1 -artifact_prefix="build-fuzz/$target-" >"$log" 2>&1; then
+            result="no crash"
+        else
+            result="CRASH (see $log)"
+            status=1
+        fi
+        runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+        echo "$target: ${runs:-?} executions in ${seconds} s, $result"
+    done
+    exit "$status"
+fi
+
+orvane_install_packages
+build_dir=build
+sanitize=OFF
+if [ "$mode" = sanitize ]; then
+    build_dir=build-sanitize
+    sanitize=ON
+    export ASAN_OPTIONS=detect_leaks=0
+fi
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_WERROR=ON \
     -DORVANE_SANITIZE="$sanitize" >/dev/null
 cmake --build "$build_dir" -j "$(nproc)"

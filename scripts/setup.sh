@@ -4,13 +4,15 @@ orvane_packages=(
     qt6-base-dev qt6-serialport-dev libqt6serialport6-dev
     fonts-ipafont-gothic
     poppler-utils zbar-tools socat nginx-light xdg-utils
+    xvfb xdotool imagemagick
     libbenchmark-dev
 )
 
+# orvane_install_packages [EXTRA-PACKAGE...]
 orvane_install_packages() {
     local missing=()
     local package
-    for package in "${orvane_packages[@]}"; do
+    for package in "${orvane_packages[@]}" "$@"; do
         if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
             missing+=("$package")
         fi

@@ -23,6 +23,8 @@ private slots:
     void takesNoCommandFromAFileWithoutASecondLine();
     void keepsEarlierLinesAndLabel();
     void usesTheStatementTotalForTheDisplay();
+    void takesCommandsOnlyFromTheWebSystemsSite_data();
+    void takesCommandsOnlyFromTheWebSystemsSite();
 
 private:
     void process(const QByteArray& content);
@@ -227,6 +229,30 @@ void TestCommandProcessor::usesTheStatementTotalForTheDisplay()
     process("s\nTotal9prt1_x\n");
     QCOMPARE(m_launcher.starts.size(), 1);
     QCOMPARE(m_launcher.starts[0].commandLine, display::commandLine(display::statementTotalText(4500)));
+}
+
+void TestCommandProcessor::takesCommandsOnlyFromTheWebSystemsSite_data()
+{
+    QTest::addColumn<QString>("cookiehost"); // "-" for unset
+    QTest::addColumn<QByteArray>("site");
+    QTest::addColumn<bool>("carriedOut");
+    QTest::newRow("unset: every site") << u"-"_qs << QByteArray("news.example/") << true;
+    QTest::newRow("the web system's site") << u"clinic.example"_qs << QByteArray("www.clinic.example/") << true;
+    QTest::newRow("another site") << u"clinic.example"_qs << QByteArray("news.example/") << false;
+    QTest::newRow("no third line") << u"clinic.example"_qs << QByteArray() << false;
+}
+
+void TestCommandProcessor::takesCommandsOnlyFromTheWebSystemsSite()
+{
+    QFETCH(QString, cookiehost);
+    QFETCH(QByteArray, site);
+    QFETCH(bool, carriedOut);
+    if (cookiehost != u"-")
+        m_settings.cookiehost = cookiehost;
+    process("name\ntell0300wel\n" + site + "\n1600\nuser\n");
+    QCOMPARE(m_events.size(), carriedOut ? 1 : 0);
+    QCOMPARE(m_launcher.starts.size(), carriedOut ? 1 : 0);
+    QCOMPARE(m_label, u"nameuser"_qs);
 }
 
 QTEST_GUILESS_MAIN(TestCommandProcessor)

@@ -91,6 +91,8 @@ void TestSettings::appliesKeys_data()
         << QStringList{u"xdeci=1"_qs} << u"deci"_qs << u"=1"_qs;
     QTest::newRow("japanese text") << QStringList{u"name1=オルヴェイン歯科"_qs} << u"name1"_qs
                                   << u"オルヴェイン歯科"_qs;
+    QTest::newRow("cookiehost") << QStringList{u"cookiehost=clinic.example"_qs} << u"cookiehost"_qs
+                                << u"clinic.example"_qs;
     QTest::newRow("a line without a key is ignored") << QStringList{u"hello"_qs} << u"name1"_qs << QString();
 }
 
@@ -100,6 +102,7 @@ static QString valueOf(const Settings& s, const QString& key)
         {"name1", &Settings::name1},   {"addr", &Settings::addr},       {"addr2", &Settings::addr2},
         {"tel", &Settings::tel},       {"wintype", &Settings::wintype}, {"dialurl", &Settings::dialurl},
         {"deci", &Settings::deci},     {"leftmrg", &Settings::leftmrg}, {"foot1", &Settings::foot1},
+        {"cookiehost", &Settings::cookiehost},
     };
     for (const auto& [name, field] : fields)
         if (key == QLatin1String(name))

@@ -191,7 +191,7 @@ LaunchResult ProcessLauncher::startProgram(const QString& program, const QString
     }
     ResolvedCommand command{*path, {}};
     for (const QString& argument : arguments)
-        command.arguments.append(text::encodeAnsi(argument));
+        command.arguments.append(argument.toLocal8Bit());
     return spawn(command);
 }
 

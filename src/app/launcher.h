@@ -27,10 +27,12 @@ class ProgramLauncher
 public:
     virtual ~ProgramLauncher() = default;
 
-    // A Windows command line: program and arguments split by the Windows rules.
+    // A Windows command line (the display program, the viewer): program and arguments split by the
+    // Windows rules, arguments in the ANSI code page those programs read.
     virtual LaunchResult startCommandLine(const QString& commandLine, WindowStyle style) = 0;
 
-    // A program (bare name searched on PATH, or a path) with its arguments as they stand.
+    // A program of this system (bare name searched on PATH, or a path) with its arguments as they stand,
+    // in this system's own encoding.
     virtual LaunchResult startProgram(const QString& program, const QStringList& arguments) = 0;
 };
 

@@ -38,6 +38,8 @@ struct Settings
     std::optional<QString> nodspport;
     std::optional<QString> modemport;
     std::optional<QString> wintype;
+    // Only cookies of a site whose name contains this text carry commands; unset, every cookie does.
+    std::optional<QString> cookiehost;
 };
 
 // An unset text field reads as the empty text.

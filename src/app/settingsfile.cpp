@@ -55,6 +55,7 @@ const Key kKeys[] = {
     {u"nodspport", 11, 50, Kind::Text, &Settings::nodspport},
     {u"modemport", 11, 50, Kind::Text, &Settings::modemport},
     {u"wintype", 9, 1, Kind::WinType, &Settings::wintype},
+    {u"cookiehost", 12, 50, Kind::Text, &Settings::cookiehost},
 };
 
 // "size/x/y": the text before the first "/", between the two, and after the second.

@@ -61,15 +61,22 @@ QString viewerCommandLine(const QString& arguments, const QString& dicmpath)
 void ProcessCommandFile(const QString& path, CookieLines& lines, const Settings& settings,
                         ProgramLauncher& launcher, const CommandHandlers& handlers)
 {
+    const std::optional<QString> text = readCommandFile(path);
+    if (!text)
+        qCDebug(lcChannel) << "cannot open" << path << "; display blanked";
+    processCommandText(text, lines, settings, launcher, handlers);
+}
+
+void processCommandText(const std::optional<QString>& text, CookieLines& lines, const Settings& settings,
+                        ProgramLauncher& launcher, const CommandHandlers& handlers)
+{
     std::optional<QString> displayText;
     const auto runDisplay = [&] {
         if (displayText)
             launcher.startCommandLine(display::commandLine(*displayText), WindowStyle::NormalFocus);
     };
 
-    const std::optional<QString> text = readCommandFile(path);
     if (!text) {
-        qCDebug(lcChannel) << "cannot open" << path << "; display blanked";
         displayText = display::blankText();
         runDisplay();
         return;
@@ -80,7 +87,11 @@ void ProcessCommandFile(const QString& path, CookieLines& lines, const Settings&
 
     // Without a second line the command text would still be the previous file's: nothing to carry out.
     if (!text->contains(u'\n')) {
-        qCDebug(lcChannel) << path << "holds no command line";
+        qCDebug(lcChannel) << "a command file without a command line";
+        return;
+    }
+    if (const QString host = textOf(settings.cookiehost); !host.isEmpty() && !lines[2].contains(host)) {
+        qCDebug(lcChannel) << "cookie of" << lines[2] << "is not the web system's; ignored";
         return;
     }
 

@@ -1,0 +1,15 @@
+// The settings file as read at start-up, from any bytes.
+#include "app/settingsfile.h"
+#include "text/ansicodec.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    const orvane::SettingsLoad load =
+        orvane::applySettingItems(orvane::readDelimitedItems(orvane::text::decodeIncoming(bytes)));
+    (void)orvane::portNumberSetting(load.settings.nodspport);
+    return 0;
+}

@@ -1,0 +1,54 @@
+#include "channel/cookiewriter.h"
+
+#include "channel/cookiefolder.h"
+#include "channel/cookiepoller.h"
+#include "text/ansicodec.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QThread>
+
+namespace orvane {
+
+std::optional<QString> writeCommandCookie(const WindowsPathMapper& mapper, const QString& wintype,
+                                          const QString& userName, const QString& site, const QString& command,
+                                          const QString& lineFour, QString* error)
+{
+    const CookieFolder folder = cookieFolder(wintype, userName);
+    const std::optional<QString> native = mapper.toNative(folder.windowsPath);
+    if (!native) {
+        *error = QStringLiteral("no drive for %1").arg(folder.windowsPath);
+        return std::nullopt;
+    }
+    if (!QDir().mkpath(*native)) {
+        *error = QStringLiteral("cannot create %1").arg(*native);
+        return std::nullopt;
+    }
+
+    // The bridge compares whole seconds: wait for a second later than the newest cookie file.
+    CookiePoller poller(mapper);
+    const qint64 newest = poller.newestTime(folder).value_or(0);
+    for (int i = 0; i < 25 && QDateTime::currentSecsSinceEpoch() <= newest; ++i)
+        QThread::msleep(50);
+
+    const QString name = userName + u"@orvane[1]" + folder.pattern.mid(1);
+    const QString path = QDir(*native).filePath(name);
+    const QByteArray content = text::encodeAnsi(u"orvane\n" + command + u'\n' + site + u"/\n1600\n" + lineFour +
+                                                u"\n30000000\n3000000000\n30000000\n*\n");
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit()) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    // A clock behind the newest file: the file takes the second after it.
+    if (QDateTime::currentSecsSinceEpoch() <= newest) {
+        QFile written(path);
+        if (written.open(QIODevice::ReadWrite))
+            written.setFileTime(QDateTime::fromSecsSinceEpoch(newest + 1), QFileDevice::FileModificationTime);
+    }
+    return path;
+}
+
+} // namespace orvane

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "app/windowspath.h"
+
+#include <QString>
+#include <optional>
+
+namespace orvane {
+
+// Writes one command as the browser writes a cookie file: into the user's cookie folder for the
+// wintype, as the value of the file's first cookie, with the site on the third line and lineFour on
+// the fifth (the line the daily totals record). The file appears whole (written aside, then renamed),
+// and its time is a second later than every cookie file before it, so that the bridge takes it as a
+// new command. Returns the file's path, or nullopt with the reason in error.
+std::optional<QString> writeCommandCookie(const WindowsPathMapper& mapper, const QString& wintype,
+                                          const QString& userName, const QString& site, const QString& command,
+                                          const QString& lineFour, QString* error);
+
+} // namespace orvane
