@@ -86,7 +86,7 @@ wait_for() {
     return 1
 }
 lines() { [ -f "$1" ] && wc -l < "$1" || echo 0; }
-count_files() { find "$demo/prints" -name "*-$1.pdf" 2>/dev/null | wc -l; }
+count_files() { { find "$demo/prints" -name "*-$1.pdf" 2>/dev/null || true; } | wc -l; }
 
 step() {
     local what=$1 command=$2 check=$3
@@ -116,7 +116,7 @@ echo "Outputs:"
 echo "  PDFs (no printer here):  $demo/prints/"
 ls -1 "$demo/prints" | tail -n 2 | sed 's/^/      /'
 echo "  display program's log:   $demo/log/vfddisp.log"
-tail -n 5 "$demo/log/vfddisp.log" | sed 's/^/      /'
+iconv -f CP932 -t UTF-8 -c "$demo/log/vfddisp.log" | tail -n 6 | sed 's/^/      /'
 echo "  receipt counter:         $demo/counter.txt (next number $(tr -d ' \r\n' < "$demo/counter.txt"))"
 echo "  daily totals:            $demo/nikkei.txt ($(lines "$demo/nikkei.txt") lines)"
 

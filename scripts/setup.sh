@@ -1,7 +1,7 @@
 # Sourced by test.sh and run.sh: installs the Debian packages the project needs, once.
 orvane_packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-serialport-dev libqt6serialport6-dev
+    qt6-base-dev qt6-serialport-dev
     fonts-ipafont-gothic
     poppler-utils zbar-tools socat nginx-light xdg-utils
     xvfb xdotool imagemagick
