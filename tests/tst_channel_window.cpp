@@ -1,5 +1,5 @@
 #include "app/form1.h"
-#include "support/testsupport.h"
+#include "support/formservices.h"
 
 #include <QDir>
 #include <QLabel>
@@ -57,13 +57,8 @@ void TestChannelWindow::cleanup()
 
 std::unique_ptr<Form1> TestChannelWindow::startForm()
 {
-    FormServices services;
-    services.mapper = WindowsPathMapper(m_dir->filePath(u"wine"_qs));
-    services.userName = [] { return u"alice"_qs; };
-    services.launcher = m_launcher.get();
-    services.notifier = &m_notifier;
-    services.dialler = &m_dialler;
-    auto form = std::make_unique<Form1>(services);
+    auto form = std::make_unique<Form1>(
+        test::formServices(m_dir->filePath(u"wine"_qs), m_launcher.get(), &m_notifier, &m_dialler, true));
     if (!form->Form_Load())
         qWarning() << form->loadError();
     return form;

@@ -1,6 +1,6 @@
 #include "app/form1.h"
 #include "print/recordingsurface.h"
-#include "support/testsupport.h"
+#include "support/formservices.h"
 #include "totals/dailytotals.h"
 
 #include <QDir>
@@ -52,18 +52,12 @@ void TestDailyTotals::cleanup()
 
 std::unique_ptr<Form1> TestDailyTotals::makeForm()
 {
-    FormServices services;
-    services.mapper = WindowsPathMapper(m_dir->filePath(u"wine"_qs));
-    services.userName = [] { return u"alice"_qs; };
-    services.launcher = &m_launcher;
-    services.notifier = &m_notifier;
+    FormServices services = test::formServices(m_dir->filePath(u"wine"_qs), &m_launcher, &m_notifier, nullptr);
     services.makePrintSurface = [this] {
         auto surface = std::make_unique<RecordingSurface>();
         m_surface = surface.get();
         return surface;
     };
-    services.makeTcpClient = [](QObject* parent) { return new test::FakeTcpClient(parent); };
-    services.makeSerialPort = [](QObject* parent) { return new test::FakeSerialPort(parent); };
     return std::make_unique<Form1>(services);
 }
 

@@ -1,7 +1,7 @@
 #include "app/form1.h"
 #include "app/serialport.h"
 #include "print/recordingsurface.h"
-#include "support/testsupport.h"
+#include "support/formservices.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -119,12 +119,8 @@ void TestFaults::cleanup()
 std::unique_ptr<Form1> TestFaults::startForm(const QByteArray& settings, std::unique_ptr<PrintSurface> printer)
 {
     test::writeFile(u"sct.txt"_qs, "wintype=1\r\n" + settings);
-    FormServices services;
-    services.mapper = WindowsPathMapper(m_dir->filePath(u"wine"_qs));
-    services.userName = [] { return u"alice"_qs; };
-    services.launcher = m_launcher.get();
-    services.notifier = &m_notifier;
-    services.dialler = &m_dialler;
+    FormServices services =
+        test::formServices(m_dir->filePath(u"wine"_qs), m_launcher.get(), &m_notifier, &m_dialler, true);
     auto shared = std::make_shared<std::unique_ptr<PrintSurface>>(std::move(printer));
     services.makePrintSurface = [shared]() -> std::unique_ptr<PrintSurface> {
         if (*shared)

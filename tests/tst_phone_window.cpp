@@ -1,6 +1,6 @@
 #include "app/form1.h"
 #include "app/serialportcontrol.h"
-#include "support/testsupport.h"
+#include "support/formservices.h"
 
 #include <QDir>
 #include <QFile>
@@ -65,17 +65,8 @@ void TestPhoneWindow::cleanup()
 
 std::unique_ptr<Form1> TestPhoneWindow::makeForm(bool realPeers)
 {
-    FormServices services;
-    services.mapper = WindowsPathMapper(m_dir->filePath(u"wine"_qs));
-    services.userName = [] { return u"alice"_qs; };
-    services.launcher = &m_launcher;
-    services.notifier = &m_notifier;
-    services.dialler = &m_dialler;
-    if (!realPeers) {
-        services.makeSerialPort = [](QObject* parent) { return new test::FakeSerialPort(parent); };
-        services.makeTcpClient = [](QObject* parent) { return new test::FakeTcpClient(parent); };
-    }
-    auto form = std::make_unique<Form1>(services);
+    auto form = std::make_unique<Form1>(
+        test::formServices(m_dir->filePath(u"wine"_qs), &m_launcher, &m_notifier, &m_dialler, realPeers));
     if (!form->Form_Load())
         qWarning() << form->loadError();
     return form;

@@ -1,5 +1,5 @@
 #include "app/form1.h"
-#include "support/testsupport.h"
+#include "support/formservices.h"
 
 #include <QDir>
 #include <QLabel>
@@ -62,12 +62,7 @@ void TestWindow::cleanup()
 
 std::unique_ptr<Form1> TestWindow::makeForm()
 {
-    FormServices services;
-    services.mapper = WindowsPathMapper(m_dir->filePath(u"wine"_qs));
-    services.userName = [] { return u"alice"_qs; };
-    services.launcher = &m_launcher;
-    services.notifier = &m_notifier;
-    services.dialler = &m_dialler;
+    FormServices services = test::formServices(m_dir->filePath(u"wine"_qs), &m_launcher, &m_notifier, &m_dialler);
     services.makeSerialPort = [this](QObject* parent) {
         m_ports.append(new test::FakeSerialPort(parent));
         return m_ports.last();

@@ -95,79 +95,27 @@ bool QtPrintSurface::ensureJob()
     return true;
 }
 
+void QtPrintSurface::pageLayoutChanged()
+{
+    // Takes effect on the next page; a printer refuses changes during a job, so only real changes go.
+    if (!m_device)
+        return;
+    const QPageLayout wanted = pageLayout();
+    const QPageLayout current = m_device->pageLayout();
+    if (!current.pageSize().isEquivalentTo(wanted.pageSize()))
+        m_device->setPageSize(wanted.pageSize());
+    if (current.orientation() != wanted.orientation())
+        m_device->setPageOrientation(wanted.orientation());
+}
+
 bool QtPrintSurface::setScaleMode(int mode)
 {
     return mode == 1; // twips are the only scale this surface draws in
 }
 
-bool QtPrintSurface::setOrientation(int orientation)
+bool QtPrintSurface::supportsPaperSize(int paperSize) const
 {
-    if (orientation != kPortrait && orientation != kLandscape)
-        return false;
-    m_orientation = orientation;
-    if (m_device)
-        m_device->setPageLayout(pageLayout()); // takes effect on the next page
-    return true;
-}
-
-bool QtPrintSurface::setPaperSize(int paperSize)
-{
-    if (!pageSizeOf(paperSize))
-        return false;
-    m_paperSize = paperSize;
-    if (m_device)
-        m_device->setPageLayout(pageLayout());
-    return true;
-}
-
-bool QtPrintSurface::setFontName(const QString& name)
-{
-    m_fontName = name;
-    return true;
-}
-
-bool QtPrintSurface::setFontSize(double points)
-{
-    if (!(points > 0 && points <= 2160))
-        return false;
-    m_fontSize = points;
-    return true;
-}
-
-bool QtPrintSurface::setCurrentX(float x)
-{
-    m_x = x;
-    return true;
-}
-
-bool QtPrintSurface::setCurrentY(float y)
-{
-    m_y = y;
-    return true;
-}
-
-bool QtPrintSurface::setDrawStyle(int style)
-{
-    if (style < 0 || style > 6)
-        return false;
-    m_drawStyle = style;
-    return true;
-}
-
-bool QtPrintSurface::setDrawWidth(int pixels)
-{
-    if (pixels < 1 || pixels > 32767)
-        return false;
-    m_drawWidth = pixels;
-    return true;
-}
-
-bool QtPrintSurface::setFillStyle(int style)
-{
-    if (style < 0 || style > 7)
-        return false;
-    m_fillStyle = style;
-    return true;
+    return pageSizeOf(paperSize).has_value();
 }
 
 QFont QtPrintSurface::currentFont() const
@@ -209,8 +157,7 @@ bool QtPrintSurface::drawBarcode(const QString& text)
             m_painter.fillRect(QRectF(x, m_y, width, height), Qt::black);
         x += width;
     }
-    m_x = 0;
-    m_y += float(height);
+    advanceLine(height);
     return true;
 }
 
@@ -225,8 +172,7 @@ bool QtPrintSurface::print(const QString& text)
     m_painter.setFont(font);
     m_painter.setPen(Qt::black);
     m_painter.drawText(QPointF(m_x, m_y + metrics.ascent()), text);
-    m_x = 0;
-    m_y += float(metrics.lineSpacing());
+    advanceLine(metrics.lineSpacing());
     return true;
 }
 
@@ -236,8 +182,7 @@ bool QtPrintSurface::line(float x1, float y1, float x2, float y2)
         return false;
     m_painter.setPen(currentPen());
     m_painter.drawLine(QPointF(x1, y1), QPointF(x2, y2));
-    m_x = x2;
-    m_y = y2;
+    moveTo(x2, y2);
     return true;
 }
 
@@ -249,8 +194,7 @@ bool QtPrintSurface::box(float x1, float y1, float x2, float y2)
     m_painter.setBrush(m_fillStyle == 0 ? QBrush(Qt::black) : QBrush(Qt::NoBrush));
     m_painter.drawRect(QRectF(QPointF(x1, y1), QPointF(x2, y2)).normalized());
     m_painter.setBrush(Qt::NoBrush);
-    m_x = x2;
-    m_y = y2;
+    moveTo(x2, y2);
     return true;
 }
 
@@ -267,8 +211,7 @@ bool QtPrintSurface::newPage()
         return false;
     if (!m_device->newPage())
         return false;
-    m_x = 0;
-    m_y = 0;
+    moveTo(0, 0);
     return true;
 }
 
@@ -278,8 +221,7 @@ bool QtPrintSurface::endDoc()
         return false;
     const bool ok = !m_painter.isActive() || m_painter.end();
     m_device.reset();
-    m_x = 0;
-    m_y = 0;
+    moveTo(0, 0);
     return ok;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "print/printsurface.h"
+#include "print/surfacebase.h"
 
 #include <QFont>
 #include <QPageLayout>
@@ -16,7 +16,7 @@ namespace orvane {
 // yyyyMMdd-HHmmss-zzz-<document>.pdf. One logical unit is one twip; the PDF has zero margins, so a
 // position (x, y) lands at (x/20, y/20) points from the page's top-left corner. Line widths are device
 // pixels: the printer's own, or 1/600 inch in a PDF.
-class QtPrintSurface final : public PrintSurface
+class QtPrintSurface final : public SurfaceBase
 {
 public:
     enum class Target { DefaultPrinter, Pdf };
@@ -35,25 +35,16 @@ public:
 
     void setDocumentName(const QString& name) override { m_documentName = name; }
     bool setScaleMode(int mode) override;
-    bool setOrientation(int orientation) override;
-    bool setPaperSize(int paperSize) override;
-    bool setFontName(const QString& name) override;
-    QString fontName() const override { return m_fontName; }
-    bool setFontSize(double points) override;
-    double fontSize() const override { return m_fontSize; }
-    bool setCurrentX(float x) override;
-    bool setCurrentY(float y) override;
-    float currentX() const override { return m_x; }
-    float currentY() const override { return m_y; }
-    bool setDrawStyle(int style) override;
-    bool setDrawWidth(int pixels) override;
-    bool setFillStyle(int style) override;
     bool print(const QString& text) override;
     bool line(float x1, float y1, float x2, float y2) override;
     bool box(float x1, float y1, float x2, float y2) override;
     std::optional<double> textWidth(const QString& text) override;
     bool newPage() override;
     bool endDoc() override;
+
+protected:
+    bool supportsPaperSize(int paperSize) const override;
+    void pageLayoutChanged() override;
 
 private:
     bool ensureJob();
@@ -71,16 +62,6 @@ private:
     double m_twipsPerDevicePixel = 1440.0 / kPdfDevicePixelsPerInch;
     QString m_lastPdf;
     QString m_jobError;
-
-    QString m_fontName;
-    double m_fontSize = 8.25;
-    float m_x = 0;
-    float m_y = 0;
-    int m_drawStyle = 0;
-    int m_drawWidth = 1;
-    int m_fillStyle = 1;
-    int m_orientation = kPortrait;
-    int m_paperSize = kPaperA5;
 };
 
 } // namespace orvane

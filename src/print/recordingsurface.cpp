@@ -23,8 +23,8 @@ RecordingSurface::Operation RecordingSurface::base(Kind kind) const
 {
     Operation op;
     op.kind = kind;
-    op.font = m_font;
-    op.size = m_size;
+    op.font = m_fontName;
+    op.size = m_fontSize;
     op.x = m_x;
     op.y = m_y;
     op.drawStyle = m_drawStyle;
@@ -43,72 +43,6 @@ bool RecordingSurface::setScaleMode(int mode)
     return true;
 }
 
-bool RecordingSurface::setOrientation(int orientation)
-{
-    if (orientation != kPortrait && orientation != kLandscape)
-        return false;
-    m_orientation = orientation;
-    return true;
-}
-
-bool RecordingSurface::setPaperSize(int paperSize)
-{
-    if (paperSize < 1 || paperSize > 41)
-        return false;
-    m_paperSize = paperSize;
-    return true;
-}
-
-bool RecordingSurface::setFontName(const QString& name)
-{
-    m_font = name;
-    return true;
-}
-
-bool RecordingSurface::setFontSize(double points)
-{
-    if (!(points > 0 && points <= 2160))
-        return false;
-    m_size = points;
-    return true;
-}
-
-bool RecordingSurface::setCurrentX(float x)
-{
-    m_x = x;
-    return true;
-}
-
-bool RecordingSurface::setCurrentY(float y)
-{
-    m_y = y;
-    return true;
-}
-
-bool RecordingSurface::setDrawStyle(int style)
-{
-    if (style < 0 || style > 6)
-        return false;
-    m_drawStyle = style;
-    return true;
-}
-
-bool RecordingSurface::setDrawWidth(int pixels)
-{
-    if (pixels < 1 || pixels > 32767)
-        return false;
-    m_drawWidth = pixels;
-    return true;
-}
-
-bool RecordingSurface::setFillStyle(int style)
-{
-    if (style < 0 || style > 7)
-        return false;
-    m_fillStyle = style;
-    return true;
-}
-
 bool RecordingSurface::print(const QString& text)
 {
     if (failPrinting)
@@ -116,8 +50,7 @@ bool RecordingSurface::print(const QString& text)
     Operation op = base(Kind::Text);
     op.text = text;
     operations.append(op);
-    m_x = 0;
-    m_y += float(m_size * 20);
+    advanceLine(m_fontSize * 20);
     return true;
 }
 
@@ -131,8 +64,7 @@ bool RecordingSurface::line(float x1, float y1, float x2, float y2)
     op.x2 = x2;
     op.y2 = y2;
     operations.append(op);
-    m_x = x2;
-    m_y = y2;
+    moveTo(x2, y2);
     return true;
 }
 
@@ -146,8 +78,7 @@ bool RecordingSurface::box(float x1, float y1, float x2, float y2)
     op.x2 = x2;
     op.y2 = y2;
     operations.append(op);
-    m_x = x2;
-    m_y = y2;
+    moveTo(x2, y2);
     return true;
 }
 
@@ -155,7 +86,7 @@ std::optional<double> RecordingSurface::textWidth(const QString& text)
 {
     if (failPrinting)
         return std::nullopt;
-    return widthInEms(text) * m_size * 20;
+    return widthInEms(text) * m_fontSize * 20;
 }
 
 bool RecordingSurface::newPage()
@@ -164,8 +95,7 @@ bool RecordingSurface::newPage()
         return false;
     operations.append(base(Kind::NewPage));
     ++m_page;
-    m_x = 0;
-    m_y = 0;
+    moveTo(0, 0);
     return true;
 }
 
@@ -174,8 +104,7 @@ bool RecordingSurface::endDoc()
     operations.append(base(Kind::EndDoc));
     ++m_job;
     m_page = 1;
-    m_x = 0;
-    m_y = 0;
+    moveTo(0, 0);
     return true;
 }
 

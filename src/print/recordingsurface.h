@@ -1,6 +1,6 @@
 #pragma once
 
-#include "print/printsurface.h"
+#include "print/surfacebase.h"
 
 #include <QList>
 
@@ -9,7 +9,7 @@ namespace orvane {
 // A print surface that records what is drawn, with font, size and position, so layouts can be checked
 // exactly without rendering. Its metrics are those of a fixed-pitch typeface: a half-width character
 // is half an em wide, any other one em, and a line is one em high.
-class RecordingSurface final : public PrintSurface
+class RecordingSurface final : public SurfaceBase
 {
 public:
     enum class Kind { Text, Line, Box, NewPage, EndDoc };
@@ -37,19 +37,6 @@ public:
 
     void setDocumentName(const QString& name) override { documentNames.append(name); }
     bool setScaleMode(int mode) override;
-    bool setOrientation(int orientation) override;
-    bool setPaperSize(int paperSize) override;
-    bool setFontName(const QString& name) override;
-    QString fontName() const override { return m_font; }
-    bool setFontSize(double points) override;
-    double fontSize() const override { return m_size; }
-    bool setCurrentX(float x) override;
-    bool setCurrentY(float y) override;
-    float currentX() const override { return m_x; }
-    float currentY() const override { return m_y; }
-    bool setDrawStyle(int style) override;
-    bool setDrawWidth(int pixels) override;
-    bool setFillStyle(int style) override;
     bool print(const QString& text) override;
     bool line(float x1, float y1, float x2, float y2) override;
     bool box(float x1, float y1, float x2, float y2) override;
@@ -68,18 +55,12 @@ public:
     // Operations of these kinds fail while set, to stand for a failing printer.
     bool failPrinting = false;
 
+protected:
+    bool supportsPaperSize(int paperSize) const override { return paperSize >= 1 && paperSize <= 41; }
+
 private:
     Operation base(Kind kind) const;
 
-    QString m_font;
-    double m_size = 8.25;
-    float m_x = 0;
-    float m_y = 0;
-    int m_drawStyle = 0;
-    int m_drawWidth = 1;
-    int m_fillStyle = 1;
-    int m_orientation = kPortrait;
-    int m_paperSize = 9;
     int m_page = 1;
     int m_job = 1;
 };
