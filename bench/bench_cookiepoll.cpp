@@ -18,7 +18,8 @@ struct Folder
 {
     explicit Folder(int files)
     {
-        native = dir.filePath(QStringLiteral("wine/drive_c/Users/alice/AppData/Roaming/Microsoft/Windows/Cookies"));
+        native = dir.filePath(
+            QStringLiteral("wine/drive_c/Users/alice/AppData/Roaming/Microsoft/Windows/Cookies"));
         QDir().mkpath(native);
         for (int i = 0; i < files; ++i) {
             QFile file(QDir(native).filePath(QStringLiteral("alice@site%1[1].txt").arg(i)));
@@ -59,7 +60,8 @@ void BM_PollerTickListing(benchmark::State& state)
     qint64 last = 0;
     poller.poll(cookies, last, [](const QString&) {});
     // Setting one file's time to what it already is changes nothing but wakes the change notification.
-    const QByteArray touched = QFile::encodeName(QDir(folder.native).filePath(QStringLiteral("alice@site0[1].txt")));
+    const QByteArray touched =
+        QFile::encodeName(QDir(folder.native).filePath(QStringLiteral("alice@site0[1].txt")));
     struct stat info;
     stat(touched.constData(), &info);
     const timespec times[2] = {info.st_atim, info.st_mtim};
@@ -85,7 +87,8 @@ void BM_BareListing(benchmark::State& state)
         long newest = 0;
         while (const dirent* entry = readdir(dir)) {
             struct stat info;
-            if (entry->d_name[0] != '.' && fstatat(fd, entry->d_name, &info, 0) == 0 && info.st_mtim.tv_sec > newest)
+            if (entry->d_name[0] != '.' && fstatat(fd, entry->d_name, &info, 0) == 0 &&
+                info.st_mtim.tv_sec > newest)
                 newest = info.st_mtim.tv_sec;
         }
         closedir(dir);

@@ -24,18 +24,21 @@ orvane::Settings clinicSettings()
 void BM_ReceiptToPdf(benchmark::State& state)
 {
     QTemporaryDir dir;
-    orvane::QtPrintSurface surface(orvane::QtPrintSurface::Target::Pdf, dir.filePath(QStringLiteral("prints")));
+    orvane::QtPrintSurface surface(orvane::QtPrintSurface::Target::Pdf,
+                                   dir.filePath(QStringLiteral("prints")));
     const orvane::Settings settings = clinicSettings();
     const QString counter = dir.filePath(QStringLiteral("counter.txt"));
     for (auto _ : state)
-        orvane::printReceipt(surface, QStringLiteral("rsh山田太郎様/12000/960/3"), settings, QDate::currentDate(), counter);
+        orvane::printReceipt(surface, QStringLiteral("rsh山田太郎様/12000/960/3"), settings,
+                             QDate::currentDate(), counter);
 }
 
 // The longest statement the layout holds: 98 items, 7 pages.
 void BM_StatementToPdf(benchmark::State& state)
 {
     QTemporaryDir dir;
-    orvane::QtPrintSurface surface(orvane::QtPrintSurface::Target::Pdf, dir.filePath(QStringLiteral("prints")));
+    orvane::QtPrintSurface surface(orvane::QtPrintSurface::Target::Pdf,
+                                   dir.filePath(QStringLiteral("prints")));
     orvane::Settings settings = clinicSettings();
     settings.foot1 = QStringLiteral("お大事になさってください");
     QStringList fields{QStringLiteral("4711"), QStringLiteral("山田太郎様"), QStringLiteral("98")};

@@ -42,7 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     handlers.printReceipt = [&](const QString& t) {
         orvane::printReceipt(surface, t, settings, QDate(2024, 3, 5), counter);
     };
-    handlers.printStatement = [&](const QString& t) { return orvane::printStatement(surface, t, settings).displayText; };
+    handlers.printStatement = [&](const QString& t) {
+        return orvane::printStatement(surface, t, settings).displayText;
+    };
     handlers.setLabel = [](const QString&) {};
 
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));

@@ -71,8 +71,9 @@ void TestChannelWindow::carriesOutACookieFileWithinATick()
     const QString cookie = QDir(m_cookies).filePath(u"alice@clinic[1].txt"_qs);
     QVERIFY(test::writeFile(cookie, "uketsuke\nTotal12345\nclinic.example/\n1600\n受付A\n*\n"));
     QTRY_COMPARE_WITH_TIMEOUT(test::readRecordedCalls(m_log).size(), 1, 2000);
-    const QByteArray expected = QByteArray("\xBE\xDE\xB2\xBA\xD0\xBA\xDE\xB3\xB9\xB2\xB7\xDD\xB6\xDE\xB8     ") +
-                                QByteArray(13, ' ') + "\\12,345";
+    const QByteArray expected =
+        QByteArray("\xBE\xDE\xB2\xBA\xD0\xBA\xDE\xB3\xB9\xB2\xB7\xDD\xB6\xDE\xB8     ") +
+        QByteArray(13, ' ') + "\\12,345";
     QCOMPARE(test::readRecordedCalls(m_log).first(), QList<QByteArray>{expected});
     QCOMPARE(form->Label1->text(), u"uketsuke受付A"_qs);
 

@@ -68,15 +68,19 @@ void TestCommandProcessor::splitsLines_data()
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QString>("caption"); // "-" when the label is not updated
     QTest::newRow("five lines") << u"site\nwel\nclinic/\n0\nuser"_qs
-                                << QStringList{u"site"_qs, u"wel"_qs, u"clinic/"_qs, u"0"_qs, u"user"_qs} << u"siteuser"_qs;
-    QTest::newRow("empty lines count") << u"\n\n"_qs << QStringList{QString(), QString(), QString()} << QString();
+                                << QStringList{u"site"_qs, u"wel"_qs, u"clinic/"_qs, u"0"_qs, u"user"_qs}
+                                << u"siteuser"_qs;
+    QTest::newRow("empty lines count")
+        << u"\n\n"_qs << QStringList{QString(), QString(), QString()} << QString();
     QTest::newRow("eleven lines fill the table")
         << u"0\n1\n2\n3\n4\n5\n6\n7\n8\n9\n10"_qs
-        << QStringList{u"0"_qs, u"1"_qs, u"2"_qs, u"3"_qs, u"4"_qs, u"5"_qs, u"6"_qs, u"7"_qs, u"8"_qs, u"9"_qs, u"10"_qs}
+        << QStringList{u"0"_qs, u"1"_qs, u"2"_qs, u"3"_qs, u"4"_qs, u"5"_qs,
+                       u"6"_qs, u"7"_qs, u"8"_qs, u"9"_qs, u"10"_qs}
         << u"04"_qs;
     QTest::newRow("twelve lines keep the first eleven and the label")
         << u"0\n1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11"_qs
-        << QStringList{u"0"_qs, u"1"_qs, u"2"_qs, u"3"_qs, u"4"_qs, u"5"_qs, u"6"_qs, u"7"_qs, u"8"_qs, u"9"_qs, u"10"_qs}
+        << QStringList{u"0"_qs, u"1"_qs, u"2"_qs, u"3"_qs, u"4"_qs, u"5"_qs,
+                       u"6"_qs, u"7"_qs, u"8"_qs, u"9"_qs, u"10"_qs}
         << u"-"_qs;
 }
 
@@ -112,31 +116,32 @@ void TestCommandProcessor::carriesOutKeys_data()
     QTest::addColumn<QString>("display"); // "-" when no display program is started
 
     QTest::newRow("tell calls the number") << u"tell123"_qs << QStringList{u"call 123"_qs} << u"-"_qs;
-    QTest::newRow("tell takes 30 characters") << u"tell" + QString(40, u'9') << QStringList{u"call " + QString(30, u'9')}
-                                              << u"-"_qs;
-    QTest::newRow("Total shows the total") << u"Total12345"_qs << QStringList{}
-                                           << display::totalText(u"12345"_qs);
+    QTest::newRow("tell takes 30 characters")
+        << u"tell" + QString(40, u'9') << QStringList{u"call " + QString(30, u'9')} << u"-"_qs;
+    QTest::newRow("Total shows the total")
+        << u"Total12345"_qs << QStringList{} << display::totalText(u"12345"_qs);
     QTest::newRow("Total then wel shows the welcome") << u"Total500wel"_qs << QStringList{} << u"Welcome"_qs;
-    QTest::newRow("nykin shows paid and change") << u"nykin10000/230"_qs << QStringList{}
-                                                 << display::paidChangeText(u"10000"_qs, u"230"_qs);
-    QTest::newRow("nykin reads the paid amount from position 6") << u"xxnykin500/20"_qs << QStringList{}
-                                                                 << display::paidChangeText(u"in500"_qs, u"20"_qs);
-    QTest::newRow("nykin without a slash") << u"nykin500"_qs << QStringList{}
-                                           << display::paidChangeText(QString(), u"nykin500"_qs);
-    QTest::newRow("id with all its keys") << u"idABCDEFGtanka1500suu2kin3000"_qs << QStringList{}
-                                          << display::itemText(u"ABCDEFG"_qs, u"1500"_qs, u"2"_qs, u"3000"_qs);
+    QTest::newRow("nykin shows paid and change")
+        << u"nykin10000/230"_qs << QStringList{} << display::paidChangeText(u"10000"_qs, u"230"_qs);
+    QTest::newRow("nykin reads the paid amount from position 6")
+        << u"xxnykin500/20"_qs << QStringList{} << display::paidChangeText(u"in500"_qs, u"20"_qs);
+    QTest::newRow("nykin without a slash")
+        << u"nykin500"_qs << QStringList{} << display::paidChangeText(QString(), u"nykin500"_qs);
+    QTest::newRow("id with all its keys")
+        << u"idABCDEFGtanka1500suu2kin3000"_qs << QStringList{}
+        << display::itemText(u"ABCDEFG"_qs, u"1500"_qs, u"2"_qs, u"3000"_qs);
     QTest::newRow("id without kin") << u"idA1tanka10suu2"_qs << QStringList{}
                                     << display::itemText(u"A1"_qs, u"10"_qs, QString(), u"A1tanka10s"_qs);
-    QTest::newRow("id without tanka") << u"idA1suu2kin30"_qs << QStringList{}
-                                      << display::itemText(QString(), QString(), u"2"_qs, u"30"_qs);
-    QTest::newRow("rsh prints a receipt") << u"rsh山田/1000/80/3"_qs << QStringList{u"receipt rsh山田/1000/80/3"_qs}
-                                          << u"-"_qs;
+    QTest::newRow("id without tanka")
+        << u"idA1suu2kin30"_qs << QStringList{} << display::itemText(QString(), QString(), u"2"_qs, u"30"_qs);
+    QTest::newRow("rsh prints a receipt")
+        << u"rsh山田/1000/80/3"_qs << QStringList{u"receipt rsh山田/1000/80/3"_qs} << u"-"_qs;
     QTest::newRow("a prt text with id shows the item")
         << u"prt1_idtanka5suu1kin5"_qs << QStringList{u"statement prt1_idtanka5suu1kin5"_qs}
         << display::itemText(QString(), u"5"_qs, u"1"_qs, u"5"_qs);
     QTest::newRow("keys are case-sensitive") << u"TELL1 total2 WEL"_qs << QStringList{} << u"-"_qs;
-    QTest::newRow("another site's cookie that holds wel") << u"session=welcome-back"_qs << QStringList{}
-                                                          << u"Welcome"_qs;
+    QTest::newRow("another site's cookie that holds wel")
+        << u"session=welcome-back"_qs << QStringList{} << u"Welcome"_qs;
 }
 
 void TestCommandProcessor::carriesOutKeys()
@@ -237,7 +242,8 @@ void TestCommandProcessor::takesCommandsOnlyFromTheWebSystemsSite_data()
     QTest::addColumn<QByteArray>("site");
     QTest::addColumn<bool>("carriedOut");
     QTest::newRow("unset: every site") << u"-"_qs << QByteArray("news.example/") << true;
-    QTest::newRow("the web system's site") << u"clinic.example"_qs << QByteArray("www.clinic.example/") << true;
+    QTest::newRow("the web system's site")
+        << u"clinic.example"_qs << QByteArray("www.clinic.example/") << true;
     QTest::newRow("another site") << u"clinic.example"_qs << QByteArray("news.example/") << false;
     QTest::newRow("no third line") << u"clinic.example"_qs << QByteArray() << false;
 }

@@ -68,16 +68,19 @@ void TestCookiePoller::choosesTheFolder_data()
     QTest::addColumn<QString>("pattern");
     QTest::newRow("1: Vista and later roaming")
         << u"1"_qs << u"C:\\Users\\alice\\AppData\\Roaming\\Microsoft\\Windows\\Cookies\\"_qs << u"*.txt"_qs;
-    QTest::newRow("2: XP protected mode") << u"2"_qs << u"C:\\Documents and Settings\\alice\\Cookies\\Low\\"_qs
-                                          << u"*.txt"_qs;
+    QTest::newRow("2: XP protected mode")
+        << u"2"_qs << u"C:\\Documents and Settings\\alice\\Cookies\\Low\\"_qs << u"*.txt"_qs;
     QTest::newRow("3: INetCookies")
-        << u"3"_qs << u"C:\\Users\\alice\\AppData\\Local\\Microsoft\\Windows\\INetCookies\\Low\\"_qs << u"*.txt"_qs;
+        << u"3"_qs << u"C:\\Users\\alice\\AppData\\Local\\Microsoft\\Windows\\INetCookies\\Low\\"_qs
+        << u"*.txt"_qs;
     QTest::newRow("4: roaming low")
-        << u"4"_qs << u"C:\\Users\\alice\\AppData\\Roaming\\Microsoft\\Windows\\Cookies\\Low\\"_qs << u"*.txt"_qs;
-    QTest::newRow("5: .cookie files") << u"5"_qs << u"C:\\Documents and Settings\\alice\\Cookies\\Low\\"_qs
-                                      << u"*.cookie"_qs;
+        << u"4"_qs << u"C:\\Users\\alice\\AppData\\Roaming\\Microsoft\\Windows\\Cookies\\Low\\"_qs
+        << u"*.txt"_qs;
+    QTest::newRow("5: .cookie files")
+        << u"5"_qs << u"C:\\Documents and Settings\\alice\\Cookies\\Low\\"_qs << u"*.cookie"_qs;
     QTest::newRow("unset") << QString() << u"c:\\Documents and Settings\\alice\\Cookies\\"_qs << u"*.txt"_qs;
-    QTest::newRow("anything else") << u"7"_qs << u"c:\\Documents and Settings\\alice\\Cookies\\"_qs << u"*.txt"_qs;
+    QTest::newRow("anything else") << u"7"_qs << u"c:\\Documents and Settings\\alice\\Cookies\\"_qs
+                                   << u"*.txt"_qs;
 }
 
 void TestCookiePoller::choosesTheFolder()
@@ -211,7 +214,8 @@ void TestCookiePoller::findsTheFolderAgainAfterItIsRecreated()
     m_poller->poll(cookieFolder(u"1"_qs, u"alice"_qs), last, m_record);
     // The profile folder is recreated with another case of its name.
     QDir(m_dir->filePath(u"wine/drive_c/Users/alice"_qs)).removeRecursively();
-    const QString recreated = m_dir->filePath(u"wine/drive_c/Users/alice/AppData/Roaming/Microsoft/Windows/COOKIES"_qs);
+    const QString recreated =
+        m_dir->filePath(u"wine/drive_c/Users/alice/AppData/Roaming/Microsoft/Windows/COOKIES"_qs);
     QDir().mkpath(recreated);
     write(recreated, u"a.txt"_qs, m_base);
     m_poller->poll(cookieFolder(u"1"_qs, u"alice"_qs), last, m_record);

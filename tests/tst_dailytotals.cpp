@@ -4,8 +4,8 @@
 #include "totals/dailytotals.h"
 
 #include <QDir>
-#include <QPushButton>
 #include <QFile>
+#include <QPushButton>
 #include <QTest>
 
 using namespace orvane;
@@ -52,7 +52,8 @@ void TestDailyTotals::cleanup()
 
 std::unique_ptr<Form1> TestDailyTotals::makeForm()
 {
-    FormServices services = test::formServices(m_dir->filePath(u"wine"_qs), &m_launcher, &m_notifier, nullptr);
+    FormServices services =
+        test::formServices(m_dir->filePath(u"wine"_qs), &m_launcher, &m_notifier, nullptr);
     services.makePrintSurface = [this] {
         auto surface = std::make_unique<RecordingSurface>();
         m_surface = surface.get();
@@ -67,8 +68,8 @@ void TestDailyTotals::buildsTheLine_data()
     QTest::addColumn<QString>("line4");
     QTest::addColumn<QString>("line");
     QTest::newRow("plain") << u"1_a_0_100"_qs << u"受付A"_qs << u"1_a_0_100/受付A"_qs;
-    QTest::newRow("blanks around are trimmed, inside kept") << u"  1_山田 様_0  "_qs << u" x y "_qs
-                                                            << u"1_山田 様_0/x y"_qs;
+    QTest::newRow("blanks around are trimmed, inside kept")
+        << u"  1_山田 様_0  "_qs << u" x y "_qs << u"1_山田 様_0/x y"_qs;
     QTest::newRow("an empty fifth line") << u"1"_qs << QString() << u"1/"_qs;
 }
 
@@ -84,7 +85,8 @@ void TestDailyTotals::appendsLinesInCp932()
 {
     QVERIFY(appendDailyTotal(u"nikkei.txt"_qs, u"1_山田/受付"_qs));
     QVERIFY(appendDailyTotal(u"nikkei.txt"_qs, u"2_ｶﾅ/x"_qs));
-    QCOMPARE(test::readFile(u"nikkei.txt"_qs), QByteArray("1_\x8E\x52\x93\x63/\x8E\xF3\x95\x74\r\n2_\xB6\xC5/x\r\n"));
+    QCOMPARE(test::readFile(u"nikkei.txt"_qs),
+             QByteArray("1_\x8E\x52\x93\x63/\x8E\xF3\x95\x74\r\n2_\xB6\xC5/x\r\n"));
 }
 
 void TestDailyTotals::reportsAnAppendThatFails()
@@ -120,7 +122,8 @@ void TestDailyTotals::startsANewDay()
 void TestDailyTotals::printsAStatementFromACommandFile()
 {
     QVERIFY(test::writeFile(u"sct.txt"_qs, "wintype=1\r\ndialurl=\r\n"));
-    const QString cookies = m_dir->filePath(u"wine/drive_c/Users/alice/AppData/Roaming/Microsoft/Windows/Cookies"_qs);
+    const QString cookies =
+        m_dir->filePath(u"wine/drive_c/Users/alice/AppData/Roaming/Microsoft/Windows/Cookies"_qs);
     QDir().mkpath(cookies);
     const std::unique_ptr<Form1> form = makeForm();
     QVERIFY(form->Form_Load());
@@ -128,8 +131,10 @@ void TestDailyTotals::printsAStatementFromACommandFile()
     QVERIFY(test::writeFile(QDir(cookies).filePath(u"c.txt"_qs), "site\n" + command + "\n/\n0\n受付1\n"));
     QTRY_VERIFY(QFile::exists(u"nikkei.txt"_qs));
     QCOMPARE(test::readFile(u"nikkei.txt"_qs),
-             QByteArray("77_\x8E\x52\x93\x63 \x97\x6C_1_\x8F\xF9?\x96\xF2?1?500?500_500_0_1000_500_3_x_0_0_y_0_2024-03-05_0/"
-                        "\x8E\xF3\x95\x74" "1\r\n"));
+             QByteArray("77_\x8E\x52\x93\x63 "
+                        "\x97\x6C_1_\x8F\xF9?\x96\xF2?1?500?500_500_0_1000_500_3_x_0_0_y_0_2024-03-05_0/"
+                        "\x8E\xF3\x95\x74"
+                        "1\r\n"));
     QVERIFY(m_surface->findText(u"A0770A"_qs));
     QCOMPARE(m_launcher.starts.size(), 1);
     QVERIFY(m_launcher.starts[0].commandLine.endsWith(u"\\500\""_qs));
@@ -139,11 +144,13 @@ void TestDailyTotals::showsTheLineWhenItCannotBeAppended()
 {
     QVERIFY(test::writeFile(u"sct.txt"_qs, "wintype=1\r\ndialurl=\r\n"));
     QVERIFY(QDir().mkdir(u"nikkei.txt"_qs));
-    const QString cookies = m_dir->filePath(u"wine/drive_c/Users/alice/AppData/Roaming/Microsoft/Windows/Cookies"_qs);
+    const QString cookies =
+        m_dir->filePath(u"wine/drive_c/Users/alice/AppData/Roaming/Microsoft/Windows/Cookies"_qs);
     QDir().mkpath(cookies);
     const std::unique_ptr<Form1> form = makeForm();
     QVERIFY(form->Form_Load());
-    QVERIFY(test::writeFile(QDir(cookies).filePath(u"c.txt"_qs), "site\nprt5_a_0_100_0_0_0_1_x_0_0_y_0_2024-03-05_0\n"));
+    QVERIFY(test::writeFile(QDir(cookies).filePath(u"c.txt"_qs),
+                            "site\nprt5_a_0_100_0_0_0_1_x_0_0_y_0_2024-03-05_0\n"));
     QTRY_COMPARE(m_notifier.messages.size(), 1);
     QVERIFY(m_notifier.messages[0].text.contains(u"5_a_0_100_0_0_0_1_x_0_0_y_0_2024-03-05_0/"_qs));
     QVERIFY(m_surface->findText(u"A050A"_qs)); // the statement itself was printed

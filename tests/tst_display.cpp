@@ -19,23 +19,28 @@ void TestDisplay::buildsTexts_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("bytes");
-    const QByteArray total = "\xBE\xDE\xB2\xBA\xD0\xBA\xDE\xB3\xB9\xB2\xB7\xDD\xB6\xDE\xB8     "; // ｾﾞｲｺﾐｺﾞｳｹｲｷﾝｶﾞｸ
-    QTest::newRow("Total 12345") << display::totalText(u"12345"_qs) << total + QByteArray(13, ' ') + "\\12,345";
+    const QByteArray total =
+        "\xBE\xDE\xB2\xBA\xD0\xBA\xDE\xB3\xB9\xB2\xB7\xDD\xB6\xDE\xB8     "; // ｾﾞｲｺﾐｺﾞｳｹｲｷﾝｶﾞｸ
+    QTest::newRow("Total 12345") << display::totalText(u"12345"_qs)
+                                 << total + QByteArray(13, ' ') + "\\12,345";
     QTest::newRow("Total 0") << display::totalText(u"0"_qs) << total + QByteArray(18, ' ') + "\\0";
-    QTest::newRow("Total not a number") << display::totalText(u"abc"_qs) << total + QByteArray(16, ' ') + "\\abc";
+    QTest::newRow("Total not a number")
+        << display::totalText(u"abc"_qs) << total + QByteArray(16, ' ') + "\\abc";
     QTest::newRow("Total empty") << display::totalText(QString()) << total + QByteArray(19, ' ') + "\\";
     QTest::newRow("Total too long keeps the last 20")
         << display::totalText(u"1234567890123456"_qs) << total + ",234,567,890,123,456";
-    QTest::newRow("statement total") << display::statementTotalText(4500.4) << total + QByteArray(14, ' ') + "\\4,500";
-    QTest::newRow("paid 10000 change 230")
-        << display::paidChangeText(u"10000"_qs, u"230"_qs)
-        << QByteArray("\xBA\xDE\xC6\xAD\xB3\xB7\xDD   ") + "   \\10,000" + "\xB5\xC2\xD8\xBE\xDD     " + "      \\230";
+    QTest::newRow("statement total") << display::statementTotalText(4500.4)
+                                     << total + QByteArray(14, ' ') + "\\4,500";
+    QTest::newRow("paid 10000 change 230") << display::paidChangeText(u"10000"_qs, u"230"_qs)
+                                           << QByteArray("\xBA\xDE\xC6\xAD\xB3\xB7\xDD   ") + "   \\10,000" +
+                                                  "\xB5\xC2\xD8\xBE\xDD     " + "      \\230";
     QTest::newRow("paid 12345678 loses the backslash")
         << display::paidChangeText(u"12345678"_qs, u"0"_qs)
-        << QByteArray("\xBA\xDE\xC6\xAD\xB3\xB7\xDD   ") + "12,345,678" + "\xB5\xC2\xD8\xBE\xDD     " + "        \\0";
-    QTest::newRow("item ABCDEFG")
-        << display::itemText(u"ABCDEFG"_qs, u"1500"_qs, u"2"_qs, u"3000"_qs)
-        << QByteArray("IDCDEFG   ") + "    \\1,500" + "\xBD\xB3\xD8\xAE\xB3" + "    2" + "    \\3,000";
+        << QByteArray("\xBA\xDE\xC6\xAD\xB3\xB7\xDD   ") + "12,345,678" + "\xB5\xC2\xD8\xBE\xDD     " +
+               "        \\0";
+    QTest::newRow("item ABCDEFG") << display::itemText(u"ABCDEFG"_qs, u"1500"_qs, u"2"_qs, u"3000"_qs)
+                                  << QByteArray("IDCDEFG   ") + "    \\1,500" + "\xBD\xB3\xD8\xAE\xB3" +
+                                         "    2" + "    \\3,000";
     QTest::newRow("item quantity 1.5 unformatted")
         << display::itemText(u"A"_qs, u"10"_qs, u"1.5"_qs, u"15"_qs)
         << QByteArray("IDA       ") + "       \\10" + "\xBD\xB3\xD8\xAE\xB3" + "  1.5" + "       \\15";

@@ -38,8 +38,14 @@ public:
     bool setDrawWidth(int pixels) override { return step() && recording.setDrawWidth(pixels); }
     bool setFillStyle(int style) override { return step() && recording.setFillStyle(style); }
     bool print(const QString& text) override { return step() && recording.print(text); }
-    bool line(float x1, float y1, float x2, float y2) override { return step() && recording.line(x1, y1, x2, y2); }
-    bool box(float x1, float y1, float x2, float y2) override { return step() && recording.box(x1, y1, x2, y2); }
+    bool line(float x1, float y1, float x2, float y2) override
+    {
+        return step() && recording.line(x1, y1, x2, y2);
+    }
+    bool box(float x1, float y1, float x2, float y2) override
+    {
+        return step() && recording.box(x1, y1, x2, y2);
+    }
     std::optional<double> textWidth(const QString& text) override
     {
         return step() ? recording.textWidth(text) : std::nullopt;
@@ -116,7 +122,8 @@ void TestFaults::cleanup()
     QDir::setCurrent(m_savedCwd);
 }
 
-std::unique_ptr<Form1> TestFaults::startForm(const QByteArray& settings, std::unique_ptr<PrintSurface> printer)
+std::unique_ptr<Form1> TestFaults::startForm(const QByteArray& settings,
+                                             std::unique_ptr<PrintSurface> printer)
 {
     test::writeFile(u"sct.txt"_qs, "wintype=1\r\n" + settings);
     FormServices services =
@@ -202,7 +209,8 @@ void TestFaults::keepsPollingAMisbehavingServer()
     QVERIFY(probe.listen(QHostAddress::LocalHost));
     const quint16 port = probe.serverPort();
     probe.close(); // refused at first
-    const std::unique_ptr<Form1> form = startForm("dialurl=127.0.0.1\r\ndialport=" + QByteArray::number(port) + "\r\n");
+    const std::unique_ptr<Form1> form =
+        startForm("dialurl=127.0.0.1\r\ndialport=" + QByteArray::number(port) + "\r\n");
     QTest::qWait(1200);
 
     enum class Behaviour { Hang, CloseEarly, Answer };
@@ -239,7 +247,8 @@ void TestFaults::takesTheDeviceBackWhenItReturns()
 {
     QDir().mkpath(m_dir->filePath(u"wine/dosdevices"_qs));
     const QString line = m_dir->filePath(u"line"_qs);
-    const QStringList socatArguments{u"pty,raw,echo=0,link="_qs + line + u"-ours"_qs, u"pty,raw,echo=0,link="_qs + line};
+    const QStringList socatArguments{u"pty,raw,echo=0,link="_qs + line + u"-ours"_qs,
+                                     u"pty,raw,echo=0,link="_qs + line};
     QProcess socat;
     socat.start(u"socat"_qs, socatArguments);
     QTRY_VERIFY(QFile::exists(line) && QFile::exists(line + u"-ours"_qs));

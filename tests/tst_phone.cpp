@@ -28,7 +28,9 @@ void TestPhone::buildsTheDialCheckRequest_data()
 {
     QTest::addColumn<QString>("inputData");
     QTest::addColumn<QString>("telcall");
-    QTest::newRow("ten characters, then the number") << u"\x02" "ABCDEFGHI0300000000\r\n"_qs << u"0300000000\r\n"_qs;
+    QTest::newRow("ten characters, then the number") << u"\x02"
+                                                        "ABCDEFGHI0300000000\r\n"_qs
+                                                     << u"0300000000\r\n"_qs;
     QTest::newRow("blanks around are removed") << u"0123456789  0312345678  "_qs << u"0312345678"_qs;
     QTest::newRow("characters 11 to 30 only") << u"0123456789" + QString(25, u'9') << QString(20, u'9');
     QTest::newRow("ten characters or fewer give nothing") << u"0123456789"_qs << QString();
@@ -42,7 +44,8 @@ void TestPhone::buildsTheDialCheckRequest()
     QFETCH(QString, telcall);
     Settings settings;
     QCOMPARE(dialCheckRequest(settings, inputData),
-             u"GET /mivaweb/system/dialcheck.php?userno=1&passwd=tulipwax&telcall="_qs + telcall + u"\r\n\r\n"_qs);
+             u"GET /mivaweb/system/dialcheck.php?userno=1&passwd=tulipwax&telcall="_qs + telcall +
+                 u"\r\n\r\n"_qs);
 }
 
 void TestPhone::buildsTheRegistrationRequest()
@@ -53,7 +56,8 @@ void TestPhone::buildsTheRegistrationRequest()
     settings.userno = u"7"_qs;
     settings.passwd = u"p&w"_qs;
     QCOMPARE(registrationRequest(settings), u"GET /clinic/ipset.php?id=7&passwd=p&w\r\n\r\n"_qs);
-    QCOMPARE(dialCheckRequest(settings, QString()), u"GET /clinic/dialcheck.php?userno=7&passwd=p&w&telcall=\r\n\r\n"_qs);
+    QCOMPARE(dialCheckRequest(settings, QString()),
+             u"GET /clinic/dialcheck.php?userno=7&passwd=p&w&telcall=\r\n\r\n"_qs);
 }
 
 void TestPhone::decidesWhatToDial()
@@ -67,11 +71,11 @@ void TestPhone::decidesWhatToDial()
     } steps[] = {
         {u"nothing"_qs, u"-"_qs, QString()},
         {u"0300000000/abc"_qs, u"0300000000"_qs, u"0300000000/abc"_qs},
-        {u"0300000000/abc"_qs, u"-"_qs, u"0300000000/abc"_qs}, // the same reply again
-        {QString(), u"-"_qs, u"0300000000/abc"_qs},             // an empty reply changes nothing
-        {u"0300000000/abc"_qs, u"-"_qs, u"0300000000/abc"_qs},  // so this is not dialled again
-        {u"5000/x"_qs, u"-"_qs, u"5000/x"_qs},                  // not beginning with 0
-        {u"/x"_qs, u"-"_qs, u"/x"_qs},                          // no number
+        {u"0300000000/abc"_qs, u"-"_qs, u"0300000000/abc"_qs},    // the same reply again
+        {QString(), u"-"_qs, u"0300000000/abc"_qs},               // an empty reply changes nothing
+        {u"0300000000/abc"_qs, u"-"_qs, u"0300000000/abc"_qs},    // so this is not dialled again
+        {u"5000/x"_qs, u"-"_qs, u"5000/x"_qs},                    // not beginning with 0
+        {u"/x"_qs, u"-"_qs, u"/x"_qs},                            // no number
         {u"0300000000/"_qs, u"0300000000"_qs, u"0300000000/"_qs}, // typed into the box
         {u"03-1234-5678/a/b"_qs, u"03-1234-5678"_qs, u"03-1234-5678/a/b"_qs},
     };
@@ -136,7 +140,8 @@ void TestPhone::acknowledgesAReception()
     port.log.clear();
     port.pending = u"0123456789"_qs;
     QCOMPARE(receiveAndAcknowledge(port), u"0123456789"_qs);
-    QCOMPARE(port.log, (QStringList{u"RTS off"_qs, u"RTS on"_qs, u"output \x06"_qs, u"RTS off"_qs, u"RTS on"_qs}));
+    QCOMPARE(port.log,
+             (QStringList{u"RTS off"_qs, u"RTS on"_qs, u"output \x06"_qs, u"RTS off"_qs, u"RTS on"_qs}));
     QCOMPARE(port.input(), QString());
 }
 

@@ -79,8 +79,8 @@ void TestPhoneWindow::pollsTheServerEveryTick()
     QVERIFY(form->Timer2->isActive());
     form->Timer2_Timer();
     form->Timer2_Timer();
-    QCOMPARE(fakeClient(form->Winsock1)->log,
-             (QStringList{u"close"_qs, u"connect server.example:8080"_qs, u"close"_qs, u"connect server.example:8080"_qs}));
+    QCOMPARE(fakeClient(form->Winsock1)->log, (QStringList{u"close"_qs, u"connect server.example:8080"_qs,
+                                                           u"close"_qs, u"connect server.example:8080"_qs}));
 }
 
 void TestPhoneWindow::dialsANewReplyOnce()
@@ -111,7 +111,8 @@ void TestPhoneWindow::sendsTheRequestAndEmptiesTheBuffer()
     form->txtInputData->setText(u"NUMBER....0312345678"_qs);
     emit form->Winsock1->ConnectEvent();
     QCOMPARE(fakeClient(form->Winsock1)->sent,
-             QStringList{u"GET /mivaweb/system/dialcheck.php?userno=12&passwd=secret&telcall=0312345678\r\n\r\n"_qs});
+             QStringList{
+                 u"GET /mivaweb/system/dialcheck.php?userno=12&passwd=secret&telcall=0312345678\r\n\r\n"_qs});
     QCOMPARE(form->txtInputData->text(), QString());
 }
 
@@ -138,7 +139,8 @@ void TestPhoneWindow::registersAtTheServer()
     QVERIFY(test::writeFile(u"sct.txt"_qs, "dialurl=server.example\r\nprgpath=/web\r\n"));
     const std::unique_ptr<Form1> form = makeForm();
     emit form->Winsock2->ConnectEvent();
-    QCOMPARE(fakeClient(form->Winsock2)->sent, QStringList{u"GET /web/ipset.php?id=1&passwd=tulipwax\r\n\r\n"_qs});
+    QCOMPARE(fakeClient(form->Winsock2)->sent,
+             QStringList{u"GET /web/ipset.php?id=1&passwd=tulipwax\r\n\r\n"_qs});
 }
 
 void TestPhoneWindow::collectsAndAcknowledgesDeviceText()
@@ -147,13 +149,16 @@ void TestPhoneWindow::collectsAndAcknowledgesDeviceText()
     const std::unique_ptr<Form1> form = makeForm();
     test::FakeSerialPort* device = fakePort(form->MSComm2);
     device->log.clear();
-    device->pending = u"\x02" "01234567"_qs;
+    device->pending = u"\x02"
+                      "01234567"_qs;
     device->raise(comm::kEvReceive);
     device->pending = u"89\r\n0300000000"_qs;
     device->raise(comm::kEvReceive);
-    QCOMPARE(form->txtInputData->text(), u"\x02" "0123456789\r\n0300000000"_qs);
+    QCOMPARE(form->txtInputData->text(), u"\x02"
+                                         "0123456789\r\n0300000000"_qs);
     QCOMPARE(device->log.count(u"output \x06"_qs), 2);
-    for (const int code : {comm::kEvSend, comm::kEvCts, comm::kEvDsr, comm::kEvCd, comm::kEvRing, comm::kEvEof})
+    for (const int code :
+         {comm::kEvSend, comm::kEvCts, comm::kEvDsr, comm::kEvCd, comm::kEvRing, comm::kEvEof})
         device->raise(code);
     QVERIFY(m_notifier.messages.isEmpty());
     QCOMPARE(device->log.count(u"output \x06"_qs), 2);
@@ -231,7 +236,8 @@ void TestPhoneWindow::talksToARealServer()
 {
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost));
-    QVERIFY(test::writeFile(u"sct.txt"_qs, "dialurl=127.0.0.1\r\ndialport=" + QByteArray::number(server.serverPort()) + "\r\n"));
+    QVERIFY(test::writeFile(
+        u"sct.txt"_qs, "dialurl=127.0.0.1\r\ndialport=" + QByteArray::number(server.serverPort()) + "\r\n"));
     QList<QByteArray> requests;
     connect(&server, &QTcpServer::newConnection, this, [&] {
         while (QTcpSocket* peer = server.nextPendingConnection()) {
@@ -252,14 +258,15 @@ void TestPhoneWindow::talksToARealServer()
     });
     const std::unique_ptr<Form1> form = makeForm(true);
     form->txtInputData->setText(u"0123456789 0311112222"_qs);
-    QTRY_VERIFY_WITH_TIMEOUT(requests.contains(QByteArray("GET /mivaweb/system/ipset.php?id=1&passwd=tulipwax\r\n\r\n")),
-                             5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        requests.contains(QByteArray("GET /mivaweb/system/ipset.php?id=1&passwd=tulipwax\r\n\r\n")), 5000);
     QTRY_COMPARE_WITH_TIMEOUT(m_dialler.numbers, QStringList{u"0300000000"_qs}, 5000);
     QVERIFY(requests.contains(
         QByteArray("GET /mivaweb/system/dialcheck.php?userno=1&passwd=tulipwax&telcall=0311112222\r\n\r\n")));
     QTest::qWait(2200);
     QCOMPARE(m_dialler.numbers.size(), 1); // the same reply at later ticks is not dialled again
-    QVERIFY(requests.count(QByteArray("GET /mivaweb/system/dialcheck.php?userno=1&passwd=tulipwax&telcall=\r\n\r\n")) >= 2);
+    QVERIFY(requests.count(QByteArray(
+                "GET /mivaweb/system/dialcheck.php?userno=1&passwd=tulipwax&telcall=\r\n\r\n")) >= 2);
 
     // The server goes away: nothing breaks, the next ticks simply find nobody.
     server.close();
@@ -278,19 +285,21 @@ void TestPhoneWindow::pollsAnNginxServer()
     QVERIFY(test::writeFile(root + u"/mivaweb/system/dialcheck.php"_qs, "0300000000/abc"));
     QDir().mkpath(m_dir->filePath(u"nginx"_qs));
     const QByteArray dir = QFile::encodeName(m_dir->filePath(u"nginx"_qs));
-    const QByteArray config = "daemon off; master_process off; pid " + dir + "/nginx.pid; error_log " + dir +
-                              "/error.log;\nevents {}\nhttp { access_log off; client_body_temp_path " + dir +
-                              "; proxy_temp_path " + dir + "; fastcgi_temp_path " + dir + "; uwsgi_temp_path " + dir +
-                              "; scgi_temp_path " + dir +
-                              "; default_type text/plain;\n server { listen 127.0.0.1:" + QByteArray::number(port) +
-                              "; root " + QFile::encodeName(root) + "; } }\n";
+    const QByteArray config =
+        "daemon off; master_process off; pid " + dir + "/nginx.pid; error_log " + dir +
+        "/error.log;\nevents {}\nhttp { access_log off; client_body_temp_path " + dir + "; proxy_temp_path " +
+        dir + "; fastcgi_temp_path " + dir + "; uwsgi_temp_path " + dir + "; scgi_temp_path " + dir +
+        "; default_type text/plain;\n server { listen 127.0.0.1:" + QByteArray::number(port) + "; root " +
+        QFile::encodeName(root) + "; } }\n";
     QVERIFY(test::writeFile(m_dir->filePath(u"nginx/nginx.conf"_qs), config));
     QProcess nginx;
-    nginx.start(u"nginx"_qs, {u"-c"_qs, m_dir->filePath(u"nginx/nginx.conf"_qs), u"-p"_qs, m_dir->filePath(u"nginx"_qs)});
+    nginx.start(u"nginx"_qs,
+                {u"-c"_qs, m_dir->filePath(u"nginx/nginx.conf"_qs), u"-p"_qs, m_dir->filePath(u"nginx"_qs)});
     QVERIFY2(nginx.waitForStarted(), "nginx is not installed");
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_dir->filePath(u"nginx/nginx.pid"_qs)), 5000);
 
-    QVERIFY(test::writeFile(u"sct.txt"_qs, "dialurl=127.0.0.1\r\ndialport=" + QByteArray::number(port) + "\r\n"));
+    QVERIFY(
+        test::writeFile(u"sct.txt"_qs, "dialurl=127.0.0.1\r\ndialport=" + QByteArray::number(port) + "\r\n"));
     const std::unique_ptr<Form1> form = makeForm(true);
     QTRY_COMPARE_WITH_TIMEOUT(m_dialler.numbers, QStringList{u"0300000000"_qs}, 6000);
     QCOMPARE(form->tellno->text(), u"0300000000/abc"_qs);
@@ -305,8 +314,10 @@ void TestPhoneWindow::talksToDevicesOnPtys()
     const QString modem = m_dir->filePath(u"modem"_qs);
     QProcess deviceLine;
     QProcess modemLine;
-    deviceLine.start(u"socat"_qs, {u"pty,raw,echo=0,link="_qs + device + u"-ours"_qs, u"pty,raw,echo=0,link="_qs + device});
-    modemLine.start(u"socat"_qs, {u"pty,raw,echo=0,link="_qs + modem + u"-ours"_qs, u"pty,raw,echo=0,link="_qs + modem});
+    deviceLine.start(u"socat"_qs, {u"pty,raw,echo=0,link="_qs + device + u"-ours"_qs,
+                                   u"pty,raw,echo=0,link="_qs + device});
+    modemLine.start(u"socat"_qs,
+                    {u"pty,raw,echo=0,link="_qs + modem + u"-ours"_qs, u"pty,raw,echo=0,link="_qs + modem});
     QTRY_VERIFY(QFile::exists(device) && QFile::exists(modem) && QFile::exists(device + u"-ours"_qs) &&
                 QFile::exists(modem + u"-ours"_qs));
     QFile::link(device + u"-ours"_qs, m_dir->filePath(u"wine/dosdevices/com7"_qs));

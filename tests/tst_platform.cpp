@@ -52,12 +52,12 @@ void TestPlatform::mapsDrivePaths_data()
 {
     QTest::addColumn<QString>("windowsPath");
     QTest::addColumn<QString>("expected"); // relative to the temporary folder; "-" for no mapping
-    QTest::newRow("c: falls back to drive_c") << u"C:\\Users\\Alice\\AppData\\"_qs
-                                             << u"wine/drive_c/Users/Alice/AppData/"_qs;
-    QTest::newRow("components match case-insensitively") << u"c:\\users\\ALICE\\appdata"_qs
-                                                        << u"wine/drive_c/Users/Alice/AppData"_qs;
-    QTest::newRow("missing components are kept as written") << u"C:\\Users\\Bob\\Cookies\\"_qs
-                                                           << u"wine/drive_c/Users/Bob/Cookies/"_qs;
+    QTest::newRow("c: falls back to drive_c")
+        << u"C:\\Users\\Alice\\AppData\\"_qs << u"wine/drive_c/Users/Alice/AppData/"_qs;
+    QTest::newRow("components match case-insensitively")
+        << u"c:\\users\\ALICE\\appdata"_qs << u"wine/drive_c/Users/Alice/AppData"_qs;
+    QTest::newRow("missing components are kept as written")
+        << u"C:\\Users\\Bob\\Cookies\\"_qs << u"wine/drive_c/Users/Bob/Cookies/"_qs;
     QTest::newRow("a dosdevices link") << u"D:\\images\\a.dcm"_qs << u"wine/dosdevices/d:/Images/a.dcm"_qs;
     QTest::newRow("an unknown drive has no mapping") << u"Q:\\x"_qs << u"-"_qs;
     QTest::newRow("a text without a drive has no mapping") << u"\\x\\y"_qs << u"-"_qs;
@@ -97,7 +97,8 @@ void TestPlatform::splitsWindowsArguments_data()
     QTest::newRow("quotes keep blanks") << u"\"a b\" c"_qs << QStringList{u"a b"_qs, u"c"_qs};
     QTest::newRow("an empty quoted argument") << u"\"\""_qs << QStringList{QString()};
     QTest::newRow("quotes inside an argument") << u"a\"b c\"d"_qs << QStringList{u"ab cd"_qs};
-    QTest::newRow("backslashes without a quote are literal") << u"C:\\a\\b\\"_qs << QStringList{u"C:\\a\\b\\"_qs};
+    QTest::newRow("backslashes without a quote are literal")
+        << u"C:\\a\\b\\"_qs << QStringList{u"C:\\a\\b\\"_qs};
     QTest::newRow("an escaped quote") << u"a\\\"b"_qs << QStringList{u"a\"b"_qs};
     QTest::newRow("two backslashes before a quote") << u"\"a\\\\\" b"_qs << QStringList{u"a\\"_qs, u"b"_qs};
     QTest::newRow("doubled quotes inside quotes") << u"\"a\"\"b\""_qs << QStringList{u"a\"b"_qs};
@@ -125,7 +126,8 @@ void TestPlatform::resolvesCommandLines_data()
         << u"wine/drive_c/Program Files/Halden/Pictora/Pictora"_qs << QList<QByteArray>{"a b"};
     QTest::newRow("a bare name found on PATH without .exe")
         << u"vfddisp.exe \"ｾﾞｲ\\12\""_qs << u"bin/vfddisp"_qs << QList<QByteArray>{"\xBE\xDE\xB2\\12"};
-    QTest::newRow("a program that does not exist") << u"nosuchprogram.exe x"_qs << u"-"_qs << QList<QByteArray>{};
+    QTest::newRow("a program that does not exist")
+        << u"nosuchprogram.exe x"_qs << u"-"_qs << QList<QByteArray>{};
 }
 
 void TestPlatform::resolvesCommandLines()
@@ -159,11 +161,13 @@ void TestPlatform::startsProgramsWithRawArguments_data()
 {
     QTest::addColumn<QString>("commandLine");
     QTest::addColumn<QList<QByteArray>>("arguments");
-    QTest::newRow("a quoted argument with blanks") << u"stand-in.exe \"a b\" c"_qs << QList<QByteArray>{"a b", "c"};
-    QTest::newRow("shell metacharacters stay literal")
-        << u"stand-in \"$(touch pwned); `id` | & > x\""_qs << QList<QByteArray>{"$(touch pwned); `id` | & > x"};
+    QTest::newRow("a quoted argument with blanks")
+        << u"stand-in.exe \"a b\" c"_qs << QList<QByteArray>{"a b", "c"};
+    QTest::newRow("shell metacharacters stay literal") << u"stand-in \"$(touch pwned); `id` | & > x\""_qs
+                                                       << QList<QByteArray>{"$(touch pwned); `id` | & > x"};
     QTest::newRow("an empty argument") << u"stand-in \"\""_qs << QList<QByteArray>{""};
-    QTest::newRow("CP932 bytes") << u"stand-in ｾﾞｲｺﾐ様\\"_qs << QList<QByteArray>{"\xBE\xDE\xB2\xBA\xD0\x97\x6C\\"};
+    QTest::newRow("CP932 bytes") << u"stand-in ｾﾞｲｺﾐ様\\"_qs
+                                 << QList<QByteArray>{"\xBE\xDE\xB2\xBA\xD0\x97\x6C\\"};
 }
 
 void TestPlatform::startsProgramsWithRawArguments()
@@ -187,7 +191,8 @@ void TestPlatform::startsProgramsWithRawArguments()
 void TestPlatform::reportsAProgramThatCannotStart()
 {
     ProcessLauncher launcher{WindowsPathMapper(m_prefix)};
-    LaunchResult result = launcher.startCommandLine(u"C:\\nowhere\\viewer.exe a"_qs, WindowStyle::MinimizedFocus);
+    LaunchResult result =
+        launcher.startCommandLine(u"C:\\nowhere\\viewer.exe a"_qs, WindowStyle::MinimizedFocus);
     QVERIFY(!result.ok);
     QVERIFY(result.error.contains(u"viewer"_qs));
     result = launcher.startProgram(u"no-such-program-here"_qs, {});

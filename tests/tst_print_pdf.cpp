@@ -83,20 +83,16 @@ void TestPrintPdf::printsAReceiptOnA5Landscape()
         QString text;
         double x, y;
     } expected[] = {
-        {u"0000-0"_qs, 0, 5},
-        {u"2024年03月05日(火曜日)"_qs, 250, 5},
-        {u"領"_qs, 125, 20},
-        {u"￥12,000─"_qs, 150, 75},
-        {u"(消費税￥960)"_qs, 150, 95},
-        {u"担当：3"_qs, 250, 130},
+        {u"0000-0"_qs, 0, 5},         {u"2024年03月05日(火曜日)"_qs, 250, 5}, {u"領"_qs, 125, 20},
+        {u"￥12,000─"_qs, 150, 75},   {u"(消費税￥960)"_qs, 150, 95},         {u"担当：3"_qs, 250, 130},
         {u"オルヴェイン"_qs, 0, 130},
     };
     for (const auto& e : expected) {
         const test::PdfWord* word = test::findWord(words, e.text);
         QVERIFY2(word, qPrintable(e.text));
         QVERIFY2(qAbs(word->box.left() - e.x) <= 1 && qAbs(word->box.top() - e.y) <= 1,
-                 qPrintable(e.text + u" at "_qs + QString::number(word->box.left()) + u','
-                            + QString::number(word->box.top())));
+                 qPrintable(e.text + u" at "_qs + QString::number(word->box.left()) + u',' +
+                            QString::number(word->box.top())));
     }
     // The address follows the clinic's name on the next line.
     const test::PdfWord* address = test::findWord(words, u"東京都港区"_qs);
@@ -129,8 +125,8 @@ void TestPrintPdf::printsAStatementWithABarcode()
     QStringList fields{u"4711"_qs, u"山田太郎様"_qs, u"20"_qs};
     for (int i = 1; i <= 20; ++i)
         fields.append(u"回?処置"_qs + QString::number(i) + u"?1?1500?1500"_qs);
-    fields += QStringList{u"30000"_qs, u"0"_qs, u"10000"_qs, u"1000"_qs, u"3"_qs, u"x"_qs, u"0"_qs, u"0"_qs,
-                          u"y"_qs, u"21000"_qs, u"2024-03-05"_qs, u"1"_qs};
+    fields += QStringList{u"30000"_qs, u"0"_qs, u"10000"_qs, u"1000"_qs,  u"3"_qs,          u"x"_qs,
+                          u"0"_qs,     u"0"_qs, u"y"_qs,     u"21000"_qs, u"2024-03-05"_qs, u"1"_qs};
     const StatementOutcome outcome = printStatement(surface, u"prt"_qs + fields.join(u'_'), settings);
     QCOMPARE(outcome.pages, 2);
     QVERIFY(surface.lastPdf().endsWith(u"-statement.pdf"_qs));

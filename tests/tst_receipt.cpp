@@ -65,7 +65,8 @@ void TestReceipt::printsAlignedText_data()
     QTest::addColumn<int>("x");
     QTest::addColumn<float>("startX");
     // The recording surface's 10-point half-width character is 100 twips wide.
-    QTest::newRow("right edge: a text 900 twips wide ends at 7000") << u"123456789"_qs << 1 << 7000 << 6100.0f;
+    QTest::newRow("right edge: a text 900 twips wide ends at 7000")
+        << u"123456789"_qs << 1 << 7000 << 6100.0f;
     QTest::newRow("right edge: an empty text starts at x") << QString() << 1 << 7000 << 7000.0f;
     QTest::newRow("right edge: wider than x starts off the page") << u"12345"_qs << 1 << 300 << -200.0f;
     QTest::newRow("right edge: no rounding to whole twips") << u"1"_qs << 1 << 1000 << 900.0f;
@@ -180,11 +181,12 @@ void TestReceipt::printsFieldsThatAreNoNumbers_data()
 {
     QTest::addColumn<QString>("fields");
     QTest::addColumn<QStringList>("printed"); // amount, tax, staff; "-" for not printed
-    QTest::newRow("numbers") << u"A/1500.5/120/7"_qs << QStringList{u"￥1,501─"_qs, u"(消費税￥120)"_qs, u"担当：7"_qs};
+    QTest::newRow("numbers") << u"A/1500.5/120/7"_qs
+                             << QStringList{u"￥1,501─"_qs, u"(消費税￥120)"_qs, u"担当：7"_qs};
     QTest::newRow("a whole text is the name only") << u"山田"_qs << QStringList{u"-"_qs, u"-"_qs, u"-"_qs};
     QTest::newRow("empty fields print nothing") << u"A//  /"_qs << QStringList{u"-"_qs, u"-"_qs, u"-"_qs};
-    QTest::newRow("texts stand in the frame") << u"A/未定/-/田中"_qs
-                                              << QStringList{u"￥未定─"_qs, u"(消費税￥-)"_qs, u"担当：田中"_qs};
+    QTest::newRow("texts stand in the frame")
+        << u"A/未定/-/田中"_qs << QStringList{u"￥未定─"_qs, u"(消費税￥-)"_qs, u"担当：田中"_qs};
 }
 
 void TestReceipt::printsFieldsThatAreNoNumbers()
@@ -236,11 +238,12 @@ void TestReceipt::countsReceipts_data()
     QTest::newRow("the first receipt ever") << QByteArray("-") << u"0000-0"_qs << QByteArray(" 1\r\n");
     QTest::newRow("an empty file") << QByteArray() << u"0000-0"_qs << QByteArray(" 1\r\n");
     QTest::newRow("the next number") << QByteArray(" 122\r\n") << u"0000-122"_qs << QByteArray(" 123\r\n");
-    QTest::newRow("blanks around the number") << QByteArray("  5  \n") << u"0000-5"_qs << QByteArray(" 6\r\n");
-    QTest::newRow("numbering goes on past 32767") << QByteArray(" 32767\r\n") << u"0003-2767"_qs
-                                                  << QByteArray(" 32768\r\n");
-    QTest::newRow("and prints the next one whole") << QByteArray(" 32768\r\n") << u"0003-2768"_qs
-                                                   << QByteArray(" 32769\r\n");
+    QTest::newRow("blanks around the number")
+        << QByteArray("  5  \n") << u"0000-5"_qs << QByteArray(" 6\r\n");
+    QTest::newRow("numbering goes on past 32767")
+        << QByteArray(" 32767\r\n") << u"0003-2767"_qs << QByteArray(" 32768\r\n");
+    QTest::newRow("and prints the next one whole")
+        << QByteArray(" 32768\r\n") << u"0003-2768"_qs << QByteArray(" 32769\r\n");
 }
 
 void TestReceipt::countsReceipts()

@@ -23,7 +23,8 @@ public:
     {
         QFile::remove(ours());
         QFile::remove(theirs());
-        m_socat.start(u"socat"_qs, {u"pty,raw,echo=0,link="_qs + ours(), u"pty,raw,echo=0,link="_qs + theirs()});
+        m_socat.start(u"socat"_qs,
+                      {u"pty,raw,echo=0,link="_qs + ours(), u"pty,raw,echo=0,link="_qs + theirs()});
         if (!m_socat.waitForStarted())
             return false;
         for (int i = 0; i < 100 && !(QFile::exists(ours()) && QFile::exists(theirs())); ++i)
@@ -139,7 +140,9 @@ void TestSerialPort::sendsAndReceives()
     QCOMPARE(m_control->commEvent(), comm::kEvSend);
 
     events.clear();
-    m_peer.write(QByteArray("\x06" "ABC", 4));
+    m_peer.write(QByteArray("\x06"
+                            "ABC",
+                            4));
     QTRY_VERIFY(!events.isEmpty());
     QCOMPARE(m_control->commEvent(), comm::kEvReceive);
     QCOMPARE(m_control->input(), QString(QChar(6)) + u"ABC"_qs);

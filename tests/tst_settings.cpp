@@ -32,13 +32,16 @@ void TestSettings::readsDelimitedItems_data()
 {
     QTest::addColumn<QString>("content");
     QTest::addColumn<QStringList>("items");
-    QTest::newRow("one item a line") << u"name1=ABC\r\nwintype=3\r\n"_qs << QStringList{u"name1=ABC"_qs, u"wintype=3"_qs};
-    QTest::newRow("a comma splits a line") << u"addr=1-2-3, Minato\r\n"_qs << QStringList{u"addr=1-2-3"_qs, u"Minato"_qs};
+    QTest::newRow("one item a line") << u"name1=ABC\r\nwintype=3\r\n"_qs
+                                     << QStringList{u"name1=ABC"_qs, u"wintype=3"_qs};
+    QTest::newRow("a comma splits a line")
+        << u"addr=1-2-3, Minato\r\n"_qs << QStringList{u"addr=1-2-3"_qs, u"Minato"_qs};
     QTest::newRow("leading blanks are skipped") << u"   name1=A"_qs << QStringList{u"name1=A"_qs};
-    QTest::newRow("a quoted item keeps its commas") << u"\"addr=1-2-3, Minato\"\r\n"_qs
-                                                   << QStringList{u"addr=1-2-3, Minato"_qs};
+    QTest::newRow("a quoted item keeps its commas")
+        << u"\"addr=1-2-3, Minato\"\r\n"_qs << QStringList{u"addr=1-2-3, Minato"_qs};
     QTest::newRow("LF line ends") << u"a\nb"_qs << QStringList{u"a"_qs, u"b"_qs};
-    QTest::newRow("an empty line gives an empty item") << u"a\r\n\r\nb"_qs << QStringList{u"a"_qs, QString(), u"b"_qs};
+    QTest::newRow("an empty line gives an empty item")
+        << u"a\r\n\r\nb"_qs << QStringList{u"a"_qs, QString(), u"b"_qs};
     QTest::newRow("an empty file gives no item") << QString() << QStringList{};
 }
 
@@ -78,19 +81,20 @@ void TestSettings::appliesKeys_data()
     QTest::addColumn<QString>("expected");
     QTest::newRow("wintype keeps one character") << QStringList{u"wintype=12"_qs} << u"wintype"_qs << u"1"_qs;
     QTest::newRow("telno also matches tel") << QStringList{u"telno=12345"_qs} << u"tel"_qs << u"o=12345"_qs;
-    QTest::newRow("a later line overwrites") << QStringList{u"name1=ABC"_qs, u"name1=XYZ"_qs} << u"name1"_qs
-                                            << u"XYZ"_qs;
+    QTest::newRow("a later line overwrites")
+        << QStringList{u"name1=ABC"_qs, u"name1=XYZ"_qs} << u"name1"_qs << u"XYZ"_qs;
     QTest::newRow("a value keeps 50 characters")
         << QStringList{u"addr=" + QString(60, u'a')} << u"addr"_qs << QString(50, u'a');
-    QTest::newRow("the address stops at a comma") << readDelimitedItems(u"addr=1-2-3, Minato"_qs) << u"addr"_qs
-                                                 << u"1-2-3"_qs;
+    QTest::newRow("the address stops at a comma")
+        << readDelimitedItems(u"addr=1-2-3, Minato"_qs) << u"addr"_qs << u"1-2-3"_qs;
     QTest::newRow("an empty dialurl empties it") << QStringList{u"dialurl="_qs} << u"dialurl"_qs << QString();
     QTest::newRow("addr2 does not set addr") << QStringList{u"addr2=Bldg 5"_qs} << u"addr"_qs << QString();
-    QTest::newRow("addr2 gets its own value") << QStringList{u"addr2=Bldg 5"_qs} << u"addr2"_qs << u"Bldg 5"_qs;
+    QTest::newRow("addr2 gets its own value")
+        << QStringList{u"addr2=Bldg 5"_qs} << u"addr2"_qs << u"Bldg 5"_qs;
     QTest::newRow("a key in the middle counts its value from the item's start")
         << QStringList{u"xdeci=1"_qs} << u"deci"_qs << u"=1"_qs;
     QTest::newRow("japanese text") << QStringList{u"name1=オルヴェイン歯科"_qs} << u"name1"_qs
-                                  << u"オルヴェイン歯科"_qs;
+                                   << u"オルヴェイン歯科"_qs;
     QTest::newRow("cookiehost") << QStringList{u"cookiehost=clinic.example"_qs} << u"cookiehost"_qs
                                 << u"clinic.example"_qs;
     QTest::newRow("a line without a key is ignored") << QStringList{u"hello"_qs} << u"name1"_qs << QString();
@@ -99,10 +103,11 @@ void TestSettings::appliesKeys_data()
 static QString valueOf(const Settings& s, const QString& key)
 {
     const std::pair<const char*, const std::optional<QString> Settings::*> fields[] = {
-        {"name1", &Settings::name1},   {"addr", &Settings::addr},       {"addr2", &Settings::addr2},
-        {"tel", &Settings::tel},       {"wintype", &Settings::wintype}, {"dialurl", &Settings::dialurl},
-        {"deci", &Settings::deci},     {"leftmrg", &Settings::leftmrg}, {"foot1", &Settings::foot1},
-        {"cookiehost", &Settings::cookiehost},
+        {"name1", &Settings::name1},     {"addr", &Settings::addr},
+        {"addr2", &Settings::addr2},     {"tel", &Settings::tel},
+        {"wintype", &Settings::wintype}, {"dialurl", &Settings::dialurl},
+        {"deci", &Settings::deci},       {"leftmrg", &Settings::leftmrg},
+        {"foot1", &Settings::foot1},     {"cookiehost", &Settings::cookiehost},
     };
     for (const auto& [name, field] : fields)
         if (key == QLatin1String(name))
@@ -128,14 +133,14 @@ void TestSettings::readsFooterLayouts_data()
     QTest::addColumn<FooterLayout>("sizef5");
     const FooterLayout d1{15, 1800, 9400}, d2{12, 1800, 9750}, d5{20, 2500, 10550};
     QTest::newRow("sizef1 position") << u"sizef1=15/800/10050"_qs << FooterLayout{15, 800, 10050} << d2 << d5;
-    QTest::newRow("sizef2 keeps a fraction") << u"sizef2=10.5/1800/9750"_qs << d1 << FooterLayout{10.5, 1800, 9750}
-                                            << d5;
-    QTest::newRow("sizef5 rounds a half to even") << u"sizef5=10.5/2500/10550"_qs << d1 << d2
-                                                 << FooterLayout{10, 2500, 10550};
-    QTest::newRow("sizef5 rounds 11.5 up") << u"sizef5=11.5/2500.5/10551.5"_qs << d1 << d2
-                                          << FooterLayout{12, 2500, 10552};
-    QTest::newRow("blanks and trailing text") << u"sizef1= 12 / 1 800 /9400mm"_qs << FooterLayout{12, 1800, 9400}
-                                             << d2 << d5;
+    QTest::newRow("sizef2 keeps a fraction")
+        << u"sizef2=10.5/1800/9750"_qs << d1 << FooterLayout{10.5, 1800, 9750} << d5;
+    QTest::newRow("sizef5 rounds a half to even")
+        << u"sizef5=10.5/2500/10550"_qs << d1 << d2 << FooterLayout{10, 2500, 10550};
+    QTest::newRow("sizef5 rounds 11.5 up")
+        << u"sizef5=11.5/2500.5/10551.5"_qs << d1 << d2 << FooterLayout{12, 2500, 10552};
+    QTest::newRow("blanks and trailing text")
+        << u"sizef1= 12 / 1 800 /9400mm"_qs << FooterLayout{12, 1800, 9400} << d2 << d5;
     QTest::newRow("a part without a number is 0") << u"sizef1=x//"_qs << FooterLayout{0, 0, 0} << d2 << d5;
 }
 
@@ -172,7 +177,8 @@ void TestSettings::readsTheFile()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(u"sct.txt"_qs);
-    QVERIFY(test::writeFile(path, "name1=Orvane Clinic\r\nwintype=3\r\nsizef1=15/800/10050\r\nleftmrg=200\r\n"));
+    QVERIFY(
+        test::writeFile(path, "name1=Orvane Clinic\r\nwintype=3\r\nsizef1=15/800/10050\r\nleftmrg=200\r\n"));
     const SettingsLoad load = loadSettingsFile(path);
     QVERIFY(load.ok());
     QCOMPARE(textOf(load.settings.name1), u"Orvane Clinic"_qs);

@@ -1,8 +1,8 @@
 #include "display/displaytext.h"
 #include "print/recordingsurface.h"
 #include "print/statement.h"
-#include "text/numberformat.h"
 #include "support/testsupport.h"
+#include "text/numberformat.h"
 
 #include <QTest>
 
@@ -36,8 +36,16 @@ QStringList itemsOf(int count)
 QStringList totalsOf(int fee, int tax, int cash, int change, const QString& staff, int credit, int balance,
                      int insurance)
 {
-    return {QString::number(fee), QString::number(tax), QString::number(cash), QString::number(change), staff,
-            u"x"_qs, QString::number(credit), QString::number(balance), u"y"_qs, QString::number(insurance)};
+    return {QString::number(fee),
+            QString::number(tax),
+            QString::number(cash),
+            QString::number(change),
+            staff,
+            u"x"_qs,
+            QString::number(credit),
+            QString::number(balance),
+            u"y"_qs,
+            QString::number(insurance)};
 }
 
 double rightEdge(const Op& op)
@@ -153,7 +161,8 @@ void TestStatement::printsTheHeader()
         {u"〒105-0011  TEL:03-0000-0000"_qs, 9, float(L + 4500), 1050},
         {u"山田太郎 様"_qs, 10, float(L + 500), 1750},
         {u"受付NO:　123"_qs, 10, float(L + 600), 1450},
-        {u"診 察 項 目 名 称                       数  量   単位     単  価     金   額"_qs, 9, float(L), 2100},
+        {u"診 察 項 目 名 称                       数  量   単位     単  価     金   額"_qs, 9, float(L),
+         2100},
     };
     for (int page = 1; page <= 2; ++page) {
         const QList<Op> texts = textsOnPage(page);
@@ -232,8 +241,8 @@ void TestStatement::breaksPages()
     QFETCH(int, pages);
     QFETCH(int, lastItemPage);
     QFETCH(int, lastItemRow);
-    const StatementOutcome outcome = print(statement(itemsOf(items), totalsOf(1000, 0, 0, 0, u"1"_qs, 0, 0, 0),
-                                                     u"2024-03-05"_qs, marker));
+    const StatementOutcome outcome =
+        print(statement(itemsOf(items), totalsOf(1000, 0, 0, 0, u"1"_qs, 0, 0, 0), u"2024-03-05"_qs, marker));
     QCOMPARE(outcome.pages, pages);
     int newPages = 0;
     int boxes = 0;
@@ -273,24 +282,28 @@ void TestStatement::printsItemRecords_data()
     QTest::addColumn<QStringList>("printed"); // quantity, unit price, amount
     QTest::addColumn<QList<int>>("edges");
     QTest::newRow("whole numbers") << u"-"_qs << u"錠?抗生剤A?2?150?300"_qs
-                                   << QStringList{u" 2"_qs, u"150"_qs, u"300"_qs} << QList<int>{4200, 5900, 7000};
+                                   << QStringList{u" 2"_qs, u"150"_qs, u"300"_qs}
+                                   << QList<int>{4200, 5900, 7000};
     QTest::newRow("decimals") << u"1"_qs << u"錠?抗生剤A?2?150?300"_qs
-                              << QStringList{u"2.00"_qs, u"150.00"_qs, u"300"_qs} << QList<int>{4200, 5800, 7000};
+                              << QStringList{u"2.00"_qs, u"150.00"_qs, u"300"_qs}
+                              << QList<int>{4200, 5800, 7000};
     QTest::newRow("grouped") << u"0"_qs << u"回?処置?1?1500?12000"_qs
-                             << QStringList{u" 1"_qs, u"1,500"_qs, u"12,000"_qs} << QList<int>{4200, 5900, 7000};
+                             << QStringList{u" 1"_qs, u"1,500"_qs, u"12,000"_qs}
+                             << QList<int>{4200, 5900, 7000};
     QTest::newRow("zeros") << u"0"_qs << u"回?処置?0?0?0"_qs << QStringList{u" "_qs, QString(), u"0"_qs}
                            << QList<int>{4200, 5900, 7000};
-    QTest::newRow("decimal quantity in the whole layout") << u"0"_qs << u"ml?薬?2.5?10?25"_qs
-                                                          << QStringList{u" 3"_qs, u"10"_qs, u"25"_qs}
-                                                          << QList<int>{4200, 5900, 7000};
+    QTest::newRow("decimal quantity in the whole layout")
+        << u"0"_qs << u"ml?薬?2.5?10?25"_qs << QStringList{u" 3"_qs, u"10"_qs, u"25"_qs}
+        << QList<int>{4200, 5900, 7000};
     QTest::newRow("a deci that is no number: whole numbers")
         << u"yes"_qs << u"錠?抗生剤A?2?150?300"_qs << QStringList{u" 2"_qs, u"150"_qs, u"300"_qs}
         << QList<int>{4200, 5900, 7000};
-    QTest::newRow("seven fields: the last two ignored") << u"-"_qs << u"a?b?1?2?3?x?y"_qs
-                                                        << QStringList{u" 1"_qs, u"2"_qs, u"3"_qs}
-                                                        << QList<int>{4200, 5900, 7000};
+    QTest::newRow("seven fields: the last two ignored")
+        << u"-"_qs << u"a?b?1?2?3?x?y"_qs << QStringList{u" 1"_qs, u"2"_qs, u"3"_qs}
+        << QList<int>{4200, 5900, 7000};
     QTest::newRow("a text that is no number is printed as it stands")
-        << u"-"_qs << u"回?処置?一?-?込み"_qs << QStringList{u"一"_qs, u"-"_qs, u"込み"_qs} << QList<int>{4200, 5900, 7000};
+        << u"-"_qs << u"回?処置?一?-?込み"_qs << QStringList{u"一"_qs, u"-"_qs, u"込み"_qs}
+        << QList<int>{4200, 5900, 7000};
 }
 
 void TestStatement::printsItemRecords()
@@ -335,12 +348,12 @@ void TestStatement::shortensNamesAndUnits_data()
     QTest::addColumn<double>("nameSize");
     const QString twenty = u"一二三四五六七八九十一二三四五六七八九十"_qs;
     QTest::newRow("a name of 20 characters at size 10") << u"錠"_qs << twenty << u"錠"_qs << twenty << 10.0;
-    QTest::newRow("a name of 21 characters at size 8") << u"錠"_qs << twenty + u"A"_qs << u"錠"_qs << twenty + u"A"_qs
-                                                       << 8.0;
-    QTest::newRow("a name of 35 characters keeps 30") << u"錠"_qs << twenty + u"ABCDEFGHIJKLMNO"_qs << u"錠"_qs
-                                                      << twenty + u"ABCDEFGHIJ"_qs << 8.0;
-    QTest::newRow("a unit of 10 characters keeps 8") << u"0123456789"_qs << u"薬"_qs << u"01234567"_qs << u"薬"_qs
-                                                     << 10.0;
+    QTest::newRow("a name of 21 characters at size 8")
+        << u"錠"_qs << twenty + u"A"_qs << u"錠"_qs << twenty + u"A"_qs << 8.0;
+    QTest::newRow("a name of 35 characters keeps 30")
+        << u"錠"_qs << twenty + u"ABCDEFGHIJKLMNO"_qs << u"錠"_qs << twenty + u"ABCDEFGHIJ"_qs << 8.0;
+    QTest::newRow("a unit of 10 characters keeps 8")
+        << u"0123456789"_qs << u"薬"_qs << u"01234567"_qs << u"薬"_qs << 10.0;
 }
 
 void TestStatement::shortensNamesAndUnits()
@@ -378,41 +391,48 @@ void TestStatement::printsTheTotals_data()
     // label or value, its left (L) or right (R) edge, its row relative to r0; "-" rows for absent texts
     QTest::addColumn<QStringList>("expected");
 
-    QTest::newRow("cash with change") << totalsOf(2800, 0, 3000, 200, u"3"_qs, 0, 1200, 0) << u"0"_qs << QString()
-                                      << QStringList{u"今回治療費：|L4550|0"_qs, u"2,800|R7000|0"_qs,
-                                                     u"消費税：|L5000|1"_qs, u"0|R7000|1"_qs,
-                                                     u"税込計：|L5000|2"_qs, u"2,800|R7000|2"_qs,
-                                                     u"預かり：|L2000|0"_qs, u"3,000|R4000|0"_qs,
-                                                     u"お釣銭：|L2000|1"_qs, u"200|R4000|1"_qs,
-                                                     u"未収金残：|L1750|2"_qs, u"1,200|R4000|2"_qs,
-                                                     u"領収金額：|L1750|3"_qs, u"2,800円也|R5000|3"_qs,
-                                                     u"担当:3|L4500|-"_qs};
+    QTest::newRow("cash with change")
+        << totalsOf(2800, 0, 3000, 200, u"3"_qs, 0, 1200, 0) << u"0"_qs << QString()
+        << QStringList{u"今回治療費：|L4550|0"_qs, u"2,800|R7000|0"_qs,
+                       u"消費税：|L5000|1"_qs,     u"0|R7000|1"_qs,
+                       u"税込計：|L5000|2"_qs,     u"2,800|R7000|2"_qs,
+                       u"預かり：|L2000|0"_qs,     u"3,000|R4000|0"_qs,
+                       u"お釣銭：|L2000|1"_qs,     u"200|R4000|1"_qs,
+                       u"未収金残：|L1750|2"_qs,   u"1,200|R4000|2"_qs,
+                       u"領収金額：|L1750|3"_qs,   u"2,800円也|R5000|3"_qs,
+                       u"担当:3|L4500|-"_qs};
     QTest::newRow("credit only") << totalsOf(5000, 0, 0, 0, u"3"_qs, 5000, 0, 0) << u"0"_qs << QString()
                                  << QStringList{u"クレジット：|L1500|0"_qs, u"5,000|R4000|0"_qs,
-                                                u"未収金残：|L1750|2"_qs, u"0|R4000|2"_qs, u"!領収金額："_qs,
-                                                u"!預かり："_qs};
-    QTest::newRow("cash and credit") << totalsOf(3000, 0, 1000, 0, u"3"_qs, 2000, 0, 0) << u"0"_qs << QString()
-                                     << QStringList{u"ｸﾚｼﾞｯﾄ：|L500|0"_qs, u"2,000|R2300|0"_qs,
-                                                    u"現金：|L2500|0"_qs, u"1,000|R4000|0"_qs,
+                                                u"未収金残：|L1750|2"_qs,   u"0|R4000|2"_qs,
+                                                u"!領収金額："_qs,          u"!預かり："_qs};
+    QTest::newRow("cash and credit") << totalsOf(3000, 0, 1000, 0, u"3"_qs, 2000, 0, 0) << u"0"_qs
+                                     << QString()
+                                     << QStringList{u"ｸﾚｼﾞｯﾄ：|L500|0"_qs,    u"2,000|R2300|0"_qs,
+                                                    u"現金：|L2500|0"_qs,     u"1,000|R4000|0"_qs,
                                                     u"領収金額：|L1750|3"_qs, u"1,000円也|R5000|3"_qs};
     QTest::newRow("neither cash nor credit")
         << totalsOf(3000, 0, 0, 0, u"3"_qs, 0, 500, 0) << u"0"_qs << QString()
-        << QStringList{u"!預かり："_qs, u"!クレジット："_qs, u"!ｸﾚｼﾞｯﾄ："_qs, u"!お釣銭："_qs,
-                       u"未収金残：|L1750|2"_qs, u"500|R4000|2"_qs, u"!領収金額："_qs};
+        << QStringList{u"!預かり："_qs,          u"!クレジット："_qs, u"!ｸﾚｼﾞｯﾄ："_qs,  u"!お釣銭："_qs,
+                       u"未収金残：|L1750|2"_qs, u"500|R4000|2"_qs,   u"!領収金額："_qs};
     QTest::newRow("unpaid") << totalsOf(3000, 0, 2500, -500, u"3"_qs, 0, 1200, 0) << u"0"_qs << QString()
-                            << QStringList{u"今回未収金：|L1550|1"_qs, u"500|R4000|1"_qs, u"未収金残：|L1750|2"_qs,
-                                           u"1,700|R4000|2"_qs, u"2,500円也|R5000|3"_qs};
+                            << QStringList{u"今回未収金：|L1550|1"_qs, u"500|R4000|1"_qs,
+                                           u"未収金残：|L1750|2"_qs, u"1,700|R4000|2"_qs,
+                                           u"2,500円也|R5000|3"_qs};
     QTest::newRow("insurance") << totalsOf(3000, 300, 3300, 0, u"3"_qs, 0, 0, 2000) << u"1"_qs << QString()
                                << QStringList{u"今回治療費：|L4550|0"_qs, u"消費税：|L5000|1"_qs,
-                                              u"保険適用：|L4650|2"_qs, u"2,000|R7000|2"_qs, u"税込計：|L5000|3"_qs,
-                                              u"1,300|R7000|3"_qs, u"預かり：|L2000|1"_qs, u"3,300|R4000|1"_qs,
-                                              u"未収金残：|L1750|3"_qs, u"領収金額：|L1750|4"_qs};
+                                              u"保険適用：|L4650|2"_qs,   u"2,000|R7000|2"_qs,
+                                              u"税込計：|L5000|3"_qs,     u"1,300|R7000|3"_qs,
+                                              u"預かり：|L2000|1"_qs,     u"3,300|R4000|1"_qs,
+                                              u"未収金残：|L1750|3"_qs,   u"領収金額：|L1750|4"_qs};
     QTest::newRow("a second address line: no staff line")
-        << totalsOf(1000, 0, 1000, 0, u"3"_qs, 0, 0, 0) << u"0"_qs << u"ビル2F"_qs << QStringList{u"!担当:3"_qs};
+        << totalsOf(1000, 0, 1000, 0, u"3"_qs, 0, 0, 0) << u"0"_qs << u"ビル2F"_qs
+        << QStringList{u"!担当:3"_qs};
     QTest::newRow("a staff name is printed as it stands")
-        << totalsOf(1000, 0, 1000, 0, u"佐藤"_qs, 0, 0, 0) << u"0"_qs << QString() << QStringList{u"担当:佐藤|L4500|-"_qs};
+        << totalsOf(1000, 0, 1000, 0, u"佐藤"_qs, 0, 0, 0) << u"0"_qs << QString()
+        << QStringList{u"担当:佐藤|L4500|-"_qs};
     QTest::newRow("a fee that is no number leaves the total out")
-        << QStringList{u"abc"_qs, u"100"_qs, u"0"_qs, u"0"_qs, u"1"_qs, u"x"_qs, u"0"_qs, u"0"_qs, u"y"_qs, u"0"_qs}
+        << QStringList{u"abc"_qs, u"100"_qs, u"0"_qs, u"0"_qs, u"1"_qs,
+                       u"x"_qs,   u"0"_qs,   u"0"_qs, u"y"_qs, u"0"_qs}
         << u"0"_qs << QString() << QStringList{u"0|R7000|0"_qs, u"税込計：|L5000|2"_qs, u"!100|R7000|2"_qs};
 }
 
@@ -449,7 +469,8 @@ void TestStatement::printsTheTotals()
 void TestStatement::closesTheLastPage()
 {
     m_settings.sizef5 = {20, 2500, 10550};
-    const StatementOutcome outcome = print(statement(itemsOf(1), totalsOf(4500, 0, 5000, 500, u"3"_qs, 0, 0, 0)));
+    const StatementOutcome outcome =
+        print(statement(itemsOf(1), totalsOf(4500, 0, 5000, 500, u"3"_qs, 0, 0, 0)));
     // Rules under the summary rows, before any of their texts.
     QList<Op> rules;
     for (const Op& op : m_surface.operations)
@@ -479,7 +500,8 @@ void TestStatement::closesTheLastPage()
 void TestStatement::leavesOutFieldsPastIndex100()
 {
     // 98 items: the totals block starts at index 101, past the fields kept.
-    const StatementOutcome outcome = print(statement(itemsOf(98), totalsOf(1000, 0, 1000, 0, u"3"_qs, 0, 0, 0)));
+    const StatementOutcome outcome =
+        print(statement(itemsOf(98), totalsOf(1000, 0, 1000, 0, u"3"_qs, 0, 0, 0)));
     QVERIFY(text(u"処置98"_qs));
     QVERIFY(text(u"今回治療費："_qs));
     QVERIFY(text(u"未収金残："_qs));

@@ -55,7 +55,7 @@ void TestTcpClient::closesInAnyState()
     QSignalSpy connected(&client, &TcpClient::ConnectEvent);
     client.Connect();
     QVERIFY(connected.wait());
-    client.Close(); // connected
+    client.Close();   // connected
     client.Connect(); // and again after closing
     QVERIFY(connected.wait());
     QCOMPARE(connected.size(), 2);

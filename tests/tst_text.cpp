@@ -251,8 +251,10 @@ void TestText::formatsDates_data()
     QTest::addColumn<QDate>("date");
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("receipt date") << QDate(2024, 3, 5) << u"yyyy年mm月dd日(aaaa)"_qs << u"2024年03月05日(火曜日)"_qs;
-    QTest::newRow("statement date") << QDate(2024, 3, 5) << u"yyyy年MM月dd日 aaaa"_qs << u"2024年03月05日 火曜日"_qs;
+    QTest::newRow("receipt date") << QDate(2024, 3, 5) << u"yyyy年mm月dd日(aaaa)"_qs
+                                  << u"2024年03月05日(火曜日)"_qs;
+    QTest::newRow("statement date") << QDate(2024, 3, 5) << u"yyyy年MM月dd日 aaaa"_qs
+                                    << u"2024年03月05日 火曜日"_qs;
     QTest::newRow("the date zero") << dateZero() << u"yyyy年MM月dd日 aaaa"_qs << u"1899年12月30日 土曜日"_qs;
     QTest::newRow("a Sunday") << QDate(2026, 12, 6) << u"aaaa"_qs << u"日曜日"_qs;
     QTest::newRow("a Monday") << QDate(2026, 12, 7) << u"aaaa"_qs << u"月曜日"_qs;
@@ -289,7 +291,8 @@ void TestText::encodesCp932_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::newRow("the backslash stays 0x5C") << u"\\12,345"_qs << QByteArray("\\12,345");
     QTest::newRow("the yen sign becomes the backslash") << u"¥100"_qs << QByteArray("\\100");
-    QTest::newRow("half-width katakana are one byte each") << u"ｾﾞｲｺﾐ"_qs << QByteArray("\xBE\xDE\xB2\xBA\xD0");
+    QTest::newRow("half-width katakana are one byte each")
+        << u"ｾﾞｲｺﾐ"_qs << QByteArray("\xBE\xDE\xB2\xBA\xD0");
     QTest::newRow("full-width yen") << u"￥"_qs << QByteArray("\x81\x8F");
     QTest::newRow("box drawing line") << u"─"_qs << QByteArray("\x84\x9F");
     QTest::newRow("wave dash as the full-width tilde") << u"〜"_qs << QByteArray("\x81\x60");

@@ -62,7 +62,8 @@ void TestWindow::cleanup()
 
 std::unique_ptr<Form1> TestWindow::makeForm()
 {
-    FormServices services = test::formServices(m_dir->filePath(u"wine"_qs), &m_launcher, &m_notifier, &m_dialler);
+    FormServices services =
+        test::formServices(m_dir->filePath(u"wine"_qs), &m_launcher, &m_notifier, &m_dialler);
     services.makeSerialPort = [this](QObject* parent) {
         m_ports.append(new test::FakeSerialPort(parent));
         return m_ports.last();
@@ -101,7 +102,8 @@ void TestWindow::placesEveryControl()
     QCOMPARE(form->size(), QSize(3615 / 15, 2805 / 15));
     auto* widget = form->findChild<QWidget*>(name);
     QVERIFY(widget);
-    QCOMPARE(widget->geometry(), QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
+    QCOMPARE(widget->geometry(),
+             QRect(twips.x() / 15, twips.y() / 15, twips.width() / 15, twips.height() / 15));
     QString shown;
     if (auto* label = qobject_cast<QLabel*>(widget))
         shown = label->text();
@@ -219,8 +221,8 @@ void TestWindow::connectsTheRegistrationClient_data()
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QStringList>("log");
     QTest::newRow("the built-in server, port 0") << QByteArray() << QStringList{u"connect localhost:0"_qs};
-    QTest::newRow("a configured server") << QByteArray("dialurl=127.0.0.1\r\ndialport=8080\r\n")
-                                         << QStringList{u"connect 127.0.0.1:8080"_qs};
+    QTest::newRow("a configured server")
+        << QByteArray("dialurl=127.0.0.1\r\ndialport=8080\r\n") << QStringList{u"connect 127.0.0.1:8080"_qs};
     QTest::newRow("an empty dialurl connects nowhere") << QByteArray("dialurl=\r\n") << QStringList{};
 }
 

@@ -27,7 +27,8 @@ private:
 
 void TestX11::initTestCase()
 {
-    m_xvfb.start(u"Xvfb"_qs, {u"-displayfd"_qs, u"1"_qs, u"-screen"_qs, u"0"_qs, u"640x480x24"_qs, u"-nolisten"_qs, u"tcp"_qs});
+    m_xvfb.start(u"Xvfb"_qs, {u"-displayfd"_qs, u"1"_qs, u"-screen"_qs, u"0"_qs, u"640x480x24"_qs,
+                              u"-nolisten"_qs, u"tcp"_qs});
     QVERIFY2(m_xvfb.waitForStarted(), "Xvfb is not installed");
     QTRY_VERIFY_WITH_TIMEOUT(m_xvfb.canReadLine(), 10000);
     m_display = u':' + QString::fromLatin1(m_xvfb.readLine()).trimmed();
@@ -70,7 +71,8 @@ void TestX11::clicksTheButtons()
     bridge.start(test::builtProgram(u"orvane"_qs), {});
     QVERIFY(bridge.waitForStarted());
 
-    const QString window = run(u"xdotool"_qs, {u"search"_qs, u"--sync"_qs, u"--name"_qs, u"^Form1$"_qs}).section(u'\n', 0, 0);
+    const QString window =
+        run(u"xdotool"_qs, {u"search"_qs, u"--sync"_qs, u"--name"_qs, u"^Form1$"_qs}).section(u'\n', 0, 0);
     QVERIFY2(!window.isEmpty(), "no window named Form1");
     // Design positions in twips, 15 to a pixel: the centre of each button.
     const auto click = [&](int left, int top, int width, int height) {
@@ -83,7 +85,8 @@ void TestX11::clicksTheButtons()
 
     click(2160, 1320, 975, 375); // 電話呼出, with the hint text still in the box
     QTRY_COMPARE(test::readRecordedCalls(log).size(), 1);
-    QCOMPARE(test::readRecordedCalls(log).first(), QList<QByteArray>{QByteArray("tel:") + u"ココに電話番号入力"_qs.toUtf8()});
+    QCOMPARE(test::readRecordedCalls(log).first(),
+             QList<QByteArray>{QByteArray("tel:") + u"ココに電話番号入力"_qs.toUtf8()});
 
     bridge.terminate();
     QVERIFY(bridge.waitForFinished(5000));

@@ -14,10 +14,10 @@
 #include "print/qtprintsurface.h"
 #include "print/receipt.h"
 #include "print/statement.h"
-#include "totals/dailytotals.h"
 #include "text/legacytext.h"
 #include "text/numberformat.h"
 #include "text/rounding.h"
+#include "totals/dailytotals.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -41,8 +41,8 @@ Widget* place(QWidget* parent, const char* name, int left, int top, int width, i
 {
     auto* widget = new Widget(parent);
     widget->setObjectName(QLatin1String(name));
-    widget->setGeometry(left / Form1::kTwipsPerPixel, top / Form1::kTwipsPerPixel, width / Form1::kTwipsPerPixel,
-                        height / Form1::kTwipsPerPixel);
+    widget->setGeometry(left / Form1::kTwipsPerPixel, top / Form1::kTwipsPerPixel,
+                        width / Form1::kTwipsPerPixel, height / Form1::kTwipsPerPixel);
     return widget;
 }
 
@@ -67,7 +67,8 @@ Form1::Form1(FormServices services, QWidget* parent)
     }
     if (!m_services.makePrintSurface)
         m_services.makePrintSurface = [] {
-            return std::make_unique<QtPrintSurface>(QtPrintSurface::Target::DefaultPrinter, QStringLiteral("prints"));
+            return std::make_unique<QtPrintSurface>(QtPrintSurface::Target::DefaultPrinter,
+                                                    QStringLiteral("prints"));
         };
     m_printer = m_services.makePrintSurface();
     if (!m_services.makeTcpClient)
@@ -237,8 +238,8 @@ void Form1::ProcessCommandFile(const QString& path)
 
 void Form1::printReceipt(const QString& commandText)
 {
-    const ReceiptOutcome outcome =
-        orvane::printReceipt(*m_printer, commandText, m_settings, QDate::currentDate(), QStringLiteral("counter.txt"));
+    const ReceiptOutcome outcome = orvane::printReceipt(*m_printer, commandText, m_settings,
+                                                        QDate::currentDate(), QStringLiteral("counter.txt"));
     if (!outcome.counterWritten)
         report(QStringLiteral("counter.txt に次の領収書番号を書き込めません。\n"
                               "次の領収書も同じ番号 %1 になります。ファイルを確認してください。")
@@ -293,7 +294,9 @@ bool Form1::modemDial(const QString& number)
     case ModemDial::AlreadyOpen:
         return false;
     case ModemDial::OpenFailed:
-        report(QStringLiteral("モデムのポート COM%1 を開けません: %2").arg(MSComm1->commPort()).arg(MSComm1->errorString()));
+        report(QStringLiteral("モデムのポート COM%1 を開けません: %2")
+                   .arg(MSComm1->commPort())
+                   .arg(MSComm1->errorString()));
         return false;
     case ModemDial::WriteFailed:
         report(QStringLiteral("モデムに発信コマンドを送れません: %1").arg(MSComm1->errorString()));
@@ -380,8 +383,8 @@ void Form1::sctset_Click()
 
 void Form1::Command2_Click()
 {
-    const LaunchResult result =
-        m_services.launcher->startCommandLine(QString::fromUtf16(kViewerTestCommand), WindowStyle::NormalFocus);
+    const LaunchResult result = m_services.launcher->startCommandLine(QString::fromUtf16(kViewerTestCommand),
+                                                                      WindowStyle::NormalFocus);
     if (!result.ok)
         report(QStringLiteral("DICOM ビューアを起動できません: %1").arg(result.error));
 }

@@ -10,8 +10,6 @@
 
 namespace orvane {
 
-
-
 // How a started program's window is shown on Windows; no meaning on other systems.
 enum class WindowStyle { Hide = 0, NormalFocus = 1, MinimizedFocus = 2 };
 

@@ -20,8 +20,8 @@ void MessageBoxNotifier::notify(const QString& title, const QString& text, Icon 
     if (m_open.contains(key))
         return;
     m_open.insert(key);
-    const QMessageBox::Icon boxIcon = icon == Icon::Critical  ? QMessageBox::Critical
-                                      : icon == Icon::Warning ? QMessageBox::Warning
+    const QMessageBox::Icon boxIcon = icon == Icon::Critical      ? QMessageBox::Critical
+                                      : icon == Icon::Warning     ? QMessageBox::Warning
                                       : icon == Icon::Information ? QMessageBox::Information
                                                                   : QMessageBox::NoIcon;
     auto* box = new QMessageBox(boxIcon, title, text, QMessageBox::Ok);

@@ -136,7 +136,8 @@ void SerialPortControl::applyLineSettings()
         return;
     const auto warnIf = [this](bool ok, const char* what) {
         if (!ok)
-            qCWarning(lcSerial) << "device" << m_port.portName() << "refused" << what << ":" << m_port.errorString();
+            qCWarning(lcSerial) << "device" << m_port.portName() << "refused" << what << ":"
+                                << m_port.errorString();
     };
     warnIf(m_port.setBaudRate(line->baud), "the baud rate");
     warnIf(m_port.setDataBits(line->dataBits), "the data bits");

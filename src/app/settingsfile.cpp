@@ -159,8 +159,9 @@ SettingsLoad loadSettingsFile(const QString& path)
     const QString name = QFileInfo(path).fileName();
     QFile file(path);
     if (!file.exists())
-        return {{}, QStringLiteral("設定ファイル %1 がありません (作業フォルダ: %2)")
-                        .arg(name, QFileInfo(path).absolutePath())};
+        return {{},
+                QStringLiteral("設定ファイル %1 がありません (作業フォルダ: %2)")
+                    .arg(name, QFileInfo(path).absolutePath())};
     if (!file.open(QIODevice::ReadOnly))
         return {{}, QStringLiteral("設定ファイル %1 を読めません: %2").arg(name, file.errorString())};
     const QByteArray bytes = file.readAll();

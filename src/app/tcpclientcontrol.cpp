@@ -8,8 +8,7 @@ namespace orvane {
 TcpClientControl::TcpClientControl(QObject* parent) : TcpClient(parent)
 {
     connect(&m_socket, &QTcpSocket::connected, this, &TcpClient::ConnectEvent);
-    connect(&m_socket, &QTcpSocket::readyRead, this,
-            [this] { emit DataArrival(m_socket.bytesAvailable()); });
+    connect(&m_socket, &QTcpSocket::readyRead, this, [this] { emit DataArrival(m_socket.bytesAvailable()); });
     connect(&m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {
         qCDebug(lcNet) << "connection to" << m_host << m_port << ":" << m_socket.errorString();
     });

@@ -51,8 +51,8 @@ std::optional<QString> WindowsPathMapper::toNative(const QString& windowsPath) c
         QString name = component;
         if (exists && !QFileInfo::exists(path + u'/' + name)) {
             // Windows names are case-insensitive: take the entry that differs only in case.
-            const QStringList entries = QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                                             QDir::NoDotAndDotDot);
+            const QStringList entries =
+                QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
             exists = false;
             for (const QString& entry : entries) {
                 if (entry.compare(name, Qt::CaseInsensitive) == 0) {

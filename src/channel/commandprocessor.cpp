@@ -130,7 +130,8 @@ void processCommandText(const std::optional<QString>& text, CookieLines& lines, 
         const qsizetype tanka = inStr(t, u"tanka"_qs);
         const qsizetype suu = inStr(t, u"suu"_qs);
         const qsizetype kin = inStr(t, u"kin"_qs);
-        displayText = display::itemText(midOrEmpty(t, id + 2, tanka - id - 2), midOrEmpty(t, tanka + 5, suu - tanka - 5),
+        displayText = display::itemText(midOrEmpty(t, id + 2, tanka - id - 2),
+                                        midOrEmpty(t, tanka + 5, suu - tanka - 5),
                                         midOrEmpty(t, suu + 3, kin - suu - 3), mid(t, kin + 3, 10));
     }
 

@@ -13,10 +13,10 @@ namespace orvane {
 // Lists the cookie folder and hands on each cookie file that is newer than every file handed on
 // before. Where the system offers change notification (inotify), a tick skips the listing when nothing
 // in the folder has changed since the last listing: the outcome is the same, at a fraction of the
-// cost. Notifications are only read at a tick, so a file is never read before the tick that sees it. "Newer" compares modification times in whole seconds: a file rewritten within the second of
-// its last handing-on is not handed on again. Times are compared as seconds of the system clock rather
-// than local wall-clock time, which steps back an hour when daylight saving time ends and would then
-// hide the commands of that hour.
+// cost. Notifications are only read at a tick, so a file is never read before the tick that sees it. "Newer"
+// compares modification times in whole seconds: a file rewritten within the second of its last handing-on is
+// not handed on again. Times are compared as seconds of the system clock rather than local wall-clock time,
+// which steps back an hour when daylight saving time ends and would then hide the commands of that hour.
 class CookiePoller
 {
 public:

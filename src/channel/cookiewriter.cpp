@@ -13,8 +13,8 @@
 namespace orvane {
 
 std::optional<QString> writeCommandCookie(const WindowsPathMapper& mapper, const QString& wintype,
-                                          const QString& userName, const QString& site, const QString& command,
-                                          const QString& lineFour, QString* error)
+                                          const QString& userName, const QString& site,
+                                          const QString& command, const QString& lineFour, QString* error)
 {
     const CookieFolder folder = cookieFolder(wintype, userName);
     const std::optional<QString> native = mapper.toNative(folder.windowsPath);
@@ -35,8 +35,8 @@ std::optional<QString> writeCommandCookie(const WindowsPathMapper& mapper, const
 
     const QString name = userName + u"@orvane[1]" + folder.pattern.mid(1);
     const QString path = QDir(*native).filePath(name);
-    const QByteArray content = text::encodeAnsi(u"orvane\n" + command + u'\n' + site + u"/\n1600\n" + lineFour +
-                                                u"\n30000000\n3000000000\n30000000\n*\n");
+    const QByteArray content = text::encodeAnsi(u"orvane\n" + command + u'\n' + site + u"/\n1600\n" +
+                                                lineFour + u"\n30000000\n3000000000\n30000000\n*\n");
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit()) {
         *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());

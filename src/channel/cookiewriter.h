@@ -13,7 +13,7 @@ namespace orvane {
 // and its time is a second later than every cookie file before it, so that the bridge takes it as a
 // new command. Returns the file's path, or nullopt with the reason in error.
 std::optional<QString> writeCommandCookie(const WindowsPathMapper& mapper, const QString& wintype,
-                                          const QString& userName, const QString& site, const QString& command,
-                                          const QString& lineFour, QString* error);
+                                          const QString& userName, const QString& site,
+                                          const QString& command, const QString& lineFour, QString* error);
 
 } // namespace orvane

@@ -32,7 +32,8 @@ QString totalText(const QString& amount)
 
 QString statementTotalText(double amount)
 {
-    return kTotalLabel + QString(QString(20, u' ') + u'\\' + text::formatNumber(amount, kAmountPattern)).right(20);
+    return kTotalLabel +
+           QString(QString(20, u' ') + u'\\' + text::formatNumber(amount, kAmountPattern)).right(20);
 }
 
 QString paidChangeText(const QString& paid, const QString& change)
@@ -41,7 +42,8 @@ QString paidChangeText(const QString& paid, const QString& change)
            labelField(QStringLiteral("ｵﾂﾘｾﾝ"), 10) + amountField(change, 10);
 }
 
-QString itemText(const QString& code, const QString& unitPrice, const QString& quantity, const QString& amount)
+QString itemText(const QString& code, const QString& unitPrice, const QString& quantity,
+                 const QString& amount)
 {
     return labelField(u"ID" + code.right(5), 10) + amountField(unitPrice, 10) + QStringLiteral("ｽｳﾘｮｳ") +
            QString(QString(5, u' ') + quantity).right(5) + amountField(amount, 10);

@@ -23,7 +23,8 @@ QString statementTotalText(double amount);
 // Amount paid in and change.
 QString paidChangeText(const QString& paid, const QString& change);
 // One item: code, unit price, quantity (shown as it stands), amount.
-QString itemText(const QString& code, const QString& unitPrice, const QString& quantity, const QString& amount);
+QString itemText(const QString& code, const QString& unitPrice, const QString& quantity,
+                 const QString& amount);
 QString welcomeText();
 // The blank display shown when a command file cannot be read.
 QString blankText();

@@ -32,14 +32,22 @@ std::optional<QString> commEventMessage(int code)
     if (code >= 1 && code <= 7)
         return std::nullopt;
     switch (code) {
-    case 1001: return QStringLiteral("中断信号受信");
-    case 1004: return QStringLiteral("フレームエラー");
-    case 1006: return QStringLiteral("オーバーランエラー");
-    case 1008: return QStringLiteral("受信バッファオーバー");
-    case 1009: return QStringLiteral("受信パリティエラー");
-    case 1010: return QStringLiteral("送信バッファフル");
-    case 1011: return QStringLiteral("DCB取得エラー");
-    default: return QStringLiteral("未定義エラー発生");
+    case 1001:
+        return QStringLiteral("中断信号受信");
+    case 1004:
+        return QStringLiteral("フレームエラー");
+    case 1006:
+        return QStringLiteral("オーバーランエラー");
+    case 1008:
+        return QStringLiteral("受信バッファオーバー");
+    case 1009:
+        return QStringLiteral("受信パリティエラー");
+    case 1010:
+        return QStringLiteral("送信バッファフル");
+    case 1011:
+        return QStringLiteral("DCB取得エラー");
+    default:
+        return QStringLiteral("未定義エラー発生");
     }
 }
 

@@ -7,8 +7,9 @@ namespace orvane {
 
 QString dialCheckRequest(const Settings& settings, const QString& inputData)
 {
-    return u"GET " + textOf(settings.prgpath) + u"/dialcheck.php?userno=" + textOf(settings.userno) + u"&passwd=" +
-           textOf(settings.passwd) + u"&telcall=" + text::trimBlanks(text::mid(inputData, 11, 20)) + u"\r\n\r\n";
+    return u"GET " + textOf(settings.prgpath) + u"/dialcheck.php?userno=" + textOf(settings.userno) +
+           u"&passwd=" + textOf(settings.passwd) + u"&telcall=" +
+           text::trimBlanks(text::mid(inputData, 11, 20)) + u"\r\n\r\n";
 }
 
 QString registrationRequest(const Settings& settings)

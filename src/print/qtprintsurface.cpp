@@ -21,19 +21,29 @@ const QString kBarcodeFont = QStringLiteral("NW-7");
 std::optional<QPageSize::PageSizeId> pageSizeOf(int paperSize)
 {
     switch (paperSize) {
-    case 1: return QPageSize::Letter;
-    case 5: return QPageSize::Legal;
-    case 8: return QPageSize::A3;
-    case 9: return QPageSize::A4;
-    case 11: return QPageSize::A5;
-    case 13: return QPageSize::B5;
-    default: return std::nullopt;
+    case 1:
+        return QPageSize::Letter;
+    case 5:
+        return QPageSize::Legal;
+    case 8:
+        return QPageSize::A3;
+    case 9:
+        return QPageSize::A4;
+    case 11:
+        return QPageSize::A5;
+    case 13:
+        return QPageSize::B5;
+    default:
+        return std::nullopt;
     }
 }
 
 } // namespace
 
-QtPrintSurface::QtPrintSurface(Target target, QString pdfFolder) : m_target(target), m_pdfFolder(std::move(pdfFolder)) {}
+QtPrintSurface::QtPrintSurface(Target target, QString pdfFolder)
+    : m_target(target), m_pdfFolder(std::move(pdfFolder))
+{
+}
 
 QtPrintSurface::~QtPrintSurface()
 {
@@ -50,7 +60,8 @@ QPageLayout QtPrintSurface::pageLayout() const
 
 QString QtPrintSurface::nextPdfPath() const
 {
-    const QString stem = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz-")) + m_documentName;
+    const QString stem =
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz-")) + m_documentName;
     QString path = QDir(m_pdfFolder).filePath(stem + u".pdf");
     for (int n = 2; QFileInfo::exists(path); ++n)
         path = QDir(m_pdfFolder).filePath(stem + u'-' + QString::number(n) + u".pdf");
@@ -63,7 +74,8 @@ bool QtPrintSurface::ensureJob()
         return m_painter.isActive();
     m_jobError.clear();
     double resolution = kTwipsPerInch;
-    const QPrinterInfo printer = m_target == Target::DefaultPrinter ? QPrinterInfo::defaultPrinter() : QPrinterInfo();
+    const QPrinterInfo printer =
+        m_target == Target::DefaultPrinter ? QPrinterInfo::defaultPrinter() : QPrinterInfo();
     if (!printer.isNull()) {
         auto device = std::make_unique<QPrinter>(printer, QPrinter::HighResolution);
         device->setDocName(m_documentName);
@@ -85,8 +97,9 @@ bool QtPrintSurface::ensureJob()
         m_device = std::move(device);
     }
     if (!m_painter.begin(m_device.get())) {
-        m_jobError = printer.isNull() ? QStringLiteral("%1 を作成できません").arg(m_lastPdf)
-                                      : QStringLiteral("プリンタ %1 に印刷できません").arg(printer.printerName());
+        m_jobError = printer.isNull()
+                         ? QStringLiteral("%1 を作成できません").arg(m_lastPdf)
+                         : QStringLiteral("プリンタ %1 に印刷できません").arg(printer.printerName());
         qCWarning(lcPrint) << "cannot start the print job:" << m_jobError;
         return false;
     }
@@ -133,7 +146,7 @@ QPen QtPrintSurface::currentPen() const
     pen.setWidthF(m_drawWidth * m_twipsPerDevicePixel);
     // Wider lines are solid whatever the style.
     if (m_drawWidth <= 1) {
-        static const Qt::PenStyle styles[] = {Qt::SolidLine,      Qt::DashLine, Qt::DotLine, Qt::DashDotLine,
+        static const Qt::PenStyle styles[] = {Qt::SolidLine,      Qt::DashLine, Qt::DotLine,  Qt::DashDotLine,
                                               Qt::DashDotDotLine, Qt::NoPen,    Qt::SolidLine};
         pen.setStyle(styles[m_drawStyle]);
     }

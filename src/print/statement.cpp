@@ -18,7 +18,8 @@ using text::leadingNumber;
 
 const QString kFont = QStringLiteral("ＭＳ ゴシック");
 const QString kBarcodeFont = QStringLiteral("NW-7");
-const QString kColumnHeader = QStringLiteral("診 察 項 目 名 称                       数  量   単位     単  価     金   額");
+const QString kColumnHeader =
+    QStringLiteral("診 察 項 目 名 称                       数  量   単位     単  価     金   額");
 const QString kMoney = QStringLiteral("#,###,##0");
 const QString kPayment = QStringLiteral("##,##,##0");
 
@@ -56,7 +57,8 @@ private:
     }
 
     void printAt(std::optional<double> xPos, double yPos, const std::optional<QString>& text);
-    void aligned(const std::optional<QString>& text, Alignment alignment, std::optional<qint32> xPos, int yPos);
+    void aligned(const std::optional<QString>& text, Alignment alignment, std::optional<qint32> xPos,
+                 int yPos);
     void pageSetup();
     void header(bool firstPage);
     void footerBlock(int lines);
@@ -87,8 +89,8 @@ void StatementJob::printAt(std::optional<double> xPos, double yPos, const std::o
         m_surface.print(*text);
 }
 
-void StatementJob::aligned(const std::optional<QString>& text, Alignment alignment, std::optional<qint32> xPos,
-                           int yPos)
+void StatementJob::aligned(const std::optional<QString>& text, Alignment alignment,
+                           std::optional<qint32> xPos, int yPos)
 {
     if (text && xPos)
         PrintAligned(m_surface, *text, alignment, *xPos, yPos);
@@ -109,7 +111,8 @@ void StatementJob::header(bool firstPage)
     m_surface.setFontSize(12);
     printAt(at(2300), 300, QStringLiteral("診療明細書"));
     m_surface.setFontSize(9);
-    aligned(text::formatDate(m_date, QStringLiteral("yyyy年MM月dd日 aaaa")), Alignment::LeftEdge, x(4500), 300);
+    aligned(text::formatDate(m_date, QStringLiteral("yyyy年MM月dd日 aaaa")), Alignment::LeftEdge, x(4500),
+            300);
     m_surface.setFontSize(11);
     printAt(at(4500), 550, textOf(m_settings.name1));
     printAt(at(4500), 800, textOf(m_settings.name2));
@@ -193,8 +196,9 @@ void StatementJob::items()
         m_surface.setFontSize(11);
         aligned(text::formatText(item[2], decimals ? QStringLiteral("#,##0.00") : QStringLiteral(" ###,###")),
                 Alignment::RightEdge, x(4200), y);
-        aligned(text::formatText(item[3], decimals ? QStringLiteral("###,##0.00") : QStringLiteral("#,###,###")),
-                Alignment::RightEdge, x(decimals ? 5800 : 5900), y);
+        aligned(
+            text::formatText(item[3], decimals ? QStringLiteral("###,##0.00") : QStringLiteral("#,###,###")),
+            Alignment::RightEdge, x(decimals ? 5800 : 5900), y);
         aligned(text::formatText(item[4], kMoney), Alignment::RightEdge, x(7000), y);
     }
 }
@@ -263,7 +267,8 @@ void StatementJob::totals()
     aligned(QStringLiteral("未収金残："), Alignment::LeftEdge, x(1750), statementRowY(r1 + 2));
     const std::optional<double> before = number(t + 7);
     if (before && change)
-        aligned(money(*change < 0 ? *before - *change : *before), Alignment::RightEdge, x(4000), statementRowY(r1 + 2));
+        aligned(money(*change < 0 ? *before - *change : *before), Alignment::RightEdge, x(4000),
+                statementRowY(r1 + 2));
 
     if (cash && change) {
         const double received = *change > 0 ? *cash - *change : *cash;
@@ -272,8 +277,8 @@ void StatementJob::totals()
             const float ruleY = float(statementRowY(r1 + 3) + 290);
             m_surface.line(1500, ruleY, 7500, ruleY);
             aligned(QStringLiteral("領収金額："), Alignment::LeftEdge, x(1750), statementRowY(r1 + 3));
-            aligned(text::formatNumber(received, QStringLiteral("#,###,##0円也")), Alignment::RightEdge, x(5000),
-                    statementRowY(r1 + 3));
+            aligned(text::formatNumber(received, QStringLiteral("#,###,##0円也")), Alignment::RightEdge,
+                    x(5000), statementRowY(r1 + 3));
         }
     }
 

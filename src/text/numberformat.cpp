@@ -100,8 +100,8 @@ QString formatNumber(double value, const QString& pattern)
 
     QString fractionText;
     if (point >= 0) {
-        QString digits = decimals > 0 ? QString::number(fraction, 'f', 0).rightJustified(decimals, u'0')
-                                      : QString();
+        QString digits =
+            decimals > 0 ? QString::number(fraction, 'f', 0).rightJustified(decimals, u'0') : QString();
         // Optional decimal places drop their trailing zeros.
         qsizetype keep = digits.size();
         for (qsizetype i = fractionPlaces.size() - 1, d = digits.size() - 1; i >= 0 && d >= 0; --i) {

@@ -6,13 +6,13 @@
 namespace orvane::text {
 namespace {
 
-template <typename Int>
-std::optional<Int> roundHalfEven(double value)
+template <typename Int> std::optional<Int> roundHalfEven(double value)
 {
     if (!std::isfinite(value))
         return std::nullopt;
     const double rounded = std::nearbyint(value); // the default rounding mode is to nearest, ties to even
-    if (rounded < double(std::numeric_limits<Int>::min()) || rounded > double(std::numeric_limits<Int>::max()))
+    if (rounded < double(std::numeric_limits<Int>::min()) ||
+        rounded > double(std::numeric_limits<Int>::max()))
         return std::nullopt;
     return static_cast<Int>(rounded);
 }

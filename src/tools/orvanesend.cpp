@@ -16,9 +16,10 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     QStringList arguments = app.arguments().mid(1);
     if (arguments.isEmpty() || arguments.first() == u"--help" || arguments.first() == u"-h") {
-        std::fprintf(stderr, "usage: orvane-send COMMAND [FIFTH-LINE]\n"
-                             "  Writes COMMAND (for example Total12345, wel, rsh山田様/12000/960/3) as a cookie\n"
-                             "  for the bridge running in this folder. FIFTH-LINE goes to the daily totals.\n");
+        std::fprintf(stderr,
+                     "usage: orvane-send COMMAND [FIFTH-LINE]\n"
+                     "  Writes COMMAND (for example Total12345, wel, rsh山田様/12000/960/3) as a cookie\n"
+                     "  for the bridge running in this folder. FIFTH-LINE goes to the daily totals.\n");
         return arguments.isEmpty() ? 2 : 0;
     }
     const orvane::SettingsLoad load = orvane::loadSettingsFile(QStringLiteral("sct.txt"));
@@ -32,8 +33,8 @@ int main(int argc, char* argv[])
         arguments.size() > 1 ? arguments[1] : QDateTime::currentDateTime().toString(QStringLiteral("HHmmss"));
     QString error;
     const std::optional<QString> path = orvane::writeCommandCookie(
-        orvane::WindowsPathMapper::fromEnvironment(), orvane::textOf(load.settings.wintype), orvane::currentUserName(),
-        site, arguments.first(), lineFour, &error);
+        orvane::WindowsPathMapper::fromEnvironment(), orvane::textOf(load.settings.wintype),
+        orvane::currentUserName(), site, arguments.first(), lineFour, &error);
     if (!path) {
         std::fprintf(stderr, "orvane-send: %s\n", error.toLocal8Bit().constData());
         return 1;

@@ -54,9 +54,10 @@ QStringList readBarcodes(const QString& pdfPath, int page)
     QTemporaryDir dir;
     const QString stem = QDir(dir.path()).filePath(QStringLiteral("page"));
     QProcess render;
-    render.start(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("300"), QStringLiteral("-f"),
-                                              QString::number(page), QStringLiteral("-l"), QString::number(page),
-                                              QStringLiteral("-singlefile"), QStringLiteral("-png"), pdfPath, stem});
+    render.start(QStringLiteral("pdftoppm"),
+                 {QStringLiteral("-r"), QStringLiteral("300"), QStringLiteral("-f"), QString::number(page),
+                  QStringLiteral("-l"), QString::number(page), QStringLiteral("-singlefile"),
+                  QStringLiteral("-png"), pdfPath, stem});
     if (!render.waitForFinished(60000))
         return {};
     QProcess zbar;
