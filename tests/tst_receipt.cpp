@@ -196,9 +196,10 @@ void TestReceipt::printsFieldsThatAreNoNumbers()
     print(u"rsh"_qs + fields);
     const QList<float> ys{1500, 1900, 2600};
     const QList<float> xs{3000, 3000, 5000};
+    const QList<RecordingSurface::Operation> texts = m_surface.texts();
     for (qsizetype i = 0; i < 3; ++i) {
         const RecordingSurface::Operation* found = nullptr;
-        for (const RecordingSurface::Operation& op : m_surface.texts())
+        for (const RecordingSurface::Operation& op : texts)
             if (op.x == xs[i] && op.y == ys[i])
                 found = &op;
         if (printed[i] == u"-")

@@ -446,12 +446,13 @@ void TestStatement::printsTheTotals()
     print(statement(itemsOf(2), totals, u"2024-03-05"_qs, marker));
     const int r0 = 4; // two items on rows 2 and 3
     // "!text" is printed nowhere; "!text|edge|row" is not printed on that row.
+    const QList<Op> texts = m_surface.texts();
     for (const QString& e : expected) {
         const bool absent = e.startsWith(u'!');
         const QStringList parts = e.mid(absent ? 1 : 0).split(u'|');
         const int row = parts.size() < 3 || parts[2] == u"-" ? -1 : r0 + parts[2].toInt();
         const Op* op = nullptr;
-        for (const Op& candidate : m_surface.texts())
+        for (const Op& candidate : texts)
             if (candidate.text == parts[0] && (row < 0 || candidate.y == float(statementRowY(row))))
                 op = &candidate;
         if (absent) {

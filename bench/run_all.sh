@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Every benchmark of the project in one run, from an existing build: bench/run_all.sh [build-dir]
+set -euo pipefail
+build=${1:-build}
+"$build/bench/bench_cookiepoll" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+"$build/bench/bench_print" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+"$(dirname "$0")/idle_cpu.sh" "$build"
