@@ -159,6 +159,16 @@ void Form1::report(const QString& text)
         m_services.notifier->notify(QStringLiteral("Orvane"), text, Notifier::Icon::Warning);
 }
 
+bool Form1::setCommPortFrom(SerialPort& port, const char* key, const std::optional<QString>& setting)
+{
+    const std::optional<qint16> number = portNumberSetting(setting);
+    if (number && port.setCommPort(*number))
+        return true;
+    m_loadError = QStringLiteral("設定ファイル sct.txt の %1 が正しくありません: %2")
+                      .arg(QLatin1String(key), number ? port.errorString() : textOf(setting));
+    return false;
+}
+
 bool Form1::Form_Load()
 {
     m_userName = m_services.userName();
@@ -181,22 +191,15 @@ bool Form1::Form_Load()
     m_lastDialText.clear();
 
     if (!textOf(m_settings.modemport).isEmpty()) {
-        const std::optional<qint16> port = portNumberSetting(m_settings.modemport);
-        if (!port || !MSComm1->setCommPort(*port)) {
-            m_loadError = QStringLiteral("設定ファイル sct.txt の modemport が正しくありません: %1")
-                              .arg(port ? MSComm1->errorString() : textOf(m_settings.modemport));
+        if (!setCommPortFrom(*MSComm1, "modemport", m_settings.modemport))
             return false;
-        }
         MSComm1->setSettings(QStringLiteral("9600,n,8,1"));
     }
 
     if (!textOf(m_settings.nodspport).isEmpty()) {
-        const std::optional<qint16> port = portNumberSetting(m_settings.nodspport);
-        if (!port || !MSComm2->setCommPort(*port)) {
-            m_loadError = QStringLiteral("設定ファイル sct.txt の nodspport が正しくありません: %1")
-                              .arg(port ? MSComm2->errorString() : textOf(m_settings.nodspport));
+        if (!setCommPortFrom(*MSComm2, "nodspport", m_settings.nodspport))
             return false;
-        }
+        const int port = MSComm2->commPort();
         MSComm2->setSettings(QStringLiteral("9600,E,7,1"));
         MSComm2->setHandshaking(0);
         MSComm2->setRTSEnable(false);
@@ -205,7 +208,7 @@ bool Form1::Form_Load()
         // An absent caller-number device must not stop the desk: report it and open it once it is there.
         if (!MSComm2->setPortOpen(true)) {
             report(QStringLiteral("着信番号装置のポート COM%1 を開けません: %2\n接続されしだい使用します。")
-                       .arg(*port)
+                       .arg(port)
                        .arg(MSComm2->errorString()));
             MSComm2->openWhenAvailable();
         }

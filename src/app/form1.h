@@ -118,6 +118,9 @@ private:
     std::optional<QString> printStatement(const QString& commandText);
 
     void setCaption(QLabel* label, const QString& caption);
+    // Sets the port's number from a port setting; false, with the reason in loadError(), when the
+    // number cannot name a port.
+    bool setCommPortFrom(SerialPort& port, const char* key, const std::optional<QString>& setting);
     void report(const QString& text);
 
     FormServices m_services;
