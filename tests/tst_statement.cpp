@@ -521,6 +521,7 @@ void TestStatement::copesWithABadItemCount_data()
     QTest::newRow("a count that is no number: the records between count and totals") << u"abc"_qs << 3;
     QTest::newRow("a count past the fields: only fields that exist") << u"500"_qs << 3 + 12;
     QTest::newRow("a negative count: no item") << u"-4"_qs << 0;
+    QTest::newRow("a count beyond any number of fields") << u"99999999999999999999999"_qs << 3 + 12;
 }
 
 void TestStatement::copesWithABadItemCount()

@@ -6,8 +6,10 @@
 #include "text/dateformat.h"
 #include "text/legacytext.h"
 #include "text/numberformat.h"
+#include "text/rounding.h"
 
 #include <QStringList>
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -50,10 +52,15 @@ private:
         const std::optional<QString> f = field(index);
         return f ? std::optional<double>(leadingNumber(*f)) : std::nullopt;
     }
-    // margin + x, or nullopt when the margin is not a number.
+    // margin + offset as a position for CurrentX, or nullopt when the margin is not a number.
+    std::optional<double> at(int offset) const
+    {
+        return m_margin ? std::optional<double>(*m_margin + offset) : std::nullopt;
+    }
+    // The same in whole twips, as aligned texts take their reference point.
     std::optional<qint32> x(int offset) const
     {
-        return m_margin ? std::optional<qint32>(qint32(std::lround(*m_margin)) + offset) : std::nullopt;
+        return m_margin ? text::roundToInt32(*m_margin + offset) : std::nullopt;
     }
 
     void printAt(std::optional<double> xPos, double yPos, const std::optional<QString>& text);
@@ -104,10 +111,6 @@ void StatementJob::pageSetup()
 
 void StatementJob::header(bool firstPage)
 {
-    const auto at = [this](int offset) -> std::optional<double> {
-        const std::optional<qint32> value = x(offset);
-        return value ? std::optional<double>(*value) : std::nullopt;
-    };
     m_surface.setFontSize(12);
     printAt(at(2300), 300, QStringLiteral("診療明細書"));
     m_surface.setFontSize(9);
@@ -156,7 +159,9 @@ void StatementJob::items()
     // The loop's end is fixed before the first item. A count that is no number stands for the records
     // the statement holds between the count and its last twelve fields (totals block, date, marker).
     const std::optional<double> count = text::wholeNumber(field(2).value_or(QString()));
-    const qsizetype last = count ? qsizetype(std::floor(*count)) + 2 : qMax<qsizetype>(m_lastField - 12, 2);
+    // Counts far beyond the fields are cut to a size the loop can hold; it stops at the last field anyway.
+    const qsizetype last = count ? qsizetype(std::clamp(std::floor(*count), -1.0, 1.0e6)) + 2
+                                 : qMax<qsizetype>(m_lastField - 12, 2);
     m_totalsIndex = last + 1;
     // Records are only read where the statement has fields.
     const qsizetype end = qMin<qsizetype>(last, m_fields.size() - 1);
@@ -180,10 +185,6 @@ void StatementJob::items()
             item[std::size_t(k)] = parts[k];
 
         const int y = statementRowY(m_rowNumber);
-        const auto at = [this](int offset) -> std::optional<double> {
-            const std::optional<qint32> value = x(offset);
-            return value ? std::optional<double>(*value) : std::nullopt;
-        };
         m_surface.setFontSize(8);
         printAt(at(4500), y, item[0].left(8));
         const bool longName = item[1].size() > 20;
