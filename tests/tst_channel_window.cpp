@@ -23,8 +23,7 @@ private slots:
 private:
     std::unique_ptr<Form1> startForm();
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_savedCwd;
+    std::unique_ptr<test::WorkingFolder> m_dir;
     QByteArray m_savedPath;
     QString m_cookies;
     QString m_log;
@@ -35,9 +34,7 @@ private:
 
 void TestChannelWindow::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_savedCwd = QDir::currentPath();
-    QDir::setCurrent(m_dir->path());
+    m_dir = std::make_unique<test::WorkingFolder>();
     QVERIFY(test::writeFile(u"sct.txt"_qs, "wintype=1\r\ndialurl=\r\n"));
     m_cookies = m_dir->filePath(u"wine/drive_c/Users/alice/AppData/Roaming/Microsoft/Windows/Cookies"_qs);
     QDir().mkpath(m_cookies);
@@ -52,7 +49,7 @@ void TestChannelWindow::init()
 void TestChannelWindow::cleanup()
 {
     qputenv("PATH", m_savedPath);
-    QDir::setCurrent(m_savedCwd);
+    m_dir.reset();
 }
 
 std::unique_ptr<Form1> TestChannelWindow::startForm()

@@ -29,8 +29,7 @@ private slots:
 private:
     std::unique_ptr<Form1> makeForm();
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_savedCwd;
+    std::unique_ptr<test::WorkingFolder> m_dir;
     test::FakeLauncher m_launcher;
     test::FakeNotifier m_notifier;
     RecordingSurface* m_surface = nullptr;
@@ -38,16 +37,14 @@ private:
 
 void TestDailyTotals::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_savedCwd = QDir::currentPath();
-    QDir::setCurrent(m_dir->path());
+    m_dir = std::make_unique<test::WorkingFolder>();
     m_launcher = {};
     m_notifier = {};
 }
 
 void TestDailyTotals::cleanup()
 {
-    QDir::setCurrent(m_savedCwd);
+    m_dir.reset();
 }
 
 std::unique_ptr<Form1> TestDailyTotals::makeForm()

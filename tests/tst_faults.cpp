@@ -87,8 +87,7 @@ private:
     std::unique_ptr<Form1> startForm(const QByteArray& settings, std::unique_ptr<PrintSurface> printer = {});
     void sendCommand(const QByteArray& command, int secondsAhead = 0);
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_savedCwd;
+    std::unique_ptr<test::WorkingFolder> m_dir;
     QByteArray m_savedPath;
     QString m_cookies;
     QString m_displayLog;
@@ -100,9 +99,7 @@ private:
 
 void TestFaults::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_savedCwd = QDir::currentPath();
-    QDir::setCurrent(m_dir->path());
+    m_dir = std::make_unique<test::WorkingFolder>();
     m_cookies = m_dir->filePath(u"wine/drive_c/Users/alice/AppData/Roaming/Microsoft/Windows/Cookies"_qs);
     QDir().mkpath(m_cookies);
     m_displayLog = m_dir->filePath(u"vfddisp.log"_qs);
@@ -119,7 +116,7 @@ void TestFaults::init()
 void TestFaults::cleanup()
 {
     qputenv("PATH", m_savedPath);
-    QDir::setCurrent(m_savedCwd);
+    m_dir.reset();
 }
 
 std::unique_ptr<Form1> TestFaults::startForm(const QByteArray& settings,

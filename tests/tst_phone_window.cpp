@@ -41,8 +41,7 @@ private:
     test::FakeSerialPort* fakePort(SerialPort* port) { return qobject_cast<test::FakeSerialPort*>(port); }
     test::FakeTcpClient* fakeClient(TcpClient* client) { return qobject_cast<test::FakeTcpClient*>(client); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_savedCwd;
+    std::unique_ptr<test::WorkingFolder> m_dir;
     test::FakeLauncher m_launcher;
     test::FakeNotifier m_notifier;
     test::FakeDialler m_dialler;
@@ -50,9 +49,7 @@ private:
 
 void TestPhoneWindow::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_savedCwd = QDir::currentPath();
-    QDir::setCurrent(m_dir->path());
+    m_dir = std::make_unique<test::WorkingFolder>();
     m_launcher = {};
     m_notifier = {};
     m_dialler = {};
@@ -60,7 +57,7 @@ void TestPhoneWindow::init()
 
 void TestPhoneWindow::cleanup()
 {
-    QDir::setCurrent(m_savedCwd);
+    m_dir.reset();
 }
 
 std::unique_ptr<Form1> TestPhoneWindow::makeForm(bool realPeers)

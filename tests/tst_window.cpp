@@ -35,8 +35,7 @@ private slots:
 private:
     std::unique_ptr<Form1> makeForm();
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_savedCwd;
+    std::unique_ptr<test::WorkingFolder> m_dir;
     test::FakeLauncher m_launcher;
     test::FakeNotifier m_notifier;
     test::FakeDialler m_dialler;
@@ -46,9 +45,7 @@ private:
 
 void TestWindow::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_savedCwd = QDir::currentPath();
-    QDir::setCurrent(m_dir->path());
+    m_dir = std::make_unique<test::WorkingFolder>();
     m_launcher = {};
     m_notifier = {};
     m_ports.clear();
@@ -57,7 +54,7 @@ void TestWindow::init()
 
 void TestWindow::cleanup()
 {
-    QDir::setCurrent(m_savedCwd);
+    m_dir.reset();
 }
 
 std::unique_ptr<Form1> TestWindow::makeForm()

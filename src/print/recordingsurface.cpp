@@ -54,11 +54,11 @@ bool RecordingSurface::print(const QString& text)
     return true;
 }
 
-bool RecordingSurface::line(float x1, float y1, float x2, float y2)
+bool RecordingSurface::shape(Kind kind, float x1, float y1, float x2, float y2)
 {
     if (failPrinting)
         return false;
-    Operation op = base(Kind::Line);
+    Operation op = base(kind);
     op.x = x1;
     op.y = y1;
     op.x2 = x2;
@@ -68,18 +68,14 @@ bool RecordingSurface::line(float x1, float y1, float x2, float y2)
     return true;
 }
 
+bool RecordingSurface::line(float x1, float y1, float x2, float y2)
+{
+    return shape(Kind::Line, x1, y1, x2, y2);
+}
+
 bool RecordingSurface::box(float x1, float y1, float x2, float y2)
 {
-    if (failPrinting)
-        return false;
-    Operation op = base(Kind::Box);
-    op.x = x1;
-    op.y = y1;
-    op.x2 = x2;
-    op.y2 = y2;
-    operations.append(op);
-    moveTo(x2, y2);
-    return true;
+    return shape(Kind::Box, x1, y1, x2, y2);
 }
 
 std::optional<double> RecordingSurface::textWidth(const QString& text)

@@ -60,6 +60,7 @@ protected:
 
 private:
     Operation base(Kind kind) const;
+    bool shape(Kind kind, float x1, float y1, float x2, float y2);
 
     int m_page = 1;
     int m_job = 1;

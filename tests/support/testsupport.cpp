@@ -6,6 +6,16 @@
 
 namespace orvane::test {
 
+WorkingFolder::WorkingFolder() : m_saved(QDir::currentPath())
+{
+    QDir::setCurrent(m_dir.path());
+}
+
+WorkingFolder::~WorkingFolder()
+{
+    QDir::setCurrent(m_saved);
+}
+
 bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());

@@ -15,7 +15,25 @@
 
 namespace orvane::test {
 
-// Writes bytes to a file, creating its folders; fails the test on error.
+// A temporary folder that is the working folder while it lives, as the bridge's files (sct.txt,
+// counter.txt, nikkei.txt) are addressed relative to it.
+class WorkingFolder
+{
+public:
+    WorkingFolder();
+    ~WorkingFolder();
+    WorkingFolder(const WorkingFolder&) = delete;
+    WorkingFolder& operator=(const WorkingFolder&) = delete;
+
+    QString path() const { return m_dir.path(); }
+    QString filePath(const QString& name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_saved;
+};
+
+// Writes bytes to a file, creating its folders; false on error.
 bool writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
 // Sets a file's modification time.
