@@ -26,6 +26,8 @@ void MessageBoxNotifier::notify(const QString& title, const QString& text, Icon 
                                                                   : QMessageBox::NoIcon;
     auto* box = new QMessageBox(boxIcon, title, text, QMessageBox::Ok);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    // Closing the bridge's window ends the program, whatever messages are still open.
+    box->setAttribute(Qt::WA_QuitOnClose, false);
     box->setModal(false);
     connect(box, &QObject::destroyed, this, [this, key] { m_open.remove(key); });
     box->show();
