@@ -1,0 +1,63 @@
+#include "app/messageboxnotifier.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTest>
+
+using namespace orvane;
+
+// Messages to the staff on a screen (the minimal platform stands for one).
+class TestMessages : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void showsEachMessageOnce();
+};
+
+static QList<QMessageBox*> openBoxes()
+{
+    QList<QMessageBox*> boxes;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
+            boxes.append(box);
+    return boxes;
+}
+
+void TestMessages::showsEachMessageOnce()
+{
+    MessageBoxNotifier notifier;
+    notifier.notify(u"通信エラー"_qs, u"フレームエラー"_qs, Notifier::Icon::Warning);
+    notifier.notify(u"通信エラー"_qs, u"フレームエラー"_qs, Notifier::Icon::Warning); // already on screen
+    notifier.notify(u"通信エラー"_qs, u"受信パリティエラー"_qs, Notifier::Icon::Warning);
+    QCOMPARE(notifier.openCount(), 2);
+    QList<QMessageBox*> boxes = openBoxes();
+    QCOMPARE(boxes.size(), 2);
+    for (QMessageBox* box : boxes) {
+        QVERIFY(!box->isModal());
+        QCOMPARE(box->windowTitle(), u"通信エラー"_qs);
+        QCOMPARE(box->icon(), QMessageBox::Warning);
+        QCOMPARE(box->standardButtons(), QMessageBox::Ok);
+        QVERIFY(!box->testAttribute(Qt::WA_QuitOnClose));
+    }
+
+    // Once the staff closed it, the same message may come again.
+    for (QMessageBox* box : boxes)
+        if (box->text() == u"フレームエラー")
+            box->close();
+    QTRY_COMPARE(notifier.openCount(), 1);
+    notifier.notify(u"通信エラー"_qs, u"フレームエラー"_qs, Notifier::Icon::Warning);
+    QCOMPARE(notifier.openCount(), 2);
+    notifier.notify(u"Orvane"_qs, u"ok"_qs, Notifier::Icon::None);
+    QCOMPARE(openBoxes().size(), 3);
+}
+
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "minimal");
+    QApplication app(argc, argv);
+    TestMessages test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_messages.moc"
