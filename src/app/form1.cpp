@@ -180,11 +180,12 @@ bool Form1::Form_Load()
         return false;
     }
     m_settings = load.settings;
+    // The settings and the user do not change while the program runs: neither does the folder.
+    m_cookieFolder = cookieFolder(textOf(m_settings.wintype), m_userName);
 
     // Cookie files written before the start were handled by the previous run (or are stale): only
     // files written from now on carry commands.
-    m_lastCookieTime =
-        m_cookiePoller.newestTime(cookieFolder(textOf(m_settings.wintype), m_userName)).value_or(0);
+    m_lastCookieTime = m_cookiePoller.newestTime(m_cookieFolder).value_or(0);
 
     Timer1->start();
     Timer2->start();
@@ -221,8 +222,9 @@ bool Form1::Form_Load()
                               .arg(textOf(m_settings.dialport));
             return false;
         }
+        m_dialPort = *port;
         Winsock2->setRemoteHost(textOf(m_settings.dialurl));
-        Winsock2->setRemotePort(*port);
+        Winsock2->setRemotePort(m_dialPort);
         Winsock2->Connect();
     }
     return true;
@@ -230,7 +232,7 @@ bool Form1::Form_Load()
 
 void Form1::Timer1_Timer()
 {
-    m_cookiePoller.poll(cookieFolder(textOf(m_settings.wintype), m_userName), m_lastCookieTime,
+    m_cookiePoller.poll(m_cookieFolder, m_lastCookieTime,
                         [this](const QString& path) { ProcessCommandFile(path); });
 }
 
@@ -342,7 +344,7 @@ void Form1::Timer2_Timer()
     Winsock1->Close();
     m_reply.clear();
     Winsock1->setRemoteHost(textOf(m_settings.dialurl));
-    Winsock1->setRemotePort(dialPort(m_settings).value_or(0));
+    Winsock1->setRemotePort(m_dialPort);
     Winsock1->Connect();
     if (const std::optional<QString> number = numberToDial(tellno->text(), m_lastDialText))
         PhoneCall(*number);

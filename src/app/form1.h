@@ -127,7 +127,9 @@ private:
     Settings m_settings;
     QString m_userName;
     QString m_loadError;
+    CookieFolder m_cookieFolder;
     qint64 m_lastCookieTime = 0;
+    qint32 m_dialPort = 0; // the server's port, read from dialport at start-up
     QString m_lastDialText;
     QString m_reply; // the blocks of the dial-check reply of the current connection
     CookieLines m_cookieLines;
