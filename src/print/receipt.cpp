@@ -8,7 +8,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <limits>
 
@@ -28,9 +27,7 @@ std::optional<QString> fieldText(const QStringList& fields, qsizetype index, con
     const QString& value = fields[index];
     if (text::wholeNumber(value))
         return text::formatText(value, pattern);
-    const qsizetype first = pattern.indexOf(QRegularExpression(QStringLiteral("[0#]")));
-    const qsizetype last = pattern.lastIndexOf(QRegularExpression(QStringLiteral("[0#]")));
-    return pattern.left(first) + value + pattern.mid(last + 1);
+    return text::frameText(value, pattern);
 }
 
 QString customerName(const QStringList& fields)

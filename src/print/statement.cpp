@@ -234,7 +234,7 @@ void StatementJob::totals()
     const std::optional<double> fee = text::wholeNumber(field(t).value_or(QString()));
     const std::optional<double> tax = number(t + 1);
     const std::optional<double> insured = number(t + 9);
-    if (fee && field(t) && tax && insured)
+    if (fee && tax && insured)
         aligned(money(*fee + *tax - *insured), Alignment::RightEdge, x(7000), statementRowY(r1 + 2));
 
     const std::optional<double> cash = number(t + 2);

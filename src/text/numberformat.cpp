@@ -3,6 +3,8 @@
 #include "text/legacytext.h"
 
 #include <cmath>
+#include <optional>
+#include <utility>
 
 namespace orvane::text {
 namespace {
@@ -54,9 +56,8 @@ QString groupThousands(const QString& digits)
     return out;
 }
 
-} // namespace
-
-QString formatNumber(double value, const QString& pattern)
+// The first and last digit place of a pattern, nullopt when it has none.
+std::optional<std::pair<qsizetype, qsizetype>> digitPlaces(const QString& pattern)
 {
     qsizetype first = -1;
     qsizetype last = -1;
@@ -68,7 +69,18 @@ QString formatNumber(double value, const QString& pattern)
         }
     }
     if (first < 0)
+        return std::nullopt;
+    return std::pair{first, last};
+}
+
+} // namespace
+
+QString formatNumber(double value, const QString& pattern)
+{
+    const auto places = digitPlaces(pattern);
+    if (!places)
         return pattern;
+    const auto [first, last] = *places;
 
     const QString prefix = pattern.left(first);
     QString body = pattern.mid(first, last - first + 1);
@@ -126,6 +138,14 @@ QString formatText(const QString& value, const QString& pattern)
     if (!number)
         return value;
     return formatNumber(*number, pattern);
+}
+
+QString frameText(const QString& value, const QString& pattern)
+{
+    const auto places = digitPlaces(pattern);
+    if (!places)
+        return value;
+    return pattern.left(places->first) + value + pattern.mid(places->second + 1);
 }
 
 QString formatAt(const QString& value, const QString& pattern)

@@ -16,6 +16,9 @@ QString formatNumber(double value, const QString& pattern);
 // any other text, the empty one included, is returned unchanged.
 QString formatText(const QString& value, const QString& pattern);
 
+// A text set between the fixed characters around a number pattern's digit places ("￥" + value + "─").
+QString frameText(const QString& value, const QString& pattern);
+
 // The "@" text pattern: the text right-aligned in as many places as the pattern has "@" (a longer text
 // is kept whole), followed by the pattern's characters after the last "@".
 QString formatAt(const QString& value, const QString& pattern);
