@@ -1,7 +1,7 @@
 // A command file's text carried out by the command processor, printing into a recording surface.
 #include "channel/commandprocessor.h"
 #include "print/receipt.h"
-#include "print/recordingsurface.h"
+#include "support/recordingsurface.h"
 #include "print/statement.h"
 #include "text/ansicodec.h"
 
@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         orvane::printReceipt(surface, t, settings, QDate(2024, 3, 5), counter);
     };
     handlers.printStatement = [&](const QString& t) {
-        return orvane::printStatement(surface, t, settings).displayText;
+        return orvane::printStatement(surface, t, settings).fee;
     };
     handlers.setLabel = [](const QString&) {};
 

@@ -1,5 +1,5 @@
 // The settings file as read at start-up, from any bytes.
-#include "app/settingsfile.h"
+#include "base/settingsfile.h"
 #include "text/ansicodec.h"
 
 #include <cstddef>

@@ -1,8 +1,12 @@
-#include "app/form1.h"
-#include "app/launcher.h"
-#include "app/messageboxnotifier.h"
-#include "phone/dialler.h"
+#include "platform/dialler.h"
+#include "platform/launcher.h"
+#include "platform/serialportcontrol.h"
+#include "platform/tcpclientcontrol.h"
+#include "platform/username.h"
 #include "print/fonts.h"
+#include "print/qtprintsurface.h"
+#include "window/form1.h"
+#include "window/messageboxnotifier.h"
 
 #include <QApplication>
 #include <QFont>
@@ -29,6 +33,15 @@ int main(int argc, char* argv[])
     services.launcher = &launcher;
     services.notifier = &notifier;
     services.dialler = &dialler;
+    services.userName = &orvane::currentUserName;
+    services.makeSerialPort = [mapper = services.mapper](QObject* owner) {
+        return new orvane::SerialPortControl(mapper, owner);
+    };
+    services.makeTcpClient = [](QObject* owner) { return new orvane::TcpClientControl(owner); };
+    services.makePrintSurface = [] {
+        return std::make_unique<orvane::QtPrintSurface>(orvane::QtPrintSurface::Target::DefaultPrinter,
+                                                        QStringLiteral("prints"));
+    };
 
     orvane::Form1 form(std::move(services));
     if (!form.Form_Load()) {

@@ -48,7 +48,7 @@ void TestCommandProcessor::init()
     m_label = u"(start)"_qs;
     m_handlers.phoneCall = [this](const QString& number) { m_events.append(u"call "_qs + number); };
     m_handlers.printReceipt = [this](const QString& t) { m_events.append(u"receipt "_qs + t); };
-    m_handlers.printStatement = [this](const QString& t) -> std::optional<QString> {
+    m_handlers.printStatement = [this](const QString& t) -> std::optional<double> {
         m_events.append(u"statement "_qs + t);
         return std::nullopt;
     };
@@ -228,9 +228,7 @@ void TestCommandProcessor::keepsEarlierLinesAndLabel()
 
 void TestCommandProcessor::usesTheStatementTotalForTheDisplay()
 {
-    m_handlers.printStatement = [](const QString&) -> std::optional<QString> {
-        return display::statementTotalText(4500);
-    };
+    m_handlers.printStatement = [](const QString&) -> std::optional<double> { return 4500; };
     process("s\nTotal9prt1_x\n");
     QCOMPARE(m_launcher.starts.size(), 1);
     QCOMPARE(m_launcher.starts[0].commandLine, display::commandLine(display::statementTotalText(4500)));

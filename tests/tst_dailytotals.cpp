@@ -1,5 +1,5 @@
-#include "app/form1.h"
-#include "print/recordingsurface.h"
+#include "window/form1.h"
+#include "support/recordingsurface.h"
 #include "support/formservices.h"
 #include "totals/dailytotals.h"
 

@@ -1,6 +1,6 @@
-#include "app/form1.h"
-#include "app/serialport.h"
-#include "print/recordingsurface.h"
+#include "window/form1.h"
+#include "platform/serialport.h"
+#include "support/recordingsurface.h"
 #include "support/formservices.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "app/messageboxnotifier.h"
+#include "window/messageboxnotifier.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,3 +1,4 @@
+#include "base/settingsfile.h"
 #include "phone/callernumber.h"
 #include "phone/dialcheck.h"
 #include "phone/modem.h"
@@ -103,7 +104,7 @@ void TestPhone::readsTheServerPort()
     Settings settings;
     if (dialport != u"-")
         settings.dialport = dialport;
-    QCOMPARE(dialPort(settings), std::optional<qint32>(port));
+    QCOMPARE(dialPortSetting(settings), std::optional<qint32>(port));
 }
 
 void TestPhone::namesEveryLineError_data()

@@ -1,5 +1,5 @@
-#include "app/form1.h"
-#include "app/serialportcontrol.h"
+#include "window/form1.h"
+#include "platform/serialportcontrol.h"
 #include "support/formservices.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "app/launcher.h"
-#include "app/username.h"
-#include "app/windowspath.h"
+#include "platform/launcher.h"
+#include "platform/username.h"
+#include "platform/windowspath.h"
 #include "support/testsupport.h"
 
 #include <QDir>

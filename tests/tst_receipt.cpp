@@ -1,6 +1,7 @@
 #include "print/printaligned.h"
 #include "print/receipt.h"
-#include "print/recordingsurface.h"
+#include "text/legacytext.h"
+#include "support/recordingsurface.h"
 #include "support/testsupport.h"
 
 #include <QDir>
@@ -215,10 +216,10 @@ void TestReceipt::splitsIntoAtMost101Fields()
     QStringList many;
     for (int i = 0; i < 150; ++i)
         many.append(QString::number(i));
-    const QStringList fields = splitFields(many.join(u'/'), u'/');
+    const QStringList fields = text::splitFields(many.join(u'/'), u'/');
     QCOMPARE(fields.size(), 101);
     QCOMPARE(fields.last(), u"100"_qs);
-    QCOMPARE(splitFields(u"a//b/"_qs, u'/'), (QStringList{u"a"_qs, QString(), u"b"_qs, QString()}));
+    QCOMPARE(text::splitFields(u"a//b/"_qs, u'/'), (QStringList{u"a"_qs, QString(), u"b"_qs, QString()}));
 
     print(u"rsh"_qs + many.join(u'/'));
     QVERIFY(m_surface.findText(u"￥1─"_qs));

@@ -1,4 +1,4 @@
-#include "app/serialportcontrol.h"
+#include "platform/serialportcontrol.h"
 #include "support/testsupport.h"
 
 #include <QDir>

@@ -1,5 +1,4 @@
-#include "display/displaytext.h"
-#include "print/recordingsurface.h"
+#include "support/recordingsurface.h"
 #include "print/statement.h"
 #include "support/testsupport.h"
 #include "text/numberformat.h"
@@ -494,7 +493,7 @@ void TestStatement::closesTheLastPage()
     QCOMPARE(barcode.y, 10550.0f);
     QCOMPARE(text(u"F1"_qs)->x, 1800.0f);
     QCOMPARE(text(u"F4"_qs)->y, 10350.0f);
-    QCOMPARE(*outcome.displayText, display::statementTotalText(4500));
+    QCOMPARE(outcome.fee, std::optional<double>(4500));
     QCOMPARE(outcome.statementText.left(6), u"123_山田"_qs);
 }
 
@@ -507,7 +506,7 @@ void TestStatement::leavesOutFieldsPastIndex100()
     QVERIFY(text(u"今回治療費："_qs));
     QVERIFY(text(u"未収金残："_qs));
     QVERIFY(!text(u"担当:3"_qs));
-    QVERIFY(!outcome.displayText);
+    QVERIFY(!outcome.fee);
     QCOMPARE(m_surface.operations.last().kind, Kind::EndDoc);
     // Without its marker the statement counts as one without insurance: 16 items a page.
     QCOMPARE(text(u"処置16"_qs)->page, 1);

@@ -1,4 +1,4 @@
-#include "app/tcpclientcontrol.h"
+#include "platform/tcpclientcontrol.h"
 
 #include <QSignalSpy>
 #include <QTcpServer>

@@ -1,4 +1,4 @@
-#include "app/form1.h"
+#include "window/form1.h"
 #include "support/formservices.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "channel/commandprocessor.h"
 
-#include "app/logging.h"
+#include "base/logging.h"
 #include "display/displaytext.h"
 #include "text/ansicodec.h"
 #include "text/legacytext.h"
@@ -13,7 +13,7 @@ namespace {
 using text::inStr;
 using text::mid;
 
-const QString kViewer = QStringLiteral("C:\\Program Files\\Halden\\Pictora\\Pictora.exe  ");
+const QString kViewer = QStringLiteral("C:\\Program Files\\Halden\\Pictora\\Pictora.exe");
 
 // Mid with a length that may come out negative: a negative length leaves the value empty.
 QString midOrEmpty(const QString& t, qsizetype start, qsizetype count)
@@ -55,7 +55,12 @@ QString viewerCommandLine(const QString& arguments, const QString& dicmpath)
 {
     QString replaced = arguments;
     replaced.replace(QStringLiteral("path"), u' ' + dicmpath);
-    return kViewer + replaced;
+    return kViewer + u"  " + replaced;
+}
+
+QString viewerTestCommandLine()
+{
+    return kViewer + u" C:\\testdicom\\20090313145252.dcm C:\\testdicom\\20090311141459.dcm";
 }
 
 void ProcessCommandFile(const QString& path, CookieLines& lines, const Settings& settings,
@@ -122,8 +127,8 @@ void processCommandText(const std::optional<QString>& text, CookieLines& lines, 
         handlers.printReceipt(t);
 
     if (inStr(t, u"prt"_qs) > 0 && handlers.printStatement) {
-        if (std::optional<QString> total = handlers.printStatement(t))
-            displayText = std::move(total);
+        if (const std::optional<double> fee = handlers.printStatement(t))
+            displayText = display::statementTotalText(*fee);
     }
 
     if (const qsizetype id = inStr(t, u"id"_qs); id > 0) {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/launcher.h"
-#include "app/settings.h"
+#include "platform/launcher.h"
+#include "base/settings.h"
 
 #include <QString>
 #include <array>
@@ -20,9 +20,9 @@ struct CommandHandlers
 {
     std::function<void(const QString& number)> phoneCall;
     std::function<void(const QString& commandText)> printReceipt;
-    // Prints the statement of the command text; returns the display text of its total, or nullopt
-    // when that step failed.
-    std::function<std::optional<QString>(const QString& commandText)> printStatement;
+    // Prints the statement of the command text; returns its treatment fee, or nullopt when the fee
+    // could not be read.
+    std::function<std::optional<double>(const QString& commandText)> printStatement;
     std::function<void(const QString& caption)> setLabel;
 };
 
@@ -51,5 +51,8 @@ void processCommandText(const std::optional<QString>& text, CookieLines& lines, 
 
 // The viewer command line of a dicm command's arguments.
 QString viewerCommandLine(const QString& arguments, const QString& dicmpath);
+
+// The viewer with two sample images, to check the viewer's installation.
+QString viewerTestCommandLine();
 
 } // namespace orvane

@@ -1,6 +1,6 @@
 #include "channel/cookiepoller.h"
 
-#include "app/logging.h"
+#include "base/logging.h"
 
 #include <QFile>
 

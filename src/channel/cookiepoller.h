@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/windowspath.h"
+#include "platform/windowspath.h"
 #include "channel/cookiefolder.h"
 
 #include <QByteArray>

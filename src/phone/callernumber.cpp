@@ -1,7 +1,7 @@
 #include "phone/callernumber.h"
 
-#include "app/logging.h"
-#include "app/serialport.h"
+#include "base/logging.h"
+#include "platform/serialport.h"
 
 #include <chrono>
 #include <thread>

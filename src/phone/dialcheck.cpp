@@ -18,11 +18,6 @@ QString registrationRequest(const Settings& settings)
            textOf(settings.passwd) + u"\r\n\r\n";
 }
 
-std::optional<qint32> dialPort(const Settings& settings)
-{
-    return text::roundToInt32(text::leadingNumber(textOf(settings.dialport)));
-}
-
 std::optional<QString> numberToDial(const QString& reply, QString& lastDialText)
 {
     if (reply == lastDialText)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/settings.h"
+#include "base/settings.h"
 
 #include <QString>
 #include <optional>
@@ -15,9 +15,6 @@ QString dialCheckRequest(const Settings& settings, const QString& inputData);
 
 // The one request with which the desk registers itself with the same server at start-up.
 QString registrationRequest(const Settings& settings);
-
-// The server's port: the leading number of the dialport setting (0 when unset); nullopt out of range.
-std::optional<qint32> dialPort(const Settings& settings);
 
 // What the poll does with the reply now in the number box: a text that differs from the last reply
 // acted on and holds a "/" names the number before the "/" and becomes the last reply; a number that

@@ -1,6 +1,6 @@
 #include "phone/modem.h"
 
-#include "app/serialport.h"
+#include "platform/serialport.h"
 
 namespace orvane {
 

@@ -1,6 +1,6 @@
 #include "print/qtprintsurface.h"
 
-#include "app/logging.h"
+#include "base/logging.h"
 #include "print/codabar.h"
 
 #include <QDateTime>

@@ -1,6 +1,6 @@
 #include "print/receipt.h"
 
-#include "app/logging.h"
+#include "base/logging.h"
 #include "text/dateformat.h"
 #include "text/legacytext.h"
 #include "text/numberformat.h"
@@ -14,7 +14,6 @@
 namespace orvane {
 namespace {
 
-constexpr qsizetype kMaxFields = 101;
 const QString kFont = QStringLiteral("ＭＳ ゴシック");
 
 // An amount field under its pattern: a number is formatted; a text that is no number stands between
@@ -56,14 +55,6 @@ void rule(PrintSurface& surface, float x1, float y, float x2)
 
 } // namespace
 
-QStringList splitFields(const QString& text, QChar separator)
-{
-    QStringList fields = text.split(separator);
-    if (fields.size() > kMaxFields)
-        fields.resize(kMaxFields);
-    return fields;
-}
-
 qint32 readReceiptCounter(const QString& path)
 {
     QFile file(path);
@@ -90,7 +81,7 @@ ReceiptOutcome printReceipt(PrintSurface& surface, const QString& commandText, c
                             const QDate& today, const QString& counterPath)
 {
     const qsizetype p = text::inStr(commandText, QStringLiteral("rsh"));
-    const QStringList fields = splitFields(text::mid(commandText, p + 3, 500), u'/');
+    const QStringList fields = text::splitFields(text::mid(commandText, p + 3, 500), u'/');
 
     ReceiptOutcome outcome;
     outcome.number = readReceiptCounter(counterPath);

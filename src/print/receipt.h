@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "print/printsurface.h"
 
 #include <QDate>
@@ -8,10 +8,6 @@
 #include <QStringList>
 
 namespace orvane {
-
-// Cuts a text at every separator into at most 101 fields (indices 0 to 100); empty pieces count, the
-// pieces past index 100 are dropped.
-QStringList splitFields(const QString& text, QChar separator);
 
 // Reads the receipt counter file: one number, blanks around it skipped. 0 when the file is missing,
 // empty or holds no number.

@@ -1,6 +1,5 @@
 #include "print/statement.h"
 
-#include "display/displaytext.h"
 #include "print/printaligned.h"
 #include "print/receipt.h"
 #include "text/dateformat.h"
@@ -302,7 +301,7 @@ StatementOutcome StatementJob::print(const QString& commandText)
     const qsizetype p = text::inStr(commandText, QStringLiteral("prt"));
     outcome.statementText = text::mid(commandText, p + 3, 2000);
     m_lastField = outcome.statementText.count(u'_');
-    m_fields = splitFields(outcome.statementText, u'_');
+    m_fields = text::splitFields(outcome.statementText, u'_');
 
     // Without its marker the statement counts as one without insurance.
     if (const std::optional<QString> marker = field(m_lastField))
@@ -327,8 +326,7 @@ StatementOutcome StatementJob::print(const QString& commandText)
     m_surface.print(u"A0" + field(0).value_or(QString()) + u"0A");
     m_surface.endDoc();
 
-    if (const std::optional<double> fee = number(m_totalsIndex))
-        outcome.displayText = display::statementTotalText(*fee);
+    outcome.fee = number(m_totalsIndex);
     outcome.pages = m_pageNumber;
     return outcome;
 }

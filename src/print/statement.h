@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "print/printsurface.h"
 
 #include <QString>
@@ -12,8 +12,8 @@ struct StatementOutcome
 {
     // Everything after the first "prt" of the command text (at most 2000 characters).
     QString statementText;
-    // The customer display's text for the treatment fee; nullopt when the fee could not be read.
-    std::optional<QString> displayText;
+    // The treatment fee, for the customer display; nullopt when the fee could not be read.
+    std::optional<double> fee;
     int pages = 0;
 };
 

@@ -113,4 +113,14 @@ QString trimBlanks(const QString& t)
     return t.mid(first, last - first);
 }
 
+QStringList splitFields(const QString& text, QChar separator)
+{
+    // The web system's forms hold at most 101 fields; anything past them is not read.
+    constexpr qsizetype kMaxFields = 101;
+    QStringList fields = text.split(separator);
+    if (fields.size() > kMaxFields)
+        fields.resize(kMaxFields);
+    return fields;
+}
+
 } // namespace orvane::text

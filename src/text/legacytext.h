@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // Text helpers with the semantics the web system's commands and the settings file are written for:
@@ -30,6 +31,10 @@ double leadingNumber(const QString& t);
 // optional decimal point and optional thousands commas); nullopt for any other text, the empty one
 // included.
 std::optional<double> wholeNumber(const QString& t);
+
+// Cuts a text at every separator into at most 101 fields (indices 0 to 100); empty pieces count, the
+// pieces past index 100 are dropped.
+QStringList splitFields(const QString& text, QChar separator);
 
 // Leading and trailing U+0020 blanks removed (only blanks, as the web system pads with them).
 QString trimBlanks(const QString& t);

@@ -1,8 +1,8 @@
 // orvane-send: writes one command for the bridge as the browser would, into the cookie folder of the
 // current user and the wintype of sct.txt in the working folder.
-#include "app/settingsfile.h"
-#include "app/username.h"
-#include "app/windowspath.h"
+#include "base/settingsfile.h"
+#include "platform/username.h"
+#include "platform/windowspath.h"
 #include "channel/cookiewriter.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "totals/dailytotals.h"
 
-#include "app/logging.h"
+#include "base/logging.h"
 #include "text/ansicodec.h"
 #include "text/legacytext.h"
 

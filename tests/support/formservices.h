@@ -1,7 +1,10 @@
 #pragma once
 
-#include "app/form1.h"
+#include "platform/serialportcontrol.h"
+#include "platform/tcpclientcontrol.h"
+#include "print/qtprintsurface.h"
 #include "support/testsupport.h"
+#include "window/form1.h"
 
 namespace orvane::test {
 
@@ -16,10 +19,19 @@ inline FormServices formServices(const QString& winePrefix, ProgramLauncher* lau
     services.launcher = launcher;
     services.notifier = notifier;
     services.dialler = dialler;
-    if (!realPeers) {
+    if (realPeers) {
+        services.makeSerialPort = [mapper = services.mapper](QObject* parent) {
+            return new SerialPortControl(mapper, parent);
+        };
+        services.makeTcpClient = [](QObject* parent) { return new TcpClientControl(parent); };
+    } else {
         services.makeSerialPort = [](QObject* parent) { return new FakeSerialPort(parent); };
         services.makeTcpClient = [](QObject* parent) { return new FakeTcpClient(parent); };
     }
+    // Without a printer, each job becomes a PDF in prints/ of the working folder.
+    services.makePrintSurface = [] {
+        return std::make_unique<QtPrintSurface>(QtPrintSurface::Target::DefaultPrinter, QStringLiteral("prints"));
+    };
     return services;
 }
 

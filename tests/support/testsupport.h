@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/launcher.h"
-#include "app/notifier.h"
-#include "app/serialport.h"
-#include "app/tcpclient.h"
-#include "phone/dialler.h"
+#include "platform/launcher.h"
+#include "window/notifier.h"
+#include "platform/serialport.h"
+#include "platform/tcpclient.h"
+#include "platform/dialler.h"
 
 #include <QByteArray>
 #include <QDateTime>

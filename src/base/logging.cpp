@@ -1,4 +1,4 @@
-#include "app/logging.h"
+#include "base/logging.h"
 
 Q_LOGGING_CATEGORY(lcApp, "orvane.app", QtWarningMsg)
 Q_LOGGING_CATEGORY(lcSerial, "orvane.serial", QtWarningMsg)

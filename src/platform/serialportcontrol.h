@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/serialport.h"
-#include "app/windowspath.h"
+#include "platform/serialport.h"
+#include "platform/windowspath.h"
 
 #include <QSerialPort>
 #include <QTimer>

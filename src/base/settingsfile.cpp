@@ -1,4 +1,4 @@
-#include "app/settingsfile.h"
+#include "base/settingsfile.h"
 
 #include "text/ansicodec.h"
 #include "text/legacytext.h"
@@ -168,9 +168,29 @@ SettingsLoad loadSettingsFile(const QString& path)
     if (file.error() != QFileDevice::NoError)
         return {{}, QStringLiteral("設定ファイル %1 を読めません: %2").arg(name, file.errorString())};
     SettingsLoad load = applySettingItems(readDelimitedItems(text::decodeIncoming(bytes)));
-    if (!load.ok())
+    if (!load.ok()) {
         load.error = QStringLiteral("設定ファイル %1 の値が正しくありません: %2").arg(name, load.error);
+        return load;
+    }
+    if (!textOf(load.settings.dialurl).isEmpty()) {
+        const std::optional<qint32> port = dialPortSetting(load.settings);
+        if (!port)
+            load.error = QStringLiteral("設定ファイル %1 の dialport が範囲を超えています: %2")
+                             .arg(name, textOf(load.settings.dialport));
+        else
+            load.dialPort = *port;
+    }
     return load;
+}
+
+QString invalidSettingError(QLatin1String key, const QString& detail)
+{
+    return QStringLiteral("設定ファイル sct.txt の %1 が正しくありません: %2").arg(key, detail);
+}
+
+std::optional<qint32> dialPortSetting(const Settings& settings)
+{
+    return text::roundToInt32(leadingNumber(textOf(settings.dialport)));
 }
 
 std::optional<qint16> portNumberSetting(const std::optional<QString>& field)

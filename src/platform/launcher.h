@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <optional>
 
-#include "app/windowspath.h"
+#include "platform/windowspath.h"
 
 namespace orvane {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/settings.h"
+#include "base/settings.h"
 
 #include <QByteArray>
 #include <QString>
@@ -17,6 +17,7 @@ struct SettingsLoad
 {
     Settings settings;
     QString error; // empty when the file was read completely
+    qint32 dialPort = 0; // the server's port, from dialport
 
     bool ok() const { return error.isEmpty(); }
 };
@@ -25,8 +26,15 @@ struct SettingsLoad
 // found anywhere in the item. The error names the value that could not be taken.
 SettingsLoad applySettingItems(const QStringList& items, Settings settings = {});
 
-// Reads the settings file at path over the built-in defaults.
+// Reads the settings file at path over the built-in defaults. A server port out of range (while a
+// server is set) is an error too.
 SettingsLoad loadSettingsFile(const QString& path);
+
+// The start-up error for a setting of sct.txt whose value cannot be used.
+QString invalidSettingError(QLatin1String key, const QString& detail);
+
+// The server's port: the leading number of the dialport setting (0 when unset); nullopt out of range.
+std::optional<qint32> dialPortSetting(const Settings& settings);
 
 // The number of a port setting (modemport, nodspport): its leading number rounded to a 16-bit integer,
 // nullopt when out of range.

@@ -1,6 +1,6 @@
-#include "app/launcher.h"
+#include "platform/launcher.h"
 
-#include "app/logging.h"
+#include "base/logging.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
-#include "app/launcher.h"
+#include "platform/launcher.h"
 
-#include "app/logging.h"
-#include "app/windowspath.h"
+#include "base/logging.h"
+#include "platform/windowspath.h"
 #include "text/ansicodec.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/notifier.h"
+#include "window/notifier.h"
 
 #include <QObject>
 #include <QSet>

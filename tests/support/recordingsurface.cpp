@@ -1,4 +1,4 @@
-#include "print/recordingsurface.h"
+#include "support/recordingsurface.h"
 
 namespace orvane {
 namespace {

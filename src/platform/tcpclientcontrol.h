@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/tcpclient.h"
+#include "platform/tcpclient.h"
 
 #include <QTcpSocket>
 

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "app/launcher.h"
-#include "app/settings.h"
-#include "app/windowspath.h"
+#include "platform/launcher.h"
+#include "base/settings.h"
+#include "platform/windowspath.h"
 #include "channel/commandprocessor.h"
 #include "channel/cookiepoller.h"
+#include "phone/dialcheckconversation.h"
 
 #include <QWidget>
 #include <functional>
@@ -23,7 +24,8 @@ class Notifier;
 class SerialPort;
 class TcpClient;
 
-// What the window works through: the platform's services, replaceable in tests.
+// What the window works through: the platform's services, all of them given (main wires the real
+// ones, the tests their doubles).
 struct FormServices
 {
     WindowsPathMapper mapper = WindowsPathMapper::fromEnvironment();
@@ -33,7 +35,7 @@ struct FormServices
     Dialler* dialler = nullptr;
     std::function<SerialPort*(QObject* parent)> makeSerialPort;
     std::function<TcpClient*(QObject* parent)> makeTcpClient;
-    // The printer all forms go to; the default printer (or PDF files in prints/) when not given.
+    // The printer all forms go to.
     std::function<std::unique_ptr<PrintSurface>()> makePrintSurface;
 };
 
@@ -68,7 +70,7 @@ public:
     // recording and disturbs nobody.
     static constexpr const char16_t* kTestCallNumber = u"117";
 
-    QString lastDialText() const { return m_lastDialText; }
+    QString lastDialText() const { return m_dialCheck.lastDialText(); }
 
     // Controls, named as the window's design names them.
     QLabel* Label1 = nullptr;
@@ -115,12 +117,10 @@ private:
     void ProcessCommandFile(const QString& path);
     bool modemDial(const QString& number);
     void printReceipt(const QString& commandText);
-    std::optional<QString> printStatement(const QString& commandText);
+    std::optional<double> printStatement(const QString& commandText);
 
     void setCaption(QLabel* label, const QString& caption);
-    // Sets the port's number from a port setting; false, with the reason in loadError(), when the
-    // number cannot name a port.
-    bool setCommPortFrom(SerialPort& port, const char* key, const std::optional<QString>& setting);
+    void openInEditor(const QString& fileName);
     void report(const QString& text);
 
     FormServices m_services;
@@ -130,8 +130,7 @@ private:
     CookieFolder m_cookieFolder;
     qint64 m_lastCookieTime = 0;
     qint32 m_dialPort = 0; // the server's port, read from dialport at start-up
-    QString m_lastDialText;
-    QString m_reply; // the blocks of the dial-check reply of the current connection
+    DialCheckConversation m_dialCheck;
     CookieLines m_cookieLines;
     CookiePoller m_cookiePoller;
     CommandHandlers m_commandHandlers;

@@ -1,23 +1,20 @@
-#include "app/form1.h"
+#include "window/form1.h"
 
-#include "app/logging.h"
-#include "app/notifier.h"
-#include "app/serialportcontrol.h"
-#include "app/settingsfile.h"
-#include "app/tcpclientcontrol.h"
-#include "app/texteditor.h"
-#include "app/username.h"
+#include "base/logging.h"
+#include "base/settingsfile.h"
 #include "phone/callernumber.h"
 #include "phone/dialcheck.h"
-#include "phone/dialler.h"
 #include "phone/modem.h"
-#include "print/qtprintsurface.h"
+#include "phone/phonelines.h"
+#include "platform/dialler.h"
+#include "platform/serialport.h"
+#include "platform/tcpclient.h"
+#include "platform/texteditor.h"
 #include "print/receipt.h"
 #include "print/statement.h"
-#include "text/legacytext.h"
 #include "text/numberformat.h"
-#include "text/rounding.h"
 #include "totals/dailytotals.h"
+#include "window/notifier.h"
 
 #include <QEvent>
 #include <QLabel>
@@ -31,9 +28,6 @@ namespace {
 constexpr int kTimer1IntervalMs = 100;
 constexpr int kTimer2IntervalMs = 1000;
 constexpr int kTimer3IntervalMs = 20000;
-
-const char16_t kViewerTestCommand[] = u"C:\\Program Files\\Halden\\Pictora\\Pictora.exe "
-                                      u"C:\\testdicom\\20090313145252.dcm C:\\testdicom\\20090311141459.dcm";
 
 // Places a control by its design position in twips.
 template <typename Widget>
@@ -59,20 +53,9 @@ QTimer* makeTimer(QObject* parent, const char* name, int intervalMs)
 Form1::Form1(FormServices services, QWidget* parent)
     : QWidget(parent), m_services(std::move(services)), m_cookiePoller(m_services.mapper)
 {
-    if (!m_services.userName)
-        m_services.userName = &currentUserName;
-    if (!m_services.makeSerialPort) {
-        const WindowsPathMapper mapper = m_services.mapper;
-        m_services.makeSerialPort = [mapper](QObject* owner) { return new SerialPortControl(mapper, owner); };
-    }
-    if (!m_services.makePrintSurface)
-        m_services.makePrintSurface = [] {
-            return std::make_unique<QtPrintSurface>(QtPrintSurface::Target::DefaultPrinter,
-                                                    QStringLiteral("prints"));
-        };
+    Q_ASSERT(m_services.userName && m_services.launcher && m_services.makeSerialPort &&
+             m_services.makeTcpClient && m_services.makePrintSurface);
     m_printer = m_services.makePrintSurface();
-    if (!m_services.makeTcpClient)
-        m_services.makeTcpClient = [](QObject* owner) { return new TcpClientControl(owner); };
 
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
@@ -159,16 +142,6 @@ void Form1::report(const QString& text)
         m_services.notifier->notify(QStringLiteral("Orvane"), text, Notifier::Icon::Warning);
 }
 
-bool Form1::setCommPortFrom(SerialPort& port, const char* key, const std::optional<QString>& setting)
-{
-    const std::optional<qint16> number = portNumberSetting(setting);
-    if (number && port.setCommPort(*number))
-        return true;
-    m_loadError = QStringLiteral("設定ファイル sct.txt の %1 が正しくありません: %2")
-                      .arg(QLatin1String(key), number ? port.errorString() : textOf(setting));
-    return false;
-}
-
 bool Form1::Form_Load()
 {
     m_userName = m_services.userName();
@@ -180,6 +153,8 @@ bool Form1::Form_Load()
         return false;
     }
     m_settings = load.settings;
+    m_dialPort = load.dialPort;
+    m_dialCheck = DialCheckConversation(m_settings, m_dialPort);
     // The settings and the user do not change while the program runs: neither does the folder.
     m_cookieFolder = cookieFolder(textOf(m_settings.wintype), m_userName);
 
@@ -189,23 +164,20 @@ bool Form1::Form_Load()
 
     Timer1->start();
     Timer2->start();
-    m_lastDialText.clear();
 
     if (!textOf(m_settings.modemport).isEmpty()) {
-        if (!setCommPortFrom(*MSComm1, "modemport", m_settings.modemport))
+        if (const std::optional<QString> error = setUpModemLine(*MSComm1, m_settings)) {
+            m_loadError = *error;
             return false;
-        MSComm1->setSettings(QStringLiteral("9600,n,8,1"));
+        }
     }
 
     if (!textOf(m_settings.nodspport).isEmpty()) {
-        if (!setCommPortFrom(*MSComm2, "nodspport", m_settings.nodspport))
+        if (const std::optional<QString> error = setUpCallerNumberLine(*MSComm2, m_settings)) {
+            m_loadError = *error;
             return false;
+        }
         const int port = MSComm2->commPort();
-        MSComm2->setSettings(QStringLiteral("9600,E,7,1"));
-        MSComm2->setHandshaking(0);
-        MSComm2->setRTSEnable(false);
-        MSComm2->setRThreshold(1);
-        MSComm2->setSThreshold(1);
         // An absent caller-number device must not stop the desk: report it and open it once it is there.
         if (!MSComm2->setPortOpen(true)) {
             report(QStringLiteral("着信番号装置のポート COM%1 を開けません: %2\n接続されしだい使用します。")
@@ -216,13 +188,6 @@ bool Form1::Form_Load()
     }
 
     if (!textOf(m_settings.dialurl).isEmpty()) {
-        const std::optional<qint32> port = dialPort(m_settings);
-        if (!port) {
-            m_loadError = QStringLiteral("設定ファイル sct.txt の dialport が範囲を超えています: %1")
-                              .arg(textOf(m_settings.dialport));
-            return false;
-        }
-        m_dialPort = *port;
         Winsock2->setRemoteHost(textOf(m_settings.dialurl));
         Winsock2->setRemotePort(m_dialPort);
         Winsock2->Connect();
@@ -251,7 +216,7 @@ void Form1::printReceipt(const QString& commandText)
                    .arg(text::formatNumber(outcome.number, QStringLiteral("0000-###0"))));
 }
 
-std::optional<QString> Form1::printStatement(const QString& commandText)
+std::optional<double> Form1::printStatement(const QString& commandText)
 {
     const StatementOutcome outcome = orvane::printStatement(*m_printer, commandText, m_settings);
     const QString line = dailyTotalsLine(outcome.statementText, m_cookieLines[4]);
@@ -259,7 +224,7 @@ std::optional<QString> Form1::printStatement(const QString& commandText)
         report(QStringLiteral("日計ファイル nikkei.txt に書き込めません。\n"
                               "この明細書の行を手で記録してください:\n%1")
                    .arg(line));
-    return outcome.displayText;
+    return outcome.fee;
 }
 
 void Form1::daystart_Click()
@@ -271,9 +236,14 @@ void Form1::daystart_Click()
 
 void Form1::nikkeidump_Click()
 {
-    const LaunchResult result = openInTextEditor(*m_services.launcher, QStringLiteral("nikkei.txt"));
+    openInEditor(QStringLiteral("nikkei.txt"));
+}
+
+void Form1::openInEditor(const QString& fileName)
+{
+    const LaunchResult result = openInTextEditor(*m_services.launcher, fileName);
     if (!result.ok)
-        report(QStringLiteral("nikkei.txt を開けません: %1").arg(result.error));
+        report(QStringLiteral("%1 を開けません: %2").arg(fileName, result.error));
 }
 
 void Form1::PhoneCall(const QString& number)
@@ -341,26 +311,21 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
 
 void Form1::Timer2_Timer()
 {
-    Winsock1->Close();
-    m_reply.clear();
-    Winsock1->setRemoteHost(textOf(m_settings.dialurl));
-    Winsock1->setRemotePort(m_dialPort);
-    Winsock1->Connect();
-    if (const std::optional<QString> number = numberToDial(tellno->text(), m_lastDialText))
+    m_dialCheck.restart(*Winsock1);
+    if (const std::optional<QString> number = m_dialCheck.numberToDial(tellno->text()))
         PhoneCall(*number);
 }
 
 void Form1::Winsock1_Connect()
 {
-    Winsock1->SendData(dialCheckRequest(m_settings, txtInputData->text()));
+    Winsock1->SendData(m_dialCheck.request(txtInputData->text()));
     txtInputData->clear();
 }
 
 void Form1::Winsock1_DataArrival()
 {
     // A reply may come in several blocks; the box shows the reply so far, joined.
-    m_reply += Winsock1->GetData();
-    tellno->setText(m_reply);
+    tellno->setText(m_dialCheck.takeArrived(*Winsock1));
 }
 
 void Form1::Winsock2_Connect()
@@ -381,15 +346,12 @@ void Form1::MSComm2_OnComm()
 
 void Form1::sctset_Click()
 {
-    const LaunchResult result = openInTextEditor(*m_services.launcher, QStringLiteral("sct.txt"));
-    if (!result.ok)
-        report(QStringLiteral("sct.txt を開けません: %1").arg(result.error));
+    openInEditor(QStringLiteral("sct.txt"));
 }
 
 void Form1::Command2_Click()
 {
-    const LaunchResult result = m_services.launcher->startCommandLine(QString::fromUtf16(kViewerTestCommand),
-                                                                      WindowStyle::NormalFocus);
+    const LaunchResult result = m_services.launcher->startCommandLine(viewerTestCommandLine(), WindowStyle::NormalFocus);
     if (!result.ok)
         report(QStringLiteral("DICOM ビューアを起動できません: %1").arg(result.error));
 }

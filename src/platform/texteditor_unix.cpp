@@ -1,10 +1,10 @@
-#include "app/texteditor.h"
+#include "platform/texteditor.h"
 
 namespace orvane {
 
 LaunchResult openInTextEditor(ProgramLauncher& launcher, const QString& fileName)
 {
-    return launcher.startCommandLine(u"notepad.exe " + fileName, WindowStyle::NormalFocus);
+    return launcher.startProgram(QStringLiteral("xdg-open"), {fileName});
 }
 
 } // namespace orvane

@@ -1,4 +1,4 @@
-#include "phone/dialler.h"
+#include "platform/dialler.h"
 
 #include "text/ansicodec.h"
 

@@ -1,6 +1,6 @@
-#include "app/tcpclientcontrol.h"
+#include "platform/tcpclientcontrol.h"
 
-#include "app/logging.h"
+#include "base/logging.h"
 #include "text/ansicodec.h"
 
 namespace orvane {

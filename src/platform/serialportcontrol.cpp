@@ -1,6 +1,6 @@
-#include "app/serialportcontrol.h"
+#include "platform/serialportcontrol.h"
 
-#include "app/logging.h"
+#include "base/logging.h"
 #include "text/ansicodec.h"
 
 #include <QStringList>

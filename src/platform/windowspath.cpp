@@ -1,4 +1,4 @@
-#include "app/windowspath.h"
+#include "platform/windowspath.h"
 
 #include <QDir>
 #include <QFileInfo>
