@@ -4,16 +4,19 @@
 #   ./test.sh --sanitize   the same with AddressSanitizer and UndefinedBehaviorSanitizer (build-sanitize/)
 #   ./test.sh --fuzz       build the libFuzzer targets with clang and run each for a bounded time
 #                          (ORVANE_FUZZ_SECONDS, default 30) from the seeds in fuzz/seeds/
+#   ./test.sh -L unit      any other arguments go to ctest: -L unit (quick suites), -L window, -L peer,
+#                          -R tst_receipt ...
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/setup.sh
 
 mode=test
+ctest_args=()
 for arg in "$@"; do
     case "$arg" in
         --sanitize) mode=sanitize ;;
         --fuzz) mode=fuzz ;;
-        *) echo "unknown option: $arg" >&2; exit 2 ;;
+        *) ctest_args+=("$arg") ;;
     esac
 done
 
@@ -55,4 +58,4 @@ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_W
     -DORVANE_SANITIZE="$sanitize" >/dev/null
 cmake --build "$build_dir" -j "$(nproc)"
 cd "$build_dir"
-ctest --output-on-failure -j "$(nproc)"
+ctest --output-on-failure -j "$(nproc)" ${ctest_args[@]+"${ctest_args[@]}"}

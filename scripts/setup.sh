@@ -20,7 +20,8 @@ orvane_install_packages() {
     if [ ${#missing[@]} -eq 0 ]; then
         return 0
     fi
-    echo "Installing: ${missing[*]}" >&2
+    echo "This machine lacks Debian packages the project needs; installing them now with apt-get:" >&2
+    echo "  ${missing[*]}" >&2
     local sudo=""
     if [ "$(id -u)" -ne 0 ]; then
         sudo="sudo"

@@ -15,6 +15,7 @@ private slots:
     void connectsSendsAndReceives();
     void closesInAnyState();
     void swallowsConnectionErrors();
+    void joinsACharacterSplitAcrossReads();
 };
 
 void TestTcpClient::connectsSendsAndReceives()
@@ -81,6 +82,42 @@ void TestTcpClient::swallowsConnectionErrors()
     client.Connect();
     QTest::qWait(200);
     QCOMPARE(connected.size(), 0);
+}
+
+void TestTcpClient::joinsACharacterSplitAcrossReads()
+{
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    TcpClientControl client;
+    client.setRemoteHost(u"127.0.0.1"_qs);
+    client.setRemotePort(server.serverPort());
+    QSignalSpy arrived(&client, &TcpClient::DataArrival);
+    client.Connect();
+    QTRY_VERIFY(server.hasPendingConnections());
+    QTcpSocket* peer = server.nextPendingConnection();
+
+    // "0312/山田様" in CP932, sent a byte at a time: every read ends inside a character.
+    const QByteArray reply("0312/\x8E\x52\x93\x63\x97\x6C");
+    QString received;
+    for (const char byte : reply) {
+        peer->write(QByteArray(1, byte));
+        peer->flush();
+        QVERIFY(arrived.wait());
+        received += client.GetData();
+    }
+    QCOMPARE(received, u"0312/山田様"_qs);
+
+    // A new connection is a new reply, judged on its own: this one is UTF-8.
+    client.Connect();
+    QTRY_VERIFY(server.hasPendingConnections());
+    peer = server.nextPendingConnection();
+    peer->write("\xE5\xB1");
+    peer->flush();
+    QVERIFY(arrived.wait());
+    received = client.GetData();
+    peer->write("\xB1");
+    QVERIFY(arrived.wait());
+    QCOMPARE(received + client.GetData(), u"山"_qs);
 }
 
 QTEST_GUILESS_MAIN(TestTcpClient)

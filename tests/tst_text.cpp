@@ -1,5 +1,6 @@
 #include "text/ansicodec.h"
 #include "text/dateformat.h"
+#include "text/incomingdecoder.h"
 #include "text/legacytext.h"
 #include "text/numberformat.h"
 #include "text/rounding.h"
@@ -37,6 +38,7 @@ private slots:
     void encodesCp932();
     void decodesIncoming_data();
     void decodesIncoming();
+    void decoderStartsEachMessageAfresh();
     void trimsBlanksOnly();
 };
 
@@ -317,6 +319,12 @@ void TestText::decodesIncoming_data()
     QTest::newRow("CP932 when not UTF-8") << QByteArray("\x97\x6C") << u"様"_qs;
     QTest::newRow("CP932 half-width katakana") << QByteArray("\xBE\xDE") << u"ｾﾞ"_qs;
     QTest::newRow("ASCII either way") << QByteArray("name1=ABC") << u"name1=ABC"_qs;
+    QTest::newRow("UTF-8 reply with four-byte characters")
+        << QByteArray("0312/\xE5\xB1\xB1\xE7\x94\xB0\xF0\x9F\x93\x9E") << u"0312/山田📞"_qs;
+    QTest::newRow("CP932 reply with two-byte characters")
+        << QByteArray("0312/\x8E\x52\x93\x63\x97\x6C") << u"0312/山田様"_qs;
+    QTest::newRow("CP932 whose first byte starts a UTF-8 character")
+        << QByteArray("\xE3\x40\x97\x6C") << u"紂様"_qs;
 }
 
 void TestText::decodesIncoming()
@@ -324,6 +332,28 @@ void TestText::decodesIncoming()
     QFETCH(QByteArray, bytes);
     QFETCH(QString, text);
     QCOMPARE(decodeIncoming(bytes), text);
+
+    // The same message arriving in one block and one byte at a time.
+    IncomingDecoder whole;
+    QCOMPARE(whole.decode(bytes), text);
+    IncomingDecoder piecewise;
+    QString joined;
+    for (const char byte : bytes)
+        joined += piecewise.decode(QByteArray(1, byte));
+    QCOMPARE(joined, text);
+}
+
+void TestText::decoderStartsEachMessageAfresh()
+{
+    IncomingDecoder decoder;
+    QCOMPARE(decoder.decode("\x97\x6C"), u"様"_qs); // this message is CP932
+    QCOMPARE(decoder.decode("\x97"), QString());     // the first half of a character
+    decoder.reset();                                  // a new message is judged anew
+    QCOMPARE(decoder.decode("\x6C"), u"l"_qs);
+    QCOMPARE(decoder.decode("\xE6\xA7"), QString());
+    QCOMPARE(decoder.decode("\x98"), u"様"_qs);
+    decoder.reset();
+    QCOMPARE(decoder.decode("ok"), u"ok"_qs); // the unfinished character of the last one is dropped
 }
 
 void TestText::trimsBlanksOnly()

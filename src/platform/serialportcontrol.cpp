@@ -158,6 +158,7 @@ bool SerialPortControl::openDevice()
         m_port.clearError();
         return false;
     }
+    m_decoder.reset();
     applyLineSettings();
     if (m_handshaking == 0 && !m_port.setRequestToSend(m_rtsEnable))
         qCDebug(lcSerial) << "RTS not set on" << m_port.portName() << ":" << m_port.errorString();
@@ -208,7 +209,7 @@ QString SerialPortControl::input()
 {
     if (!m_port.isOpen())
         return {};
-    return text::decodeIncoming(m_port.readAll());
+    return m_decoder.decode(m_port.readAll());
 }
 
 void SerialPortControl::raise(int code)

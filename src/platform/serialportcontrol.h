@@ -2,6 +2,7 @@
 
 #include "platform/serialport.h"
 #include "platform/windowspath.h"
+#include "text/incomingdecoder.h"
 
 #include <QSerialPort>
 #include <QTimer>
@@ -74,6 +75,7 @@ private:
     int m_commEvent = 0;
     QString m_errorString;
     ErrorCounters m_counters;
+    text::IncomingDecoder m_decoder; // what the device sends since the port was opened
     bool m_haveCounters = false;
 };
 

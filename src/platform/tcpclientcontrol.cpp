@@ -18,6 +18,7 @@ void TcpClientControl::Connect()
 {
     if (m_socket.state() != QAbstractSocket::UnconnectedState)
         m_socket.abort();
+    m_decoder.reset();
     if (m_port < 1 || m_port > 65535 || m_host.isEmpty()) {
         qCDebug(lcNet) << "no connection to" << m_host << m_port << ": no such address";
         return;
@@ -41,7 +42,7 @@ void TcpClientControl::SendData(const QString& text)
 
 QString TcpClientControl::GetData()
 {
-    return text::decodeIncoming(m_socket.readAll());
+    return m_decoder.decode(m_socket.readAll());
 }
 
 } // namespace orvane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/tcpclient.h"
+#include "text/incomingdecoder.h"
 
 #include <QTcpSocket>
 
@@ -28,6 +29,7 @@ private:
     QTcpSocket m_socket;
     QString m_host;
     qint32 m_port = 0;
+    text::IncomingDecoder m_decoder; // the reply of the current connection
 };
 
 } // namespace orvane

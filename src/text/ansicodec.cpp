@@ -4,12 +4,6 @@
 #include <QStringEncoder>
 
 namespace orvane::text {
-namespace {
-
-// Qt's ICU codec "Shift_JIS" holds the CP932 table and keeps 0x5C as the backslash.
-constexpr const char* kCodePage = "Shift_JIS";
-
-} // namespace
 
 QByteArray encodeAnsi(const QString& text)
 {
@@ -29,13 +23,13 @@ QByteArray encodeAnsi(const QString& text)
             break;
         }
     }
-    QStringEncoder encoder(kCodePage);
+    QStringEncoder encoder(kAnsiCodePage);
     return encoder.encode(mapped);
 }
 
 QString decodeAnsi(const QByteArray& bytes)
 {
-    QStringDecoder decoder(kCodePage);
+    QStringDecoder decoder(kAnsiCodePage);
     return decoder.decode(bytes);
 }
 
