@@ -1,4 +1,5 @@
 #include "window/form1.h"
+#include "support/desk.h"
 #include "support/formservices.h"
 
 #include <QDir>
@@ -23,39 +24,26 @@ private slots:
 private:
     std::unique_ptr<Form1> startForm();
 
-    std::unique_ptr<test::WorkingFolder> m_dir;
-    QByteArray m_savedPath;
-    QString m_cookies;
-    QString m_log;
-    std::unique_ptr<ProcessLauncher> m_launcher;
+    std::unique_ptr<test::Desk> m_desk;
     test::FakeNotifier m_notifier;
     test::FakeDialler m_dialler;
 };
 
 void TestChannelWindow::init()
 {
-    m_dir = std::make_unique<test::WorkingFolder>();
+    m_desk = std::make_unique<test::Desk>();
     QVERIFY(test::writeFile(u"sct.txt"_qs, "wintype=1\r\ndialurl=\r\n"));
-    m_cookies = m_dir->filePath(u"wine/drive_c/Users/alice/AppData/Roaming/Microsoft/Windows/Cookies"_qs);
-    QDir().mkpath(m_cookies);
-    m_log = m_dir->filePath(u"vfddisp.log"_qs);
-    QDir().mkpath(m_dir->filePath(u"bin"_qs));
-    test::writeRecordingProgram(m_dir->filePath(u"bin"_qs), u"vfddisp"_qs, m_log);
-    m_savedPath = qgetenv("PATH");
-    qputenv("PATH", QFile::encodeName(m_dir->filePath(u"bin"_qs)) + ':' + m_savedPath);
-    m_launcher = std::make_unique<ProcessLauncher>(WindowsPathMapper(m_dir->filePath(u"wine"_qs)));
 }
 
 void TestChannelWindow::cleanup()
 {
-    qputenv("PATH", m_savedPath);
-    m_dir.reset();
+    m_desk.reset();
 }
 
 std::unique_ptr<Form1> TestChannelWindow::startForm()
 {
     auto form = std::make_unique<Form1>(
-        test::formServices(m_dir->filePath(u"wine"_qs), m_launcher.get(), &m_notifier, &m_dialler, true));
+        test::formServices(m_desk->winePrefix(), &m_desk->launcher(), &m_notifier, &m_dialler, true));
     if (!form->Form_Load())
         qWarning() << form->loadError();
     return form;
@@ -65,36 +53,37 @@ void TestChannelWindow::carriesOutACookieFileWithinATick()
 {
     const std::unique_ptr<Form1> form = startForm();
     QVERIFY(form->Timer1->isActive());
-    const QString cookie = QDir(m_cookies).filePath(u"alice@clinic[1].txt"_qs);
-    QVERIFY(test::writeFile(cookie, "uketsuke\nTotal12345\nclinic.example/\n1600\n受付A\n*\n"));
-    QTRY_COMPARE_WITH_TIMEOUT(test::readRecordedCalls(m_log).size(), 1, 2000);
+    m_desk->writeCookie("uketsuke\nTotal12345\nclinic.example/\n1600\n受付A\n*\n", 0);
+    QTRY_COMPARE_WITH_TIMEOUT(m_desk->displayCalls().size(), 1, 2000);
     const QByteArray expected =
         QByteArray("\xBE\xDE\xB2\xBA\xD0\xBA\xDE\xB3\xB9\xB2\xB7\xDD\xB6\xDE\xB8     ") +
         QByteArray(13, ' ') + "\\12,345";
-    QCOMPARE(test::readRecordedCalls(m_log).first(), QList<QByteArray>{expected});
+    QCOMPARE(m_desk->displayCalls().first(), QList<QByteArray>{expected});
     QCOMPARE(form->Label1->text(), u"uketsuke受付A"_qs);
 
     // A second command in a later second; a telephone command goes to the dialler.
-    QVERIFY(test::writeFile(cookie, "uketsuke\ntell0300000000\n"));
-    QVERIFY(test::setModified(cookie, QDateTime::currentDateTime().addSecs(2)));
+    m_desk->writeCookie("uketsuke\ntell0300000000\n", 2);
     QTRY_COMPARE(m_dialler.numbers, QStringList{u"0300000000"_qs});
-    QCOMPARE(test::readRecordedCalls(m_log).size(), 1);
+    QCOMPARE(m_desk->displayCalls().size(), 1);
 }
 
 void TestChannelWindow::ignoresCookieFilesWrittenBeforeTheStart()
 {
-    const QString old = QDir(m_cookies).filePath(u"old.txt"_qs);
-    QVERIFY(test::writeFile(old, "x\nwel\n"));
-    QVERIFY(test::setModified(old, QDateTime::currentDateTime().addSecs(-3600)));
+    m_desk->writeCookie("x\nwel\n", -3600, u"old.txt"_qs);
     const std::unique_ptr<Form1> form = startForm();
-    QCOMPARE(form->lastCookieTime(), QFileInfo(old).lastModified().toSecsSinceEpoch());
-    QTest::qWait(400);
-    QVERIFY(test::readRecordedCalls(m_log).isEmpty());
+    QCOMPARE(form->lastCookieTime(), QFileInfo(QDir(m_desk->cookies()).filePath(u"old.txt"_qs))
+                                         .lastModified()
+                                         .toSecsSinceEpoch());
+    form->Timer1_Timer(); // a tick that sees the old file
+    QVERIFY(m_desk->displayCalls().isEmpty());
 
-    const QString fresh = QDir(m_cookies).filePath(u"fresh.txt"_qs);
-    QVERIFY(test::writeFile(fresh, "x\nwel\n"));
-    QTRY_COMPARE(test::readRecordedCalls(m_log).size(), 1);
-    QCOMPARE(test::readRecordedCalls(m_log).first(), QList<QByteArray>{"Welcome"});
+    // The fresh file is the first the display program hears of: had the tick carried out the old one,
+    // its welcome would come first.
+    m_desk->writeCookie("x\nTotal1\n", 0, u"fresh.txt"_qs);
+    QTRY_COMPARE(m_desk->displayCalls().size(), 1);
+    const QByteArray total =
+        QByteArray("\xBE\xDE\xB2\xBA\xD0\xBA\xDE\xB3\xB9\xB2\xB7\xDD\xB6\xDE\xB8     ") + QByteArray(18, ' ') + "\\1";
+    QCOMPARE(m_desk->displayCalls().first(), QList<QByteArray>{total});
 }
 
 QTEST_MAIN(TestChannelWindow)

@@ -1,7 +1,8 @@
-#include "window/form1.h"
-#include "platform/serialport.h"
-#include "support/recordingsurface.h"
+#include "platform/serialportcontrol.h"
+#include "support/desk.h"
 #include "support/formservices.h"
+#include "support/recordingsurface.h"
+#include "window/form1.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -13,59 +14,6 @@
 #include <QTimer>
 
 using namespace orvane;
-
-namespace {
-
-// A printer that stops working after a number of operations, in the middle of a job.
-class FailingPrinter final : public PrintSurface
-{
-public:
-    explicit FailingPrinter(int workingOperations) : m_left(workingOperations) {}
-
-    void setDocumentName(const QString& name) override { recording.setDocumentName(name); }
-    bool setScaleMode(int mode) override { return step() && recording.setScaleMode(mode); }
-    bool setOrientation(int orientation) override { return step() && recording.setOrientation(orientation); }
-    bool setPaperSize(int paperSize) override { return step() && recording.setPaperSize(paperSize); }
-    bool setFontName(const QString& name) override { return step() && recording.setFontName(name); }
-    QString fontName() const override { return recording.fontName(); }
-    bool setFontSize(double points) override { return step() && recording.setFontSize(points); }
-    double fontSize() const override { return recording.fontSize(); }
-    bool setCurrentX(float x) override { return step() && recording.setCurrentX(x); }
-    bool setCurrentY(float y) override { return step() && recording.setCurrentY(y); }
-    float currentX() const override { return recording.currentX(); }
-    float currentY() const override { return recording.currentY(); }
-    bool setDrawStyle(int style) override { return step() && recording.setDrawStyle(style); }
-    bool setDrawWidth(int pixels) override { return step() && recording.setDrawWidth(pixels); }
-    bool setFillStyle(int style) override { return step() && recording.setFillStyle(style); }
-    bool print(const QString& text) override { return step() && recording.print(text); }
-    bool line(float x1, float y1, float x2, float y2) override
-    {
-        return step() && recording.line(x1, y1, x2, y2);
-    }
-    bool box(float x1, float y1, float x2, float y2) override
-    {
-        return step() && recording.box(x1, y1, x2, y2);
-    }
-    std::optional<double> textWidth(const QString& text) override
-    {
-        return step() ? recording.textWidth(text) : std::nullopt;
-    }
-    bool newPage() override { return step() && recording.newPage(); }
-    bool endDoc() override
-    {
-        ++jobsEnded;
-        return recording.endDoc();
-    }
-
-    RecordingSurface recording;
-    int jobsEnded = 0;
-
-private:
-    bool step() { return m_left-- > 0; }
-    int m_left;
-};
-
-} // namespace
 
 // The bridge keeps running through the faults of a working day: every other function goes on and
 // nothing that must be kept is lost.
@@ -85,13 +33,9 @@ private slots:
 
 private:
     std::unique_ptr<Form1> startForm(const QByteArray& settings, std::unique_ptr<PrintSurface> printer = {});
-    void sendCommand(const QByteArray& command, int secondsAhead = 0);
+    void sendCommand(const QByteArray& command);
 
-    std::unique_ptr<test::WorkingFolder> m_dir;
-    QByteArray m_savedPath;
-    QString m_cookies;
-    QString m_displayLog;
-    std::unique_ptr<ProcessLauncher> m_launcher;
+    std::unique_ptr<test::Desk> m_desk;
     test::FakeNotifier m_notifier;
     test::FakeDialler m_dialler;
     int m_sent = 0;
@@ -99,15 +43,7 @@ private:
 
 void TestFaults::init()
 {
-    m_dir = std::make_unique<test::WorkingFolder>();
-    m_cookies = m_dir->filePath(u"wine/drive_c/Users/alice/AppData/Roaming/Microsoft/Windows/Cookies"_qs);
-    QDir().mkpath(m_cookies);
-    m_displayLog = m_dir->filePath(u"vfddisp.log"_qs);
-    QDir().mkpath(m_dir->filePath(u"bin"_qs));
-    test::writeRecordingProgram(m_dir->filePath(u"bin"_qs), u"vfddisp"_qs, m_displayLog);
-    m_savedPath = qgetenv("PATH");
-    qputenv("PATH", QFile::encodeName(m_dir->filePath(u"bin"_qs)) + ':' + m_savedPath);
-    m_launcher = std::make_unique<ProcessLauncher>(WindowsPathMapper(m_dir->filePath(u"wine"_qs)));
+    m_desk = std::make_unique<test::Desk>();
     m_notifier = {};
     m_dialler = {};
     m_sent = 0;
@@ -115,8 +51,7 @@ void TestFaults::init()
 
 void TestFaults::cleanup()
 {
-    qputenv("PATH", m_savedPath);
-    m_dir.reset();
+    m_desk.reset();
 }
 
 std::unique_ptr<Form1> TestFaults::startForm(const QByteArray& settings,
@@ -124,7 +59,13 @@ std::unique_ptr<Form1> TestFaults::startForm(const QByteArray& settings,
 {
     test::writeFile(u"sct.txt"_qs, "wintype=1\r\n" + settings);
     FormServices services =
-        test::formServices(m_dir->filePath(u"wine"_qs), m_launcher.get(), &m_notifier, &m_dialler, true);
+        test::formServices(m_desk->winePrefix(), &m_desk->launcher(), &m_notifier, &m_dialler, true);
+    // A returning device is looked for every 100 ms here, not every few seconds.
+    services.makeSerialPort = [mapper = services.mapper](QObject* parent) {
+        auto* port = new SerialPortControl(mapper, parent);
+        port->setReopenInterval(100);
+        return port;
+    };
     auto shared = std::make_shared<std::unique_ptr<PrintSurface>>(std::move(printer));
     services.makePrintSurface = [shared]() -> std::unique_ptr<PrintSurface> {
         if (*shared)
@@ -137,32 +78,30 @@ std::unique_ptr<Form1> TestFaults::startForm(const QByteArray& settings,
     return form;
 }
 
-void TestFaults::sendCommand(const QByteArray& command, int secondsAhead)
+void TestFaults::sendCommand(const QByteArray& command)
 {
     // Each command a second later than the one before, as whole seconds tell commands apart.
-    const QString path = QDir(m_cookies).filePath(u"alice@clinic[1].txt"_qs);
-    test::writeFile(path, "site\n" + command + "\nclinic/\n1600\nline4\n");
-    test::setModified(path, QDateTime::currentDateTime().addSecs(++m_sent + secondsAhead));
+    m_desk->writeCookie("site\n" + command + "\nclinic/\n1600\nline4\n", ++m_sent);
 }
 
 void TestFaults::survivesTheCookieFolderBeingRecreated()
 {
     const std::unique_ptr<Form1> form = startForm("dialurl=\r\n");
     sendCommand("wel");
-    QTRY_COMPARE(test::readRecordedCalls(m_displayLog).size(), 1);
-    QVERIFY(QDir(m_cookies).removeRecursively());
-    QTest::qWait(300);
-    QDir().mkpath(m_cookies);
+    QTRY_COMPARE(m_desk->displayCalls().size(), 1);
+    QVERIFY(QDir(m_desk->cookies()).removeRecursively());
+    form->Timer1_Timer(); // a tick without the folder
+    QDir().mkpath(m_desk->cookies());
     sendCommand("Total100");
-    QTRY_COMPARE(test::readRecordedCalls(m_displayLog).size(), 2);
+    QTRY_COMPARE(m_desk->displayCalls().size(), 2);
 }
 
 void TestFaults::goesOnWithoutTheDisplayProgram()
 {
     const std::unique_ptr<Form1> form = startForm("dialurl=\r\n");
-    QFile::remove(m_dir->filePath(u"bin/vfddisp"_qs));
+    m_desk->removeDisplayProgram();
     sendCommand("Total100");
-    QTest::qWait(300);
+    form->Timer1_Timer(); // carried out now: the display program is not found
     sendCommand("tell0300000000");
     QTRY_COMPARE(m_dialler.numbers, QStringList{u"0300000000"_qs});
     QVERIFY(m_notifier.messages.isEmpty()); // the display program's absence is not the staff's concern
@@ -170,14 +109,16 @@ void TestFaults::goesOnWithoutTheDisplayProgram()
 
 void TestFaults::finishesAStatementWhenThePrinterFails()
 {
-    auto printer = std::make_unique<FailingPrinter>(40);
-    FailingPrinter* failing = printer.get();
+    auto printer = std::make_unique<RecordingSurface>();
+    printer->workingOperations = 12;
+    RecordingSurface* failing = printer.get();
     const std::unique_ptr<Form1> form = startForm("dialurl=\r\n", std::move(printer));
     sendCommand("prt9_a_2_x?A?1?100?100_x?B?1?200?200_300_0_300_0_1_x_0_0_y_0_2024-03-05_0");
     QTRY_VERIFY(QFile::exists(u"nikkei.txt"_qs));
-    QCOMPARE(failing->jobsEnded, 1);
+    QCOMPARE(failing->workingOperations, 0); // the printer did fail in the middle of the job
+    QCOMPARE(failing->operations.last().kind, RecordingSurface::Kind::EndDoc); // and the job was ended
     QVERIFY(test::readFile(u"nikkei.txt"_qs).startsWith("9_a_2_"));
-    QTRY_COMPARE(test::readRecordedCalls(m_displayLog).size(), 1); // the total still reaches the display
+    QTRY_COMPARE(m_desk->displayCalls().size(), 1); // the total still reaches the display
 
     sendCommand("rsh山田/100/8/1");
     QTRY_COMPARE(test::readFile(u"counter.txt"_qs), QByteArray(" 1\r\n"));
@@ -203,22 +144,26 @@ void TestFaults::reportsUnwritableFiles()
 void TestFaults::keepsPollingAMisbehavingServer()
 {
     QTcpServer probe;
-    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
     const quint16 port = probe.serverPort();
     probe.close(); // refused at first
     const std::unique_ptr<Form1> form =
         startForm("dialurl=127.0.0.1\r\ndialport=" + QByteArray::number(port) + "\r\n");
-    QTest::qWait(1200);
+    form->Timer2->stop(); // the test ticks itself
+    form->Timer2_Timer();
+    form->Timer2_Timer();
 
     enum class Behaviour { Hang, CloseEarly, Answer };
     Behaviour behaviour = Behaviour::Hang;
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost, port));
     int requests = 0;
+    int dropped = 0;
     connect(&server, &QTcpServer::newConnection, this, [&] {
         while (QTcpSocket* peer = server.nextPendingConnection()) {
             if (behaviour == Behaviour::CloseEarly) {
                 peer->abort();
+                ++dropped;
                 continue;
             }
             connect(peer, &QTcpSocket::readyRead, peer, [&, peer] {
@@ -232,24 +177,31 @@ void TestFaults::keepsPollingAMisbehavingServer()
             });
         }
     });
-    QTRY_VERIFY_WITH_TIMEOUT(requests >= 2, 4000); // each tick gives up the hanging connection
+    form->Timer2_Timer();
+    QTRY_COMPARE(requests, 1);
+    form->Timer2_Timer(); // gives up the hanging connection and asks again
+    QTRY_COMPARE(requests, 2);
     behaviour = Behaviour::CloseEarly;
-    QTest::qWait(1200);
+    form->Timer2_Timer();
+    QTRY_COMPARE(dropped, 1);
     behaviour = Behaviour::Answer;
-    QTRY_COMPARE_WITH_TIMEOUT(m_dialler.numbers, QStringList{u"0300000000"_qs}, 4000);
+    form->Timer2_Timer();
+    QTRY_COMPARE(form->tellno->text(), u"0300000000/abc"_qs);
+    form->Timer2_Timer(); // the reply now shown names the number
+    QCOMPARE(m_dialler.numbers, QStringList{u"0300000000"_qs});
     QVERIFY(m_notifier.messages.isEmpty());
 }
 
 void TestFaults::takesTheDeviceBackWhenItReturns()
 {
-    QDir().mkpath(m_dir->filePath(u"wine/dosdevices"_qs));
-    const QString line = m_dir->filePath(u"line"_qs);
+    QDir().mkpath(m_desk->filePath(u"wine/dosdevices"_qs));
+    const QString line = m_desk->filePath(u"line"_qs);
     const QStringList socatArguments{u"pty,raw,echo=0,link="_qs + line + u"-ours"_qs,
                                      u"pty,raw,echo=0,link="_qs + line};
     QProcess socat;
     socat.start(u"socat"_qs, socatArguments);
     QTRY_VERIFY(QFile::exists(line) && QFile::exists(line + u"-ours"_qs));
-    QFile::link(line + u"-ours"_qs, m_dir->filePath(u"wine/dosdevices/com3"_qs));
+    QFile::link(line + u"-ours"_qs, m_desk->filePath(u"wine/dosdevices/com3"_qs));
     const std::unique_ptr<Form1> form = startForm("nodspport=3\r\ndialurl=\r\n");
     QVERIFY(form->MSComm2->portOpen());
 
@@ -257,21 +209,18 @@ void TestFaults::takesTheDeviceBackWhenItReturns()
     socat.waitForFinished();
     QTRY_COMPARE(m_notifier.messages.size(), 1); // reported once, not once per failed read
     QCOMPARE(m_notifier.messages[0].title, u"通信エラー"_qs);
-    QTest::qWait(300);
-    QCOMPARE(m_notifier.messages.size(), 1);
 
     sendCommand("tell0322"); // the rest of the desk works meanwhile
     QTRY_COMPARE(m_dialler.numbers, QStringList{u"0322"_qs});
+    QCOMPARE(m_notifier.messages.size(), 1); // and no further report came while it did
 
     socat.start(u"socat"_qs, socatArguments);
     QTRY_VERIFY(QFile::exists(line));
     QSerialPort peer(line);
-    bool opened = false;
-    for (int i = 0; i < 50 && !(opened = peer.open(QIODevice::ReadWrite)); ++i)
-        QTest::qWait(100);
-    QVERIFY2(opened, qPrintable(peer.errorString()));
-    // The control reopens the port within a few seconds; text sent after that arrives.
-    QTest::qWait(3500);
+    QTRY_VERIFY2(peer.isOpen() || peer.open(QIODevice::ReadWrite), qPrintable(peer.errorString()));
+    auto* control = qobject_cast<SerialPortControl*>(form->MSComm2);
+    QVERIFY(control);
+    QTRY_VERIFY(!control->waitingForDevice()); // reopened; text sent after that arrives
     peer.write("0123456789");
     QTRY_COMPARE_WITH_TIMEOUT(form->txtInputData->text(), u"0123456789"_qs, 5000);
     socat.terminate();

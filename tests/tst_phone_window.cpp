@@ -254,22 +254,32 @@ void TestPhoneWindow::talksToARealServer()
         }
     });
     const std::unique_ptr<Form1> form = makeForm(true);
+    form->Timer2->stop(); // the test ticks itself
     form->txtInputData->setText(u"0123456789 0311112222"_qs);
-    QTRY_VERIFY_WITH_TIMEOUT(
-        requests.contains(QByteArray("GET /mivaweb/system/ipset.php?id=1&passwd=tulipwax\r\n\r\n")), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(m_dialler.numbers, QStringList{u"0300000000"_qs}, 5000);
+    QTRY_VERIFY(requests.contains(QByteArray("GET /mivaweb/system/ipset.php?id=1&passwd=tulipwax\r\n\r\n")));
+    form->Timer2_Timer();
+    QTRY_COMPARE(form->tellno->text(), u"0300000000/abc"_qs); // both blocks, joined
     QVERIFY(requests.contains(
         QByteArray("GET /mivaweb/system/dialcheck.php?userno=1&passwd=tulipwax&telcall=0311112222\r\n\r\n")));
-    QTest::qWait(2200);
-    QCOMPARE(m_dialler.numbers.size(), 1); // the same reply at later ticks is not dialled again
-    QVERIFY(requests.count(QByteArray(
-                "GET /mivaweb/system/dialcheck.php?userno=1&passwd=tulipwax&telcall=\r\n\r\n")) >= 2);
+    form->Timer2_Timer(); // the reply shown names a number: it is called
+    QCOMPARE(m_dialler.numbers, QStringList{u"0300000000"_qs});
+
+    // Later ticks get the same reply again: it is not dialled again.
+    const QByteArray emptyCheck("GET /mivaweb/system/dialcheck.php?userno=1&passwd=tulipwax&telcall=\r\n\r\n");
+    for (int tick = 0; tick < 2; ++tick) {
+        const qsizetype asked = requests.count(emptyCheck);
+        form->Timer2_Timer();
+        QTRY_COMPARE(requests.count(emptyCheck), asked + 1);
+        QTRY_COMPARE(form->tellno->text(), u"0300000000/abc"_qs);
+    }
+    form->Timer2_Timer();
+    QCOMPARE(m_dialler.numbers.size(), 1);
 
     // The server goes away: nothing breaks, the next ticks simply find nobody.
     server.close();
-    QTest::qWait(1200);
+    form->Timer2_Timer();
+    form->Timer2_Timer();
     QCOMPARE(m_dialler.numbers.size(), 1);
-    QVERIFY(form->Timer2->isActive());
 }
 
 void TestPhoneWindow::pollsAnNginxServer()
@@ -298,8 +308,11 @@ void TestPhoneWindow::pollsAnNginxServer()
     QVERIFY(
         test::writeFile(u"sct.txt"_qs, "dialurl=127.0.0.1\r\ndialport=" + QByteArray::number(port) + "\r\n"));
     const std::unique_ptr<Form1> form = makeForm(true);
-    QTRY_COMPARE_WITH_TIMEOUT(m_dialler.numbers, QStringList{u"0300000000"_qs}, 6000);
-    QCOMPARE(form->tellno->text(), u"0300000000/abc"_qs);
+    form->Timer2->stop();
+    form->Timer2_Timer();
+    QTRY_COMPARE(form->tellno->text(), u"0300000000/abc"_qs);
+    form->Timer2_Timer();
+    QCOMPARE(m_dialler.numbers, QStringList{u"0300000000"_qs});
     nginx.terminate();
     nginx.waitForFinished(5000);
 }

@@ -95,7 +95,7 @@ void TestReceipt::printsAlignedText()
 
 void TestReceipt::stopsAlignedTextAtAFailingStep()
 {
-    m_surface.failPrinting = true;
+    m_surface.workingOperations = 0;
     QVERIFY(!PrintAligned(m_surface, u"123"_qs, Alignment::RightEdge, 7000, 100));
     QCOMPARE(m_surface.currentX(), 0.0f); // the width failed: the position was not set
 }
@@ -283,7 +283,7 @@ void TestReceipt::reportsACounterThatCannotBeWritten()
 
 void TestReceipt::advancesTheCounterWhenThePrinterFails()
 {
-    m_surface.failPrinting = true;
+    m_surface.workingOperations = 0;
     const ReceiptOutcome outcome = print(u"rsh山田/100/8/1"_qs);
     QVERIFY(outcome.counterWritten);
     QCOMPARE(test::readFile(m_counter), QByteArray(" 1\r\n"));

@@ -11,6 +11,12 @@ using Op = RecordingSurface::Operation;
 
 namespace {
 
+// The statement's row grid as designed: row 0 at 1600 twips, rows 350 twips apart.
+constexpr int designRowY(int row)
+{
+    return 1600 + 350 * row;
+}
+
 // A statement command: reception number 123, an addressee, the items, the totals block, date, marker.
 QString statement(const QStringList& items, const QStringList& totals, const QString& date = u"2024-03-05"_qs,
                   const QString& marker = u"0"_qs)
@@ -264,14 +270,14 @@ void TestStatement::breaksPages()
     if (items > 0) {
         const Op* last = text(u"処置"_qs + QString::number(items));
         QCOMPARE(last->page, lastItemPage);
-        QCOMPARE(last->y, float(statementRowY(lastItemRow)));
+        QCOMPARE(last->y, float(designRowY(lastItemRow)));
         const Op* first = text(u"処置1"_qs);
         QCOMPARE(first->y, 2300.0f);
     }
     // The totals follow the last item on its page.
     const Op* fee = text(u"今回治療費："_qs);
     QCOMPARE(fee->page, pages);
-    QCOMPARE(fee->y, float(statementRowY(items == 0 ? 2 : lastItemRow + 1)));
+    QCOMPARE(fee->y, float(designRowY(items == 0 ? 2 : lastItemRow + 1)));
 }
 
 void TestStatement::printsItemRecords_data()
@@ -452,7 +458,7 @@ void TestStatement::printsTheTotals()
         const int row = parts.size() < 3 || parts[2] == u"-" ? -1 : r0 + parts[2].toInt();
         const Op* op = nullptr;
         for (const Op& candidate : texts)
-            if (candidate.text == parts[0] && (row < 0 || candidate.y == float(statementRowY(row))))
+            if (candidate.text == parts[0] && (row < 0 || candidate.y == float(designRowY(row))))
                 op = &candidate;
         if (absent) {
             QVERIFY2(!op, qPrintable(e));
@@ -477,9 +483,9 @@ void TestStatement::closesTheLastPage()
         if (op.kind == Kind::Line && op.x == 1500)
             rules.append(op);
     QCOMPARE(rules.size(), 4); // three rules and the received amount's
-    QCOMPARE(rules[0].y, float(statementRowY(3) + 230));
-    QCOMPARE(rules[2].y, float(statementRowY(5) + 230));
-    QCOMPARE(rules[3].y, float(statementRowY(6) + 290));
+    QCOMPARE(rules[0].y, 2880.0f);
+    QCOMPARE(rules[2].y, 3580.0f);
+    QCOMPARE(rules[3].y, 3990.0f);
     QCOMPARE(rules[3].x2, 7500.0f);
     QCOMPARE(text(u"4,500円也"_qs)->size, 14.0);
 

@@ -37,6 +37,16 @@ RecordingSurface::Operation RecordingSurface::base(Kind kind) const
     return op;
 }
 
+bool RecordingSurface::failsNow()
+{
+    if (workingOperations < 0)
+        return false;
+    if (workingOperations == 0)
+        return true;
+    --workingOperations;
+    return false;
+}
+
 bool RecordingSurface::setScaleMode(int mode)
 {
     scaleMode = mode;
@@ -45,7 +55,7 @@ bool RecordingSurface::setScaleMode(int mode)
 
 bool RecordingSurface::print(const QString& text)
 {
-    if (failPrinting)
+    if (failsNow())
         return false;
     Operation op = base(Kind::Text);
     op.text = text;
@@ -56,7 +66,7 @@ bool RecordingSurface::print(const QString& text)
 
 bool RecordingSurface::shape(Kind kind, float x1, float y1, float x2, float y2)
 {
-    if (failPrinting)
+    if (failsNow())
         return false;
     Operation op = base(kind);
     op.x = x1;
@@ -80,14 +90,14 @@ bool RecordingSurface::box(float x1, float y1, float x2, float y2)
 
 std::optional<double> RecordingSurface::textWidth(const QString& text)
 {
-    if (failPrinting)
+    if (failsNow())
         return std::nullopt;
     return widthInEms(text) * m_fontSize * 20;
 }
 
 bool RecordingSurface::newPage()
 {
-    if (failPrinting)
+    if (failsNow())
         return false;
     operations.append(base(Kind::NewPage));
     ++m_page;

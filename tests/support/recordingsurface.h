@@ -52,14 +52,16 @@ public:
     QList<Operation> operations;
     QStringList documentNames;
     int scaleMode = 0;
-    // Operations of these kinds fail while set, to stand for a failing printer.
-    bool failPrinting = false;
+    // A printer that stops working in the middle of a job: after this many texts, shapes, widths and
+    // page breaks, each of them fails; -1 never fails, 0 fails from the start.
+    int workingOperations = -1;
 
 protected:
     bool supportsPaperSize(int paperSize) const override { return paperSize >= 1 && paperSize <= 41; }
 
 private:
     Operation base(Kind kind) const;
+    bool failsNow();
     bool shape(Kind kind, float x1, float y1, float x2, float y2);
 
     int m_page = 1;
