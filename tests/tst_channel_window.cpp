@@ -3,6 +3,7 @@
 #include "support/formservices.h"
 
 #include <QDir>
+#include <sys/stat.h>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
@@ -20,6 +21,8 @@ private slots:
     void cleanup();
     void carriesOutACookieFileWithinATick();
     void ignoresCookieFilesWrittenBeforeTheStart();
+    void carriesOutAFileDatedAtTheEpoch();
+    void showsMarkupAsPlainText();
 
 private:
     std::unique_ptr<Form1> startForm();
@@ -84,6 +87,29 @@ void TestChannelWindow::ignoresCookieFilesWrittenBeforeTheStart()
     const QByteArray total =
         QByteArray("\xBE\xDE\xB2\xBA\xD0\xBA\xDE\xB3\xB9\xB2\xB7\xDD\xB6\xDE\xB8     ") + QByteArray(18, ' ') + "\\1";
     QCOMPARE(m_desk->displayCalls().first(), QList<QByteArray>{total});
+}
+
+void TestChannelWindow::carriesOutAFileDatedAtTheEpoch()
+{
+    const std::unique_ptr<Form1> form = startForm(); // an empty folder
+    const QString path = QDir(m_desk->cookies()).filePath(u"epoch.txt"_qs);
+    QVERIFY(test::writeFile(path, "x\nwel\n"));
+    QVERIFY(test::setModified(path, QDateTime::fromSecsSinceEpoch(0)));
+    QTRY_COMPARE(m_desk->displayCalls().size(), 1);
+}
+
+void TestChannelWindow::showsMarkupAsPlainText()
+{
+    // Rich text would load the image: from a FIFO that nobody writes, the window would hang.
+    const QString fifo = m_desk->filePath(u"fifo"_qs);
+    QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const std::unique_ptr<Form1> form = startForm();
+    const QByteArray name = "<img src=\"" + QFile::encodeName(fifo) + "\"><b>x</b>";
+    m_desk->writeCookie(name + "\nwel\nclinic/\n0\n<style>p{}</style>\n", 1);
+    QTRY_COMPARE(Form1::caption(form->Label1), QString::fromUtf8(name + "<style>p{}</style>"));
+    QCOMPARE(form->Label1->textFormat(), Qt::PlainText);
+    QCOMPARE(form->Label1->text(), QString::fromUtf8(name + "<style>p{}</style>"));
+    QVERIFY(!form->Label1->grab().isNull()); // laid out and painted as text
 }
 
 QTEST_MAIN(TestChannelWindow)

@@ -2,7 +2,10 @@
 #include "support/testsupport.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTest>
+
+#include <unistd.h>
 
 using namespace orvane;
 
@@ -24,6 +27,8 @@ private slots:
     void findsTheNewestTime();
     void findsTheFolderAgainAfterItIsRecreated();
     void skipsTheListingOnlyWhenNothingChanged();
+    void seesAChangeThatRaisedNoNotification();
+    void listsAgainAfterTheFolderIsRemounted();
 
 private:
     QString folderOf(const QString& wintype, const QString& user);
@@ -254,6 +259,56 @@ void TestCookiePoller::skipsTheListingOnlyWhenNothingChanged()
     m_poller->poll(cookies, last, m_record);
     QCOMPARE(m_handled.last(), u"a.txt"_qs);
     QCOMPARE(m_handled.size(), 5);
+}
+
+void TestCookiePoller::seesAChangeThatRaisedNoNotification()
+{
+    // A file changed through a hard link in another folder: the cookie folder hears nothing of it.
+    const QString folder = folderOf(u"1"_qs, u"alice"_qs);
+    const QString elsewhere = m_dir->filePath(u"elsewhere/a.txt"_qs);
+    QVERIFY(test::writeFile(elsewhere, "x\nwel\n"));
+    QVERIFY(test::setModified(elsewhere, QDateTime::fromSecsSinceEpoch(m_base)));
+    QCOMPARE(::link(QFile::encodeName(elsewhere).constData(),
+                    QFile::encodeName(QDir(folder).filePath(u"a.txt"_qs)).constData()),
+             0);
+    const CookieFolder cookies = cookieFolder(u"1"_qs, u"alice"_qs);
+    qint64 last = 0;
+    m_poller->setForcedListingInterval(100);
+    m_poller->poll(cookies, last, m_record);
+    QCOMPARE(m_handled, QStringList{u"a.txt"_qs});
+
+    QVERIFY(test::setModified(elsewhere, QDateTime::fromSecsSinceEpoch(m_base + 1)));
+    QTRY_COMPARE((m_poller->poll(cookies, last, m_record), m_handled.size()), 2);
+    QCOMPARE(last, m_base + 1);
+}
+
+void TestCookiePoller::listsAgainAfterTheFolderIsRemounted()
+{
+    if (geteuid() != 0)
+        QSKIP("mounting the cookie folder's file system needs root; not tested here");
+    const QString folder = folderOf(u"1"_qs, u"alice"_qs);
+    const QString image = m_dir->filePath(u"cookies.img"_qs);
+    QFile(image).open(QIODevice::WriteOnly);
+    QVERIFY(QFile(image).resize(4 << 20));
+    const auto run = [](const QString& program, const QStringList& arguments) {
+        return QProcess::execute(program, arguments) == 0;
+    };
+    if (!run(u"mkfs.ext2"_qs, {u"-q"_qs, image}) || !run(u"mount"_qs, {u"-o"_qs, u"loop"_qs, image, folder}))
+        QSKIP("no loop device to mount a file system on; not tested here");
+    const auto unmount = qScopeGuard([&] { QProcess::execute(u"umount"_qs, {folder}); });
+    write(folder, u"a.txt"_qs, m_base);
+    const CookieFolder cookies = cookieFolder(u"1"_qs, u"alice"_qs);
+    qint64 last = 0;
+    m_poller->poll(cookies, last, m_record);
+    QCOMPARE(m_handled.size(), 1);
+
+    // The same file system mounted again: the same device and folder inode, but the old watch is gone.
+    QVERIFY(run(u"umount"_qs, {folder}));
+    QVERIFY(run(u"mount"_qs, {u"-o"_qs, u"loop"_qs, image, folder}));
+    m_poller->poll(cookies, last, m_record);
+    write(folder, u"b.txt"_qs, m_base + 1);
+    m_poller->poll(cookies, last, m_record);
+    QCOMPARE(m_handled, (QStringList{u"a.txt"_qs, u"b.txt"_qs}));
 }
 
 QTEST_GUILESS_MAIN(TestCookiePoller)

@@ -50,6 +50,11 @@ void TestMessages::showsEachMessageOnce()
     QCOMPARE(notifier.openCount(), 2);
     notifier.notify(u"Orvane"_qs, u"ok"_qs, Notifier::Icon::None);
     QCOMPARE(openBoxes().size(), 3);
+
+    // Text from outside is shown as it stands, never as markup.
+    notifier.notify(u"Orvane"_qs, u"<b>sct.txt</b> を開けません"_qs, Notifier::Icon::Warning);
+    for (QMessageBox* box : openBoxes())
+        QCOMPARE(box->textFormat(), Qt::PlainText);
 }
 
 int main(int argc, char* argv[])

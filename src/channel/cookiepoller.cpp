@@ -14,6 +14,7 @@
 
 #ifdef Q_OS_LINUX
 #include <sys/inotify.h>
+#include <sys/vfs.h>
 #endif
 
 namespace orvane {
@@ -26,6 +27,33 @@ bool matchesPattern(const char* name, const QByteArray& suffix)
     const std::size_t suffixLength = std::size_t(suffix.size());
     return length >= suffixLength && strcasecmp(name + length - suffixLength, suffix.constData()) == 0;
 }
+
+#ifdef Q_OS_LINUX
+// File systems whose changes inotify sees completely: not network file systems (changes made by other
+// machines) and not FUSE (changes made behind the driver).
+bool isLocalFileSystem(const QByteArray& native)
+{
+    struct statfs info;
+    if (statfs(native.constData(), &info) != 0)
+        return false;
+    switch (static_cast<unsigned long>(info.f_type)) {
+    case 0x6969UL:     // NFS
+    case 0x517BUL:     // SMB
+    case 0xFF534D42UL: // CIFS
+    case 0xFE534D42UL: // SMB2
+    case 0x65735546UL: // FUSE
+    case 0x01021997UL: // 9P
+    case 0x00C36400UL: // Ceph
+    case 0x5346414FUL: // AFS
+    case 0x6B414653UL: // kAFS
+    case 0x47504653UL: // GPFS
+    case 0x0BD00BD0UL: // Lustre
+        return false;
+    default:
+        return true;
+    }
+}
+#endif
 
 class DirCloser
 {
@@ -47,6 +75,7 @@ private:
 
 CookiePoller::CookiePoller(WindowsPathMapper mapper) : m_mapper(std::move(mapper))
 {
+    m_sinceListing.start();
 #ifdef Q_OS_LINUX
     m_notify = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (m_notify < 0)
@@ -82,13 +111,24 @@ bool CookiePoller::unchangedSinceLastListing(const QByteArray& native)
     // Every event read here happened before this tick's listing; events during the listing are read at
     // the next tick, which then lists again.
     bool changed = false;
+    bool watchLost = false;
     alignas(inotify_event) char buffer[4096];
     for (;;) {
         const ssize_t got = read(m_notify, buffer, sizeof buffer);
         if (got <= 0)
             break;
         changed = true;
+        for (ssize_t offset = 0; offset + ssize_t(sizeof(inotify_event)) <= got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
+            // The watch died (folder removed, file system unmounted) or events were lost: only a
+            // listing and a new watch can tell what the folder holds now.
+            if (event->mask & (IN_IGNORED | IN_UNMOUNT | IN_Q_OVERFLOW))
+                watchLost = true;
+            offset += ssize_t(sizeof(inotify_event)) + ssize_t(event->len);
+        }
     }
+    if (watchLost)
+        dropWatch();
     if (m_watch < 0 || info.st_dev != m_watchedDevice || info.st_ino != m_watchedInode) {
         // A new folder (or the same path now naming another folder): watch it and list it.
         dropWatch();
@@ -97,9 +137,18 @@ bool CookiePoller::unchangedSinceLastListing(const QByteArray& native)
                                         IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF);
         m_watchedDevice = info.st_dev;
         m_watchedInode = info.st_ino;
+        m_notifiesEverything = m_watch >= 0 && isLocalFileSystem(native);
         return false;
     }
-    return !changed;
+    // Changes made on another machine (network file systems) or behind a FUSE driver raise no event:
+    // such folders are listed on every tick. Elsewhere a listing at least once a second catches what a
+    // notification cannot show, such as a change through a hard link in another folder.
+    if (!m_notifiesEverything)
+        return false;
+    const qint64 now = m_sinceListing.elapsed();
+    if (changed || now - m_lastListingAt >= m_forcedListingMs)
+        return false;
+    return true;
 #else
     Q_UNUSED(native);
     return false;
@@ -126,6 +175,7 @@ bool CookiePoller::list(const CookieFolder& folder,
     if (!native)
         return false;
     ++m_listings;
+    m_lastListingAt = m_sinceListing.elapsed();
     DIR* dir = opendir(native->constData());
     if (!dir) {
         native = nativeFolder(folder.windowsPath, true);

@@ -4,6 +4,7 @@
 #include "channel/cookiefolder.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -11,9 +12,9 @@
 namespace orvane {
 
 // Lists the cookie folder and hands on each cookie file that is newer than every file handed on
-// before. Where the system offers change notification (inotify), a tick skips the listing when nothing
-// in the folder has changed since the last listing: the outcome is the same, at a fraction of the
-// cost. Notifications are only read at a tick, so a file is never read before the tick that sees it. "Newer"
+// before. Where the system offers change notification (inotify) on a local file system, a tick skips
+// the listing when nothing in the folder has changed since the last listing (and the last listing is
+// less than a second old): the outcome is the same, at a fraction of the cost. Notifications are only read at a tick, so a file is never read before the tick that sees it. "Newer"
 // compares modification times in whole seconds: a file rewritten within the second of its last handing-on is
 // not handed on again. Times are compared as seconds of the system clock rather than local wall-clock time,
 // which steps back an hour when daylight saving time ends and would then hide the commands of that hour.
@@ -37,10 +38,11 @@ public:
     // none.
     std::optional<qint64> newestTime(const CookieFolder& folder);
 
+    void setForcedListingInterval(qint64 ms) { m_forcedListingMs = ms; }
+
     // The number of listings made so far (ticks that were not skipped).
     quint64 listings() const { return m_listings; }
 
-private:
 private:
     // True when the folder is watched and nothing in it has changed since the last listing.
     bool unchangedSinceLastListing(const QByteArray& native);
@@ -58,6 +60,11 @@ private:
     quint64 m_watchedDevice = 0;
     quint64 m_watchedInode = 0;
     quint64 m_listings = 0;
+    bool m_notifiesEverything = false; // inotify sees every change of the watched folder
+    QElapsedTimer m_sinceListing;
+    qint64 m_lastListingAt = 0;
+    // Even where notification says nothing changed, the folder is listed this often.
+    qint64 m_forcedListingMs = 1000;
 };
 
 } // namespace orvane

@@ -22,6 +22,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <limits>
+
 namespace orvane {
 namespace {
 
@@ -63,8 +65,11 @@ Form1::Form1(FormServices services, QWidget* parent)
 
     // Created in tab order.
     Label1 = place<QLabel>(this, "Label1", 120, 1800, 3135, 375);
+    // The label shows cookie lines from any web site: plain text, never markup that loads files.
+    Label1->setTextFormat(Qt::PlainText);
     setCaption(Label1, QStringLiteral("Label1"));
     Label3 = place<QLabel>(this, "Label3", 480, 120, 2775, 255);
+    Label3->setTextFormat(Qt::PlainText);
     setCaption(Label3, QStringLiteral("TollaneV2(IE7)"));
     daystart = place<QPushButton>(this, "daystart", 120, 480, 1335, 375);
     daystart->setText(QStringLiteral("日計スタート"));
@@ -160,7 +165,8 @@ bool Form1::Form_Load()
 
     // Cookie files written before the start were handled by the previous run (or are stale): only
     // files written from now on carry commands.
-    m_lastCookieTime = m_cookiePoller.newestTime(m_cookieFolder).value_or(0);
+    // An empty folder: every file to come is newer, even one dated at the epoch.
+    m_lastCookieTime = m_cookiePoller.newestTime(m_cookieFolder).value_or(std::numeric_limits<qint64>::min());
 
     Timer1->start();
     Timer2->start();

@@ -25,6 +25,8 @@ void MessageBoxNotifier::notify(const QString& title, const QString& text, Icon 
                                       : icon == Icon::Information ? QMessageBox::Information
                                                                   : QMessageBox::NoIcon;
     auto* box = new QMessageBox(boxIcon, title, text, QMessageBox::Ok);
+    // Messages quote text from outside (file names, command lines, settings): never markup.
+    box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);
     // Closing the bridge's window ends the program, whatever messages are still open.
     box->setAttribute(Qt::WA_QuitOnClose, false);
