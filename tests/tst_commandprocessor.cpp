@@ -25,6 +25,8 @@ private slots:
     void usesTheStatementTotalForTheDisplay();
     void takesCommandsOnlyFromTheWebSystemsSite_data();
     void takesCommandsOnlyFromTheWebSystemsSite();
+    void doesNotLendTheLastSiteToAShortFile();
+    void readsNoFurtherThanTheFirstMebibyte();
 
 private:
     void process(const QByteArray& content);
@@ -244,6 +246,16 @@ void TestCommandProcessor::takesCommandsOnlyFromTheWebSystemsSite_data()
         << u"clinic.example"_qs << QByteArray("www.clinic.example/") << true;
     QTest::newRow("another site") << u"clinic.example"_qs << QByteArray("news.example/") << false;
     QTest::newRow("no third line") << u"clinic.example"_qs << QByteArray() << false;
+    QTest::newRow("the host itself, with a leading dot")
+        << u"clinic.example"_qs << QByteArray(".clinic.example/mivaweb/") << true;
+    QTest::newRow("host names are not case-sensitive")
+        << u"clinic.example"_qs << QByteArray("WWW.Clinic.Example/") << true;
+    QTest::newRow("the name only in the path")
+        << u"clinic.example"_qs << QByteArray("evil.example/clinic.example/") << false;
+    QTest::newRow("the name as the start of another host")
+        << u"clinic.example"_qs << QByteArray("clinic.example.evil.example/") << false;
+    QTest::newRow("the name as the end of another name")
+        << u"clinic.example"_qs << QByteArray("myclinic.example/") << false;
 }
 
 void TestCommandProcessor::takesCommandsOnlyFromTheWebSystemsSite()
@@ -257,6 +269,24 @@ void TestCommandProcessor::takesCommandsOnlyFromTheWebSystemsSite()
     QCOMPARE(m_events.size(), carriedOut ? 1 : 0);
     QCOMPARE(m_launcher.starts.size(), carriedOut ? 1 : 0);
     QCOMPARE(m_label, u"nameuser"_qs);
+}
+
+void TestCommandProcessor::readsNoFurtherThanTheFirstMebibyte()
+{
+    process(QByteArray(2 << 20, 'a') + "\nwel\n"); // its second line lies past the part read
+    QVERIFY(m_launcher.starts.isEmpty());
+    process(QByteArray(1000, 'a') + "\nwel\n" + QByteArray(2 << 20, 'b'));
+    QCOMPARE(m_launcher.starts.size(), 1);
+}
+
+void TestCommandProcessor::doesNotLendTheLastSiteToAShortFile()
+{
+    m_settings.cookiehost = u"clinic.example"_qs;
+    process("name\nwel\nclinic.example/\n");
+    QCOMPARE(m_launcher.starts.size(), 1);
+    process("name\ntell0300\n"); // two lines: the site line left from the last file is not its own
+    QVERIFY(m_events.isEmpty());
+    QCOMPARE(m_launcher.starts.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestCommandProcessor)

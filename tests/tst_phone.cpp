@@ -1,9 +1,15 @@
 #include "base/settingsfile.h"
 #include "phone/callernumber.h"
+#include "phone/dialcheckconversation.h"
+#include "platform/tcpclientcontrol.h"
 #include "phone/dialcheck.h"
 #include "phone/modem.h"
 #include "support/testsupport.h"
 
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 
 using namespace orvane;
@@ -13,6 +19,7 @@ class TestPhone : public QObject
     Q_OBJECT
 
 private slots:
+    void capsAReplyThatNeverEnds();
     void buildsTheDialCheckRequest_data();
     void buildsTheDialCheckRequest();
     void buildsTheRegistrationRequest();
@@ -163,6 +170,33 @@ void TestPhone::dialsTheModem()
     broken.failWrite = true;
     QCOMPARE(dialModem(broken, u"117"_qs), ModemDial::WriteFailed);
     QVERIFY(!broken.portOpen());
+}
+
+void TestPhone::capsAReplyThatNeverEnds()
+{
+    // A server that answers with 8 MiB: the reply kept is the first 4 KiB.
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    connect(&server, &QTcpServer::newConnection, this, [&] {
+        QTcpSocket* peer = server.nextPendingConnection();
+        for (int i = 0; i < 128; ++i)
+            peer->write(QByteArray(64 * 1024, '7'));
+        peer->disconnectFromHost();
+    });
+    Settings settings;
+    settings.dialurl = u"127.0.0.1"_qs;
+    DialCheckConversation conversation(settings, server.serverPort());
+    TcpClientControl client;
+    QString reply;
+    int arrivals = 0;
+    connect(&client, &TcpClient::DataArrival, this, [&] {
+        ++arrivals;
+        reply = conversation.takeArrived(client);
+    });
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"reply longer than 4096"_qs));
+    conversation.restart(client);
+    QTRY_VERIFY_WITH_TIMEOUT(arrivals > 0 && client.GetData().isEmpty() && reply.size() == 4096, 10000);
+    QCOMPARE(reply, QString(4096, u'7'));
 }
 
 QTEST_GUILESS_MAIN(TestPhone)

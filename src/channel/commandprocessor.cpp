@@ -23,6 +23,15 @@ QString midOrEmpty(const QString& t, qsizetype start, qsizetype count)
 
 } // namespace
 
+bool isWebSystemSite(const QString& siteLine, const QString& cookiehost)
+{
+    QString host = siteLine.left(siteLine.indexOf(u'/'));
+    if (host.startsWith(u'.'))
+        host.remove(0, 1);
+    return host.compare(cookiehost, Qt::CaseInsensitive) == 0 ||
+           host.endsWith(u'.' + cookiehost, Qt::CaseInsensitive);
+}
+
 std::optional<QString> SplitCookieLines(const QString& text, CookieLines& lines)
 {
     qsizetype pos = 0; // 1-based position of the last LF taken, 0 before the first
@@ -44,7 +53,9 @@ std::optional<QString> readCommandFile(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    QByteArray bytes = file.readAll();
+    // A command is a few lines; a huge file is read no further than its first MiB.
+    constexpr qint64 kMaxCommandFile = 1 << 20;
+    QByteArray bytes = file.read(kMaxCommandFile);
     const qsizetype cr = bytes.indexOf('\r');
     if (cr >= 0)
         bytes.truncate(cr);
@@ -95,7 +106,8 @@ void processCommandText(const std::optional<QString>& text, CookieLines& lines, 
         qCDebug(lcChannel) << "a command file without a command line";
         return;
     }
-    if (const QString host = textOf(settings.cookiehost); !host.isEmpty() && !lines[2].contains(host)) {
+    if (const QString host = textOf(settings.cookiehost);
+        !host.isEmpty() && (text->count(u'\n') < 2 || !isWebSystemSite(lines[2], host))) {
         qCDebug(lcChannel) << "cookie of" << lines[2] << "is not the web system's; ignored";
         return;
     }

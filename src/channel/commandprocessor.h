@@ -40,14 +40,19 @@ std::optional<QString> readCommandFile(const QString& path);
 // display program once with the last display text. A file that cannot be opened blanks the display. A
 // file of fewer than two lines carries no command: its lines are taken, nothing is carried out.
 //
-// Where the cookiehost setting is set, a file carries a command only when its third line (the site of
-// its first cookie) contains that text, so that another web site's cookies cannot trigger commands.
+// Where the cookiehost setting is set, a file carries a command only when its own third line (the site
+// of its first cookie) names that host or one below it, so that another web site's cookies cannot
+// trigger commands.
 void ProcessCommandFile(const QString& path, CookieLines& lines, const Settings& settings,
                         ProgramLauncher& launcher, const CommandHandlers& handlers);
 
 // The same for a command file's text already read; nullopt stands for a file that could not be opened.
 void processCommandText(const std::optional<QString>& text, CookieLines& lines, const Settings& settings,
                         ProgramLauncher& launcher, const CommandHandlers& handlers);
+
+// True when the host of a cookie's site line ("host/path", the host perhaps with a leading dot) is
+// cookiehost or a host below it.
+bool isWebSystemSite(const QString& siteLine, const QString& cookiehost);
 
 // The viewer command line of a dicm command's arguments.
 QString viewerCommandLine(const QString& arguments, const QString& dicmpath);

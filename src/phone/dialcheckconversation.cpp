@@ -1,7 +1,10 @@
 #include "phone/dialcheckconversation.h"
 
 #include "phone/dialcheck.h"
+#include "base/logging.h"
 #include "platform/tcpclient.h"
+
+#include <algorithm>
 
 namespace orvane {
 
@@ -9,6 +12,7 @@ void DialCheckConversation::restart(TcpClient& client)
 {
     client.Close();
     m_reply.clear();
+    m_replyCut = false;
     client.setRemoteHost(textOf(m_settings.dialurl));
     client.setRemotePort(m_port);
     client.Connect();
@@ -21,7 +25,14 @@ QString DialCheckConversation::request(const QString& inputData) const
 
 QString DialCheckConversation::takeArrived(TcpClient& client)
 {
-    m_reply += client.GetData();
+    const QString arrived = client.GetData();
+    const qsizetype room = kMaxReply - m_reply.size();
+    if (arrived.size() > room) {
+        if (room > 0 || !m_replyCut)
+            qCWarning(lcNet) << "dial-check reply longer than" << kMaxReply << "characters; the rest is dropped";
+        m_replyCut = true;
+    }
+    m_reply += arrived.left(std::max<qsizetype>(room, 0));
     return m_reply;
 }
 

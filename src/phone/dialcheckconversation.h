@@ -15,6 +15,9 @@ class TcpClient;
 class DialCheckConversation
 {
 public:
+    // A reply is a number and a few fields: a server that sends more is cut off here.
+    static constexpr qsizetype kMaxReply = 4096;
+
     DialCheckConversation() = default;
     DialCheckConversation(Settings settings, qint32 port) : m_settings(std::move(settings)), m_port(port) {}
 
@@ -33,6 +36,7 @@ private:
     Settings m_settings;
     qint32 m_port = 0;
     QString m_reply;
+    bool m_replyCut = false;
     QString m_lastDialText;
 };
 

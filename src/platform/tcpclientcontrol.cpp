@@ -7,6 +7,8 @@ namespace orvane {
 
 TcpClientControl::TcpClientControl(QObject* parent) : TcpClient(parent)
 {
+    // What is read at once stays small, however much a peer sends.
+    m_socket.setReadBufferSize(kReadBufferSize);
     connect(&m_socket, &QTcpSocket::connected, this, &TcpClient::ConnectEvent);
     connect(&m_socket, &QTcpSocket::readyRead, this, [this] { emit DataArrival(m_socket.bytesAvailable()); });
     connect(&m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError) {

@@ -14,6 +14,8 @@ class TcpClientControl final : public TcpClient
     Q_DISABLE_COPY_MOVE(TcpClientControl)
 
 public:
+    static constexpr qint64 kReadBufferSize = 64 * 1024;
+
     explicit TcpClientControl(QObject* parent = nullptr);
 
     void setRemoteHost(const QString& host) override { m_host = host; }

@@ -2,12 +2,27 @@
 
 #include "text/legacytext.h"
 
+#include <QLocale>
+
 #include <cmath>
 #include <optional>
 #include <utility>
 
 namespace orvane::text {
 namespace {
+
+// value * 10^decimals rounded, halves away from zero, judged on the value's shortest decimal form:
+// 1.005 is a half (its binary value lies just below), 0.4999999999 is not.
+double roundedHalfAway(double magnitude, int decimals)
+{
+    const QString text = QString::number(magnitude, 'f', QLocale::FloatingPointShortest);
+    const qsizetype point = text.indexOf(u'.');
+    const QString whole = point < 0 ? text : text.left(point);
+    const QString fraction = point < 0 ? QString() : text.mid(point + 1);
+    const QString kept = whole + fraction.left(decimals).leftJustified(decimals, u'0');
+    const bool up = fraction.size() > decimals && fraction[decimals] >= u'5';
+    return kept.toDouble() + (up ? 1 : 0);
+}
 
 bool isDigitPlace(QChar c)
 {
@@ -100,8 +115,7 @@ QString formatNumber(double value, const QString& pattern)
 
     const double scale = std::pow(10.0, decimals);
     const double magnitude = std::fabs(value);
-    // Halves away from zero; the nudge absorbs binary representation error of values such as 2.675.
-    const double scaled = std::floor(magnitude * scale + 0.5 + 1e-9);
+    const double scaled = roundedHalfAway(magnitude, decimals);
     const bool negative = value < 0 && scaled > 0;
     const double whole = std::floor(scaled / scale);
     const double fraction = scaled - whole * scale;
