@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -47,7 +48,7 @@ QtPrintSurface::QtPrintSurface(Target target, QString pdfFolder)
 
 QtPrintSurface::~QtPrintSurface()
 {
-    if (m_device)
+    if (m_device || m_pdfFile)
         endDoc();
 }
 
@@ -70,8 +71,8 @@ QString QtPrintSurface::nextPdfPath() const
 
 bool QtPrintSurface::ensureJob()
 {
-    if (m_device)
-        return m_painter.isActive();
+    if (m_device || m_pdfFile)
+        return m_painter.isActive(); // a job under way, or one whose file could not be opened
     m_jobError.clear();
     double resolution = kTwipsPerInch;
     const QPrinterInfo printer =
@@ -88,7 +89,14 @@ bool QtPrintSurface::ensureJob()
     } else {
         QDir().mkpath(m_pdfFolder);
         m_lastPdf = nextPdfPath();
-        auto device = std::make_unique<QPdfWriter>(m_lastPdf);
+        // Written through a file of our own, so that a write that fails (a full disk) is seen.
+        m_pdfFile = std::make_unique<QFile>(m_lastPdf);
+        if (!m_pdfFile->open(QIODevice::WriteOnly)) {
+            m_jobError = QStringLiteral("%1 を作成できません").arg(m_lastPdf);
+            qCWarning(lcPrint) << "cannot start the print job:" << m_jobError << m_pdfFile->errorString();
+            return false;
+        }
+        auto device = std::make_unique<QPdfWriter>(m_pdfFile.get());
         device->setResolution(int(kTwipsPerInch));
         device->setPageLayout(pageLayout());
         device->setTitle(m_documentName);
@@ -230,11 +238,27 @@ bool QtPrintSurface::newPage()
 
 bool QtPrintSurface::endDoc()
 {
-    if (!m_device)
+    if (!m_device && !m_pdfFile)
         return false;
-    const bool ok = !m_painter.isActive() || m_painter.end();
+    bool ok = !m_painter.isActive() || m_painter.end();
     m_device.reset();
     moveTo(0, 0);
+    if (m_pdfFile && !m_pdfFile->isOpen()) {
+        m_pdfFile.reset();
+        ok = false;
+    } else if (m_pdfFile) {
+        const bool written = m_pdfFile->flush() && m_pdfFile->error() == QFileDevice::NoError;
+        const QString reason = m_pdfFile->errorString();
+        m_pdfFile->close();
+        if (!written || m_pdfFile->error() != QFileDevice::NoError) {
+            // An unfinished PDF cannot be opened: it is removed rather than left to look like a print.
+            m_jobError = QStringLiteral("%1 を作成できません").arg(m_lastPdf);
+            qCWarning(lcPrint) << "cannot complete the print job:" << m_jobError << reason;
+            m_pdfFile->remove();
+            ok = false;
+        }
+        m_pdfFile.reset();
+    }
     return ok;
 }
 

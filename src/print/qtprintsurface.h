@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <memory>
 
+class QFile;
 class QPagedPaintDevice;
 
 namespace orvane {
@@ -58,6 +59,7 @@ private:
     QString m_pdfFolder;
     QString m_documentName = QStringLiteral("print");
     std::unique_ptr<QPagedPaintDevice> m_device;
+    std::unique_ptr<QFile> m_pdfFile; // the PDF being written, while a job goes to a file
     QPainter m_painter;
     double m_twipsPerDevicePixel = 1440.0 / kPdfDevicePixelsPerInch;
     QString m_lastPdf;

@@ -70,11 +70,16 @@ bool writeReceiptCounter(const QString& path, qint32 number)
     if (QFileInfo::exists(path) && !QFileInfo(path).isWritable())
         return false;
     // Written to a new file and put in place at once, so a failing write keeps the stored number.
+    // Unbuffered, so that a full disk shows in the write itself and the old file is never replaced.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     const QByteArray line = (number >= 0 ? " " : "") + QByteArray::number(number) + "\r\n";
-    return file.write(line) == line.size() && file.commit();
+    if (file.write(line) != line.size() || file.error() != QFileDevice::NoError) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
 }
 
 ReceiptOutcome printReceipt(PrintSurface& surface, const QString& commandText, const Settings& settings,

@@ -17,13 +17,17 @@ QString dailyTotalsLine(const QString& statementText, const QString& cookieLine4
 bool appendDailyTotal(const QString& path, const QString& line)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
         qCWarning(lcTotals) << "cannot open" << path << ":" << file.errorString();
         return false;
     }
+    const qint64 oldSize = file.size();
     const QByteArray bytes = text::encodeAnsi(line) + "\r\n";
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
+    if (file.write(bytes) != bytes.size() || file.error() != QFileDevice::NoError) {
         qCWarning(lcTotals) << "cannot write" << path << ":" << file.errorString();
+        // No fragment may stay behind: the next line would be glued to it.
+        if (!file.resize(oldSize))
+            qCWarning(lcTotals) << "cannot take the fragment out of" << path << ":" << file.errorString();
         return false;
     }
     file.close();
