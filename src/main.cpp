@@ -9,10 +9,26 @@
 #include "window/messageboxnotifier.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QLockFile>
 #include <QFont>
 #include <QMessageBox>
 
 #include <cstdio>
+
+namespace {
+
+// Ends a start that cannot go on: the reason on standard error and, on a screen, in a message box.
+int failStart(const QString& reason)
+{
+    const QString message = QStringLiteral("Orvane を起動できません。\n") + reason;
+    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+    if (QGuiApplication::platformName() != u"offscreen")
+        QMessageBox::critical(nullptr, QStringLiteral("Orvane"), message); // before the event loop runs
+    return 1;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -24,6 +40,20 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     // The printed forms are laid out for this typeface; IPAGothic matches its metrics.
     orvane::installFontSubstitutions();
+
+    // One bridge per working folder: a second one would carry out every command again (two receipts
+    // with one number, two daily-totals lines for one statement). A lock left by a killed bridge is
+    // taken over.
+    QLockFile lock(QDir::current().filePath(QStringLiteral("orvane.lock")));
+    lock.setStaleLockTime(0);
+    if (!lock.tryLock(0)) {
+        qint64 pid = 0;
+        QString host, application;
+        lock.getLockInfo(&pid, &host, &application);
+        return failStart(QStringLiteral("この作業フォルダでは Orvane が既に動いています (プロセス %1): %2")
+                             .arg(pid)
+                             .arg(QDir::currentPath()));
+    }
 
     orvane::FormServices services;
     services.mapper = orvane::WindowsPathMapper::fromEnvironment();
@@ -44,13 +74,8 @@ int main(int argc, char* argv[])
     };
 
     orvane::Form1 form(std::move(services));
-    if (!form.Form_Load()) {
-        const QString message = QStringLiteral("Orvane を起動できません。\n") + form.loadError();
-        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
-        if (QGuiApplication::platformName() != u"offscreen")
-            QMessageBox::critical(nullptr, QStringLiteral("Orvane"), message); // before the event loop runs
-        return 1;
-    }
+    if (!form.Form_Load())
+        return failStart(form.loadError());
     form.show();
     return app.exec();
 }

@@ -30,6 +30,7 @@ private slots:
     void reportsUnwritableFiles();
     void keepsPollingAMisbehavingServer();
     void takesTheDeviceBackWhenItReturns();
+    void endsTheStartWhenTheDeviceIsTaken();
 
 private:
     std::unique_ptr<Form1> startForm(const QByteArray& settings, std::unique_ptr<PrintSurface> printer = {});
@@ -225,6 +226,33 @@ void TestFaults::takesTheDeviceBackWhenItReturns()
     QTRY_COMPARE_WITH_TIMEOUT(form->txtInputData->text(), u"0123456789"_qs, 5000);
     socat.terminate();
     socat.waitForFinished();
+}
+
+void TestFaults::endsTheStartWhenTheDeviceIsTaken()
+{
+    QDir().mkpath(m_desk->filePath(u"wine/dosdevices"_qs));
+    const QString line = m_desk->filePath(u"line"_qs);
+    QProcess socat;
+    socat.start(u"socat"_qs, {u"pty,raw,echo=0,link="_qs + line + u"-ours"_qs, u"pty,raw,echo=0,link="_qs + line});
+    QTRY_VERIFY(QFile::exists(line) && QFile::exists(line + u"-ours"_qs));
+    QFile::link(line + u"-ours"_qs, m_desk->filePath(u"wine/dosdevices/com3"_qs));
+    const auto stop = qScopeGuard([&] {
+        socat.terminate();
+        socat.waitForFinished();
+    });
+
+    QSerialPort other(m_desk->filePath(u"wine/dosdevices/com3"_qs)); // another program has the port
+    QVERIFY(other.open(QIODevice::ReadWrite));
+    test::writeFile(u"sct.txt"_qs, "wintype=1\r\nnodspport=3\r\ndialurl=\r\n");
+    Form1 busy(test::formServices(m_desk->winePrefix(), &m_desk->launcher(), &m_notifier, &m_dialler, true));
+    QVERIFY(!busy.Form_Load());
+    QVERIFY2(busy.loadError().contains(u"COM3"_qs), qPrintable(busy.loadError()));
+    QVERIFY(m_notifier.messages.isEmpty());
+
+    other.close(); // free again: the bridge starts
+    Form1 form(test::formServices(m_desk->winePrefix(), &m_desk->launcher(), &m_notifier, &m_dialler, true));
+    QVERIFY2(form.Form_Load(), qPrintable(form.loadError()));
+    QVERIFY(form.MSComm2->portOpen());
 }
 
 QTEST_MAIN(TestFaults)

@@ -11,6 +11,21 @@
 
 using namespace orvane;
 
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+// Raw mode on a test's own descriptor, so that what arrives is read as it was sent.
+static void makeRaw(int fd)
+{
+    termios attributes{};
+    if (tcgetattr(fd, &attributes) == 0) {
+        cfmakeraw(&attributes);
+        tcsetattr(fd, TCSANOW, &attributes);
+    }
+}
+
 // A serial line made of a socat pty pair: the control opens COM5 of a temporary prefix, which links to
 // one end; the test talks to the other end.
 class PtyPair
@@ -60,6 +75,8 @@ private slots:
     void reopensAfterTheDeviceReturns();
     void opensADeviceThatArrivesLater();
     void reportsAPortThatCannotOpen();
+    void writesOutAtOnce();
+    void ignoresBreaks();
 
 private:
     bool openPeer();
@@ -230,6 +247,36 @@ void TestSerialPort::reportsAPortThatCannotOpen()
     QVERIFY(!m_control->setPortOpen(true));
     QVERIFY(!m_control->portOpen());
     QVERIFY(!m_control->errorString().isEmpty());
+}
+
+void TestSerialPort::writesOutAtOnce()
+{
+    QVERIFY(m_control->setPortOpen(true));
+    const int peer = ::open(QFile::encodeName(m_pty->theirs()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(peer >= 0);
+    const auto closePeer = qScopeGuard([peer] { ::close(peer); });
+    makeRaw(peer);
+    // No turn of the event loop in between: the byte must already be on the line.
+    QVERIFY(m_control->setOutput(QString(QChar(6))));
+    pollfd readable{peer, POLLIN, 0};
+    QCOMPARE(::poll(&readable, 1, 2000), 1);
+    char byte = 0;
+    QCOMPARE(::read(peer, &byte, 1), ssize_t(1));
+    QCOMPARE(byte, '\x06');
+}
+
+void TestSerialPort::ignoresBreaks()
+{
+    QVERIFY(m_control->setPortOpen(true));
+    // The line's settings, read through a second descriptor of the same device.
+    const int device = ::open(QFile::encodeName(m_pty->ours()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (device < 0)
+        QSKIP("the device is held exclusively; its settings cannot be read from here");
+    const auto closeDevice = qScopeGuard([device] { ::close(device); });
+    termios attributes{};
+    QCOMPARE(tcgetattr(device, &attributes), 0);
+    QVERIFY(attributes.c_iflag & IGNBRK);
+    QVERIFY(!(attributes.c_iflag & BRKINT));
 }
 
 QTEST_GUILESS_MAIN(TestSerialPort)

@@ -1,5 +1,6 @@
 #include "support/testsupport.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QTest>
 
@@ -14,7 +15,7 @@ private slots:
     void init();
     void endsOnABadSettingsFile_data();
     void endsOnABadSettingsFile();
-    void keepsRunningWithGoodSettings();
+    void runsOneBridgePerFolder();
 
 private:
     void start(QProcess& process);
@@ -61,15 +62,33 @@ void TestStartup::endsOnABadSettingsFile()
     QVERIFY2(error.contains(u"sct.txt"_qs) && error.contains(named), qPrintable(error));
 }
 
-void TestStartup::keepsRunningWithGoodSettings()
+void TestStartup::runsOneBridgePerFolder()
 {
     QVERIFY(test::writeFile(m_dir->filePath(u"sct.txt"_qs), "name1=Clinic\r\ndialurl=\r\n"));
-    QProcess process;
-    start(process);
-    QVERIFY(!process.waitForFinished(1500));
-    QCOMPARE(process.state(), QProcess::Running);
-    process.terminate();
-    QVERIFY(process.waitForFinished(5000));
+    const QString lockFile = m_dir->filePath(u"orvane.lock"_qs);
+    const auto lockHolder = [&] { return test::readFile(lockFile).split('\n').value(0).toLongLong(); };
+    QProcess first;
+    start(first);
+    QTRY_COMPARE(lockHolder(), first.processId());
+
+    QProcess second;
+    start(second);
+    QVERIFY(second.waitForFinished(10000));
+    QCOMPARE(second.exitCode(), 1);
+    const QString error = QString::fromLocal8Bit(second.readAllStandardError());
+    QVERIFY2(error.contains(QDir(m_dir->path()).canonicalPath()), qPrintable(error));
+    QCOMPARE(first.state(), QProcess::Running); // the first one goes on
+
+    // A bridge that was killed leaves its lock behind: the next start takes it over.
+    first.kill();
+    QVERIFY(first.waitForFinished(5000));
+    QVERIFY(QFile::exists(lockFile));
+    QProcess third;
+    start(third);
+    QTRY_COMPARE(lockHolder(), third.processId());
+    QCOMPARE(third.state(), QProcess::Running);
+    third.terminate();
+    QVERIFY(third.waitForFinished(5000));
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

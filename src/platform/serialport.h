@@ -54,7 +54,11 @@ public:
     // device appears.
     virtual void openWhenAvailable() = 0;
     virtual QString errorString() const = 0;
-    // Queues the text's ANSI bytes for sending in one write; false when the port is not writable.
+    // After a failed open: true when the port's device does not exist (as opposed to one that is busy
+    // or refused).
+    virtual bool deviceMissing() const = 0;
+    // Sends the text's ANSI bytes in one write, handed to the device at once; false when the port is
+    // not writable.
     virtual bool setOutput(const QString& text) = 0;
     // Everything received so far, removed from the receive buffer.
     virtual QString input() = 0;

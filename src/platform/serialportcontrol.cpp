@@ -9,6 +9,9 @@
 #include <linux/serial.h>
 #include <sys/ioctl.h>
 #endif
+#ifdef Q_OS_UNIX
+#include <termios.h>
+#endif
 
 namespace orvane {
 namespace {
@@ -155,11 +158,14 @@ bool SerialPortControl::openDevice()
     m_port.setPortName(deviceName());
     if (!m_port.open(QIODevice::ReadWrite)) {
         m_errorString = m_port.errorString();
+        m_deviceMissing = m_port.error() == QSerialPort::DeviceNotFoundError;
         m_port.clearError();
         return false;
     }
+    m_deviceMissing = false;
     m_decoder.reset();
     applyLineSettings();
+    ignoreBreaks();
     if (m_handshaking == 0 && !m_port.setRequestToSend(m_rtsEnable))
         qCDebug(lcSerial) << "RTS not set on" << m_port.portName() << ":" << m_port.errorString();
     m_port.clearError();
@@ -202,6 +208,9 @@ bool SerialPortControl::setOutput(const QString& text)
         m_errorString = m_port.errorString();
         return false;
     }
+    // Out now, not at the next turn of the event loop: the caller-number device wants its ACK
+    // between two RTS pulses.
+    m_port.flush();
     return true;
 }
 
@@ -210,6 +219,21 @@ QString SerialPortControl::input()
     if (!m_port.isOpen())
         return {};
     return m_decoder.decode(m_port.readAll());
+}
+
+void SerialPortControl::ignoreBreaks()
+{
+#ifdef Q_OS_UNIX
+    // A break is reported through the error counters; read as a NUL byte it would shift the received
+    // text.
+    termios attributes{};
+    if (tcgetattr(m_port.handle(), &attributes) != 0)
+        return;
+    attributes.c_iflag |= IGNBRK;
+    attributes.c_iflag &= ~BRKINT;
+    if (tcsetattr(m_port.handle(), TCSANOW, &attributes) != 0)
+        qCDebug(lcSerial) << "breaks not ignored on" << m_port.portName();
+#endif
 }
 
 void SerialPortControl::raise(int code)

@@ -36,6 +36,7 @@ public:
     bool portOpen() const override { return m_wantOpen; }
     void openWhenAvailable() override;
     QString errorString() const override { return m_errorString; }
+    bool deviceMissing() const override { return m_deviceMissing; }
     bool setOutput(const QString& text) override;
     QString input() override;
     int commEvent() const override { return m_commEvent; }
@@ -50,6 +51,7 @@ public:
 private:
     bool openDevice();
     void applyLineSettings();
+    void ignoreBreaks();
     void onReadyRead();
     void onBytesWritten();
     void onError(QSerialPort::SerialPortError error);
@@ -74,6 +76,7 @@ private:
     bool m_wantOpen = false;
     int m_commEvent = 0;
     QString m_errorString;
+    bool m_deviceMissing = false;
     ErrorCounters m_counters;
     text::IncomingDecoder m_decoder; // what the device sends since the port was opened
     bool m_haveCounters = false;

@@ -164,8 +164,8 @@ bool Form1::Form_Load()
     m_cookieFolder = cookieFolder(textOf(m_settings.wintype), m_userName);
 
     // Cookie files written before the start were handled by the previous run (or are stale): only
-    // files written from now on carry commands.
-    // An empty folder: every file to come is newer, even one dated at the epoch.
+    // files written from now on carry commands. In an empty folder every file to come is newer, even
+    // one dated at the epoch.
     m_lastCookieTime = m_cookiePoller.newestTime(m_cookieFolder).value_or(std::numeric_limits<qint64>::min());
 
     Timer1->start();
@@ -185,7 +185,14 @@ bool Form1::Form_Load()
         }
         const int port = MSComm2->commPort();
         // An absent caller-number device must not stop the desk: report it and open it once it is there.
-        if (!MSComm2->setPortOpen(true)) {
+        // One that is there but taken (another program, another bridge) ends the start.
+        if (!MSComm2->setPortOpen(true) && !MSComm2->deviceMissing()) {
+            m_loadError = QStringLiteral("着信番号装置のポート COM%1 を開けません: %2")
+                              .arg(port)
+                              .arg(MSComm2->errorString());
+            return false;
+        }
+        if (!MSComm2->portOpen()) {
             report(QStringLiteral("着信番号装置のポート COM%1 を開けません: %2\n接続されしだい使用します。")
                        .arg(port)
                        .arg(MSComm2->errorString()));

@@ -129,7 +129,8 @@ public:
     }
     bool portOpen() const override { return openValue; }
     void openWhenAvailable() override { waitingForDevice = true; }
-    QString errorString() const override { return u"no such device"_qs; }
+    QString errorString() const override { return busy ? u"device busy"_qs : u"no such device"_qs; }
+    bool deviceMissing() const override { return !busy; }
     bool setOutput(const QString& text) override
     {
         if (!openValue || failWrite)
@@ -153,6 +154,7 @@ public:
     int sThreshold = 0;
     bool openValue = false;
     bool failOpen = false;
+    bool busy = false; // with failOpen: the device is there but taken
     bool failWrite = false;
     bool waitingForDevice = false;
     QString pending;
