@@ -1,4 +1,5 @@
 #include "display/displaytext.h"
+#include "platform/launcher.h"
 #include "text/ansicodec.h"
 
 #include <QTest>
@@ -12,6 +13,7 @@ class TestDisplay : public QObject
 private slots:
     void buildsTexts_data();
     void buildsTexts();
+    void wrapsTheTextInTheCommandLine_data();
     void wrapsTheTextInTheCommandLine();
 };
 
@@ -56,10 +58,25 @@ void TestDisplay::buildsTexts()
         QCOMPARE(text.size(), 40);
 }
 
+void TestDisplay::wrapsTheTextInTheCommandLine_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("commandLine");
+    QTest::newRow("plain text") << u"Welcome"_qs << u"vfddisp.exe \"Welcome\""_qs;
+    QTest::newRow("nothing") << QString() << u"vfddisp.exe \"\""_qs;
+    QTest::newRow("an empty amount ends in the yen backslash")
+        << u"ｺﾞｳｹｲ  \\"_qs << u"vfddisp.exe \"ｺﾞｳｹｲ  \\\\\""_qs;
+    QTest::newRow("a double quote") << u"a\"b"_qs << u"vfddisp.exe \"a\\\"b\""_qs;
+    QTest::newRow("backslashes before a double quote") << u"\\\\\"x"_qs << u"vfddisp.exe \"\\\\\\\\\\\"x\""_qs;
+}
+
 void TestDisplay::wrapsTheTextInTheCommandLine()
 {
-    QCOMPARE(display::commandLine(u"Welcome"_qs), u"vfddisp.exe \"Welcome\""_qs);
-    QCOMPARE(display::commandLine(display::blankText()), u"vfddisp.exe \"\""_qs);
+    QFETCH(QString, text);
+    QFETCH(QString, commandLine);
+    QCOMPARE(display::commandLine(text), commandLine);
+    // The program reads back exactly the text.
+    QCOMPARE(splitWindowsArguments(commandLine.mid(12)), QStringList{text});
 }
 
 QTEST_APPLESS_MAIN(TestDisplay)

@@ -27,6 +27,7 @@ private slots:
     void splitsWindowsArguments();
     void resolvesCommandLines_data();
     void resolvesCommandLines();
+    void namesTheMissingProgramAsGiven();
     void startsProgramsWithRawArguments_data();
     void startsProgramsWithRawArguments();
     void reportsAProgramThatCannotStart();
@@ -126,6 +127,10 @@ void TestPlatform::resolvesCommandLines_data()
         << u"wine/drive_c/Program Files/Halden/Pictora/Pictora"_qs << QList<QByteArray>{"a b"};
     QTest::newRow("a bare name found on PATH without .exe")
         << u"vfddisp.exe \"ｾﾞｲ\\12\""_qs << u"bin/vfddisp"_qs << QList<QByteArray>{"\xBE\xDE\xB2\\12"};
+    QTest::newRow("a mapped path goes out in the file system's encoding")
+        << u"vfddisp.exe C:\\画像\\山田.dcm 山田"_qs << u"bin/vfddisp"_qs
+        << QList<QByteArray>{"@/wine/drive_c/\xE7\x94\xBB\xE5\x83\x8F/\xE5\xB1\xB1\xE7\x94\xB0.dcm",
+                             "\x8E\x52\x93\x63"};
     QTest::newRow("a program that does not exist")
         << u"nosuchprogram.exe x"_qs << u"-"_qs << QList<QByteArray>{};
 }
@@ -155,6 +160,14 @@ void TestPlatform::resolvesCommandLines()
     for (QByteArray& argument : arguments)
         argument.replace("@", QFile::encodeName(m_dir->path()));
     QCOMPARE(command->arguments, arguments);
+}
+
+void TestPlatform::namesTheMissingProgramAsGiven()
+{
+    QString error;
+    QVERIFY(!resolveCommandLine(u"C:\\Program Files\\Halden\\Pictora\\Pictora.exe  C:\\testdicom\\1.dcm"_qs,
+                                WindowsPathMapper(m_prefix), QString(), &error));
+    QCOMPARE(error, u"プログラム C:\\Program Files\\Halden\\Pictora\\Pictora.exe が見つかりません"_qs);
 }
 
 void TestPlatform::startsProgramsWithRawArguments_data()

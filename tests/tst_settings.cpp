@@ -1,6 +1,7 @@
 #include "base/settingsfile.h"
 #include "support/testsupport.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace orvane;
@@ -187,6 +188,14 @@ void TestSettings::readsTheFile()
     QCOMPARE(load.settings.sizef1, (FooterLayout{15, 800, 10050}));
 
     QVERIFY(test::writeFile(path, QByteArray()));
+    QVERIFY(loadSettingsFile(path).ok());
+
+    // A margin that is no number starts the bridge with one warning naming it.
+    QVERIFY(test::writeFile(path, "leftmrg=1cm\r\n"));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"leftmrg \"1cm\" .* is not a number"_qs));
+    QVERIFY(loadSettingsFile(path).ok());
+    QTest::failOnWarning(QRegularExpression(u"leftmrg"_qs));
+    QVERIFY(test::writeFile(path, "leftmrg=\r\n")); // empty: a margin of 0 without a word
     QVERIFY(loadSettingsFile(path).ok());
 }
 

@@ -83,7 +83,8 @@ private slots:
     void leavesOutFieldsPastIndex100();
     void copesWithABadItemCount_data();
     void copesWithABadItemCount();
-    void failsPositionsOfABadMargin();
+    void printsABadMarginAsZero_data();
+    void printsABadMarginAsZero();
 
 private:
     StatementOutcome print(const QString& commandText);
@@ -543,18 +544,31 @@ void TestStatement::copesWithABadItemCount()
     QCOMPARE(m_surface.operations.last().kind, Kind::EndDoc);
 }
 
-void TestStatement::failsPositionsOfABadMargin()
+void TestStatement::printsABadMarginAsZero_data()
 {
-    m_settings.leftmrg = QString(); // set, but empty
-    print(statement(itemsOf(1), totalsOf(1000, 0, 1000, 0, u"3"_qs, 0, 0, 0)));
-    // Texts placed by position print where the last print left off (X 0); aligned values are missing.
-    QCOMPARE(text(u"診療明細書"_qs)->x, 0.0f);
-    QCOMPARE(text(u"診療明細書"_qs)->y, 300.0f);
-    QVERIFY(!text(u"2024年03月05日 火曜日"_qs));
-    QVERIFY(!text(u"01"_qs));
-    QVERIFY(!text(u"今回治療費："_qs));
-    QVERIFY(text(u"F1"_qs)); // the footer does not use the margin
-    QVERIFY(text(u"A01230A"_qs));
+    QTest::addColumn<QString>("margin");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("not a number") << u"1cm"_qs;
+}
+
+void TestStatement::printsABadMarginAsZero()
+{
+    QFETCH(QString, margin);
+    const QString command = statement(itemsOf(1), totalsOf(1000, 0, 1000, 0, u"3"_qs, 0, 0, 0));
+    m_settings.leftmrg = u"0"_qs;
+    print(command);
+    const QList<Op> atZero = m_surface.operations;
+    QVERIFY(text(u"今回治療費："_qs)); // amounts and totals are there
+
+    m_surface = RecordingSurface();
+    m_settings.leftmrg = margin;
+    print(command);
+    QCOMPARE(m_surface.operations.size(), atZero.size());
+    for (qsizetype i = 0; i < atZero.size(); ++i) {
+        QCOMPARE(m_surface.operations[i].text, atZero[i].text);
+        QCOMPARE(m_surface.operations[i].x, atZero[i].x);
+        QCOMPARE(m_surface.operations[i].y, atZero[i].y);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestStatement)

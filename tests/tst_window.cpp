@@ -2,6 +2,7 @@
 #include "support/formservices.h"
 
 #include <QDir>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -31,6 +32,7 @@ private slots:
     void connectsTheRegistrationClient();
     void opensTheSettingsInTheEditor();
     void startsTheViewerTest();
+    void fitsEveryCaptionWhateverTheDesktopFont();
 
 private:
     std::unique_ptr<Form1> makeForm();
@@ -259,6 +261,23 @@ void TestWindow::startsTheViewerTest()
     m_launcher.fail = true;
     form->Command2_Click();
     QCOMPARE(m_notifier.messages.size(), 1);
+}
+
+void TestWindow::fitsEveryCaptionWhateverTheDesktopFont()
+{
+    // A desktop set to a large font: the window keeps its own.
+    const QFont desktop = QApplication::font();
+    QFont large(u"DejaVu Sans"_qs);
+    large.setPointSize(16);
+    QApplication::setFont(large);
+    const auto restore = qScopeGuard([&] { QApplication::setFont(desktop); });
+    const std::unique_ptr<Form1> form = makeForm();
+    for (QPushButton* button : form->findChildren<QPushButton*>()) {
+        QCOMPARE(button->font().pixelSize(), 12);
+        // The caption and the button's frame (a few pixels each side) within the design's width.
+        QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) + 8 <= button->width(),
+                 qPrintable(button->objectName()));
+    }
 }
 
 QTEST_MAIN(TestWindow)

@@ -16,6 +16,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void clicksTheButtons();
+    void looksTheSameAtAnyDesktopFontSetting();
 
 private:
     QString run(const QString& program, const QStringList& arguments);
@@ -90,6 +91,44 @@ void TestX11::clicksTheButtons()
 
     bridge.terminate();
     QVERIFY(bridge.waitForFinished(5000));
+}
+
+void TestX11::looksTheSameAtAnyDesktopFontSetting()
+{
+    QVERIFY(test::writeFile(m_dir.filePath(u"sct.txt"_qs), "wintype=1\r\ndialurl=\r\n"));
+    const auto screenshot = [&](const QString& fontDpi) {
+        QProcess bridge;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(u"QT_QPA_PLATFORM"_qs);
+        env.insert(u"DISPLAY"_qs, m_display);
+        // The desktop's font setting: fonts in points grow with it, the window's layout does not.
+        env.insert(u"QT_FONT_DPI"_qs, fontDpi);
+        env.insert(u"QT_ENABLE_HIGHDPI_SCALING"_qs, u"0"_qs);
+        env.insert(u"WINEPREFIX"_qs, m_dir.filePath(u"wine"_qs));
+        bridge.setProcessEnvironment(env);
+        bridge.setWorkingDirectory(m_dir.path());
+        bridge.start(test::builtProgram(u"orvane"_qs), {});
+        if (!bridge.waitForStarted())
+            return QString();
+        const QString window =
+            run(u"xdotool"_qs, {u"search"_qs, u"--sync"_qs, u"--onlyvisible"_qs, u"--name"_qs, u"^Form1$"_qs})
+                .section(u'\n', 0, 0);
+        const QString file = m_dir.filePath(u"window-"_qs + fontDpi + u".png"_qs);
+        // Drawn once the window is mapped; a second look makes sure the first paint is done.
+        run(u"import"_qs, {u"-window"_qs, window, file});
+        run(u"import"_qs, {u"-window"_qs, window, file});
+        bridge.terminate();
+        bridge.waitForFinished(5000);
+        return window.isEmpty() ? QString() : file;
+    };
+    const QString normal = screenshot(u"96"_qs);
+    const QString large = screenshot(u"144"_qs);
+    QVERIFY(QFile::exists(normal) && QFile::exists(large));
+    // ImageMagick counts the pixels that differ ("AE") on standard error.
+    QProcess compare;
+    compare.start(u"compare"_qs, {u"-metric"_qs, u"AE"_qs, normal, large, u"null:"_qs});
+    QVERIFY(compare.waitForFinished(15000));
+    QCOMPARE(QString::fromLatin1(compare.readAllStandardError()).trimmed(), u"0"_qs);
 }
 
 QTEST_GUILESS_MAIN(TestX11)

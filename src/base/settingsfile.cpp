@@ -1,5 +1,6 @@
 #include "base/settingsfile.h"
 
+#include "base/logging.h"
 #include "text/ansicodec.h"
 #include "text/legacytext.h"
 #include "text/rounding.h"
@@ -172,6 +173,9 @@ SettingsLoad loadSettingsFile(const QString& path)
         load.error = QStringLiteral("設定ファイル %1 の値が正しくありません: %2").arg(name, load.error);
         return load;
     }
+    if (const QString margin = textOf(load.settings.leftmrg);
+        !margin.isEmpty() && !text::wholeNumber(margin))
+        qCWarning(lcApp) << "leftmrg" << margin << "in" << name << "is not a number; statements use a margin of 0";
     if (!textOf(load.settings.dialurl).isEmpty()) {
         const std::optional<qint32> port = dialPortSetting(load.settings);
         if (!port)

@@ -1,5 +1,7 @@
 #include "display/displaytext.h"
 
+#include "platform/launcher.h"
+
 #include "text/numberformat.h"
 
 namespace orvane::display {
@@ -12,7 +14,7 @@ const QString kAmountPattern = QStringLiteral("#,###,##0");
 
 QString commandLine(const QString& text)
 {
-    return u"vfddisp.exe \"" + text + u'"';
+    return u"vfddisp.exe " + quoteWindowsArgument(text);
 }
 
 QString labelField(const QString& label, int width)

@@ -6,7 +6,8 @@
 // fields. Half-width katakana take one column (one byte in the display's code page).
 namespace orvane::display {
 
-// The display program's command line for a text: vfddisp.exe "TEXT".
+// The display program's command line for a text: vfddisp.exe "TEXT", quoted so that the program
+// reads the text as it stands (a trailing backslash, a double quote).
 QString commandLine(const QString& text);
 
 // Label field: the label followed by blanks, cut to width (first characters kept).

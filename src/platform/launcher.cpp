@@ -5,6 +5,7 @@
 #include "text/ansicodec.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace orvane {
@@ -118,6 +119,24 @@ std::optional<QString> resolveProgram(const QString& program, const WindowsPathM
     return std::nullopt;
 }
 
+QString quoteWindowsArgument(const QString& argument)
+{
+    QString quoted = QStringLiteral("\"");
+    qsizetype backslashes = 0;
+    for (const QChar c : argument) {
+        if (c == u'\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes before a quote are doubled and the quote escaped; elsewhere they stand as they are.
+        quoted += QString(c == u'"' ? backslashes * 2 + 1 : backslashes, u'\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted += QString(backslashes * 2, u'\\'); // the closing quote follows
+    return quoted + u'"';
+}
+
 std::optional<ResolvedCommand> resolveCommandLine(const QString& commandLine, const WindowsPathMapper& mapper,
                                                   const QString& pathVariable, QString* error)
 {
@@ -142,7 +161,9 @@ std::optional<ResolvedCommand> resolveCommandLine(const QString& commandLine, co
             if (i == 0 || isBlank(line[i - 1]))
                 continue;
             const QString candidate = line.left(i);
-            if (tried.isEmpty())
+            // The error names the program as given: the longest candidate that names an .exe, else
+            // the first word.
+            if (tried.isEmpty() || candidate.endsWith(u".exe", Qt::CaseInsensitive))
                 tried = candidate;
             program = resolveProgram(candidate, mapper, pathVariable);
             if (program)
@@ -157,12 +178,12 @@ std::optional<ResolvedCommand> resolveCommandLine(const QString& commandLine, co
 
     ResolvedCommand command{*program, {}};
     for (const QString& argument : splitWindowsArguments(rest)) {
-        QString mapped = argument;
-        if (WindowsPathMapper::isDrivePath(argument)) {
-            if (const std::optional<QString> native = mapper.toNative(argument))
-                mapped = *native;
-        }
-        command.arguments.append(text::encodeAnsi(mapped));
+        // A path mapped to this system names a file here: it goes out in the file system's encoding.
+        // Everything else is read by a Windows program, in its code page.
+        std::optional<QString> native;
+        if (WindowsPathMapper::isDrivePath(argument))
+            native = mapper.toNative(argument);
+        command.arguments.append(native ? QFile::encodeName(*native) : text::encodeAnsi(argument));
     }
     return command;
 }

@@ -40,6 +40,10 @@ public:
 // other backslashes are literal.
 QStringList splitWindowsArguments(const QString& arguments);
 
+// The argument quoted so that splitWindowsArguments (and every Windows program) reads it back as it
+// stands, trailing backslashes and double quotes included.
+QString quoteWindowsArgument(const QString& argument);
+
 // A command line resolved to what is started: the native program path and the argument bytes.
 struct ResolvedCommand
 {

@@ -30,11 +30,9 @@ class StatementJob
 public:
     StatementJob(PrintSurface& surface, const Settings& settings) : m_surface(surface), m_settings(settings)
     {
-        // An unset margin counts as 0; a set one that is not a number makes each position using it fail.
-        if (!settings.leftmrg)
-            m_margin = 0;
-        else if (const std::optional<double> margin = text::wholeNumber(*settings.leftmrg))
-            m_margin = *margin;
+        // A margin that is unset, empty or no number counts as 0 (the start-up warned of the last), so
+        // that no amount goes missing from a statement.
+        m_margin = text::wholeNumber(textOf(settings.leftmrg)).value_or(0);
     }
 
     StatementOutcome print(const QString& commandText);

@@ -17,6 +17,7 @@
 #include "window/notifier.h"
 
 #include <QEvent>
+#include <QFont>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -42,6 +43,18 @@ Widget* place(QWidget* parent, const char* name, int left, int top, int width, i
     return widget;
 }
 
+// The design's form font, 9 points at 96 dpi, set in pixels: the layout is in fixed twips, so the
+// captions must not grow with the desktop's font settings. IPAGothic stands in where the Windows
+// typeface is missing: its half-width letters are as narrow as the design expects ("Command2" in a
+// 65-pixel button), where IPAPGothic's proportional ones are too wide for it.
+QFont formFont()
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAGothic")});
+    font.setPixelSize(12);
+    return font;
+}
+
 QTimer* makeTimer(QObject* parent, const char* name, int intervalMs)
 {
     auto* timer = new QTimer(parent);
@@ -61,6 +74,7 @@ Form1::Form1(FormServices services, QWidget* parent)
 
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
+    setFont(formFont());
     resize(3615 / kTwipsPerPixel, 2805 / kTwipsPerPixel);
 
     // Created in tab order.
