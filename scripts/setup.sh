@@ -1,7 +1,8 @@
 # Sourced by test.sh and run.sh: installs the Debian packages the project needs, once.
 orvane_packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-serialport-dev
+    qt6-base-dev qt6-serialport-dev libcups2-dev
+    cups-daemon cups-client cups-ipp-utils
     fonts-ipafont-gothic
     poppler-utils zbar-tools socat nginx-light xdg-utils
     xvfb xdotool imagemagick

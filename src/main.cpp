@@ -68,9 +68,10 @@ int main(int argc, char* argv[])
         return new orvane::SerialPortControl(mapper, owner);
     };
     services.makeTcpClient = [](QObject* owner) { return new orvane::TcpClientControl(owner); };
-    services.makePrintSurface = [] {
+    orvane::CupsPrintQueues printQueues;
+    services.makePrintSurface = [&printQueues] {
         return std::make_unique<orvane::QtPrintSurface>(orvane::QtPrintSurface::Target::DefaultPrinter,
-                                                        QStringLiteral("prints"));
+                                                        QStringLiteral("prints"), &printQueues);
     };
 
     orvane::Form1 form(std::move(services));

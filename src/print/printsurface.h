@@ -20,6 +20,8 @@ public:
 
     // The kind of document ("receipt", "statement"), for the spooler or the saved file's name.
     virtual void setDocumentName(const QString& name) = 0;
+    // The job's title at the spooler ("receipt 0001-0023"); the document name when not given.
+    virtual void setJobTitle(const QString& title) = 0;
 
     virtual bool setScaleMode(int mode) = 0;
     virtual bool setOrientation(int orientation) = 0;

@@ -10,8 +10,6 @@
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QPdfWriter>
-#include <QPrinter>
-#include <QPrinterInfo>
 
 namespace orvane {
 namespace {
@@ -41,8 +39,8 @@ std::optional<QPageSize::PageSizeId> pageSizeOf(int paperSize)
 
 } // namespace
 
-QtPrintSurface::QtPrintSurface(Target target, QString pdfFolder)
-    : m_target(target), m_pdfFolder(std::move(pdfFolder))
+QtPrintSurface::QtPrintSurface(Target target, QString pdfFolder, PrintQueues* queues)
+    : m_target(target), m_pdfFolder(std::move(pdfFolder)), m_queues(queues)
 {
 }
 
@@ -54,9 +52,13 @@ QtPrintSurface::~QtPrintSurface()
 
 QPageLayout QtPrintSurface::pageLayout() const
 {
+    const bool landscape = m_orientation == kLandscape;
+    // The printable area of a turned sheet: its content is turned a quarter counter-clockwise, so the
+    // sheet's left edge is the page's top, its bottom edge the page's left.
+    const QMarginsF& p = m_printableMargins;
+    const QMarginsF margins = landscape ? QMarginsF(p.bottom(), p.left(), p.top(), p.right()) : p;
     return QPageLayout(QPageSize(pageSizeOf(m_paperSize).value_or(QPageSize::A5)),
-                       m_orientation == kLandscape ? QPageLayout::Landscape : QPageLayout::Portrait,
-                       QMarginsF(0, 0, 0, 0));
+                       landscape ? QPageLayout::Landscape : QPageLayout::Portrait, margins, QPageLayout::Point);
 }
 
 QString QtPrintSurface::nextPdfPath() const
@@ -69,64 +71,63 @@ QString QtPrintSurface::nextPdfPath() const
     return path;
 }
 
+void QtPrintSurface::chooseQueue()
+{
+    m_queue.reset();
+    m_printableMargins = {};
+    if (m_target != Target::DefaultPrinter || !m_queues)
+        return;
+    const DefaultQueue queue = m_queues->defaultQueue();
+    if (queue.available) {
+        m_queue = queue.name;
+        m_lastQueue = queue.name;
+        m_printableMargins = m_queues->a5PrintableMargins(*queue.name).value_or(QMarginsF());
+        return;
+    }
+    // A printer the desk had (set up in lpoptions, or seen at an earlier job) that is gone now: the
+    // page is kept, and said so. A desk that never had one prints to files without a word.
+    if (const std::optional<QString> missing = queue.name ? queue.name : m_lastQueue)
+        qCWarning(lcPrint) << "print queue" << *missing << "is not available:" << queue.reason
+                           << "; the job is kept as a PDF in" << m_pdfFolder;
+}
+
 bool QtPrintSurface::ensureJob()
 {
     if (m_device || m_pdfFile)
         return m_painter.isActive(); // a job under way, or one whose file could not be opened
     m_jobError.clear();
-    double resolution = kTwipsPerInch;
-    const QPrinterInfo printer =
-        m_target == Target::DefaultPrinter ? QPrinterInfo::defaultPrinter() : QPrinterInfo();
-    if (!printer.isNull()) {
-        auto device = std::make_unique<QPrinter>(printer, QPrinter::HighResolution);
-        device->setDocName(m_documentName);
-        device->setFullPage(false);
-        device->setPageSize(pageLayout().pageSize());
-        device->setPageOrientation(pageLayout().orientation());
-        resolution = device->resolution();
-        m_twipsPerDevicePixel = kTwipsPerInch / resolution;
-        m_device = std::move(device);
-    } else {
-        QDir().mkpath(m_pdfFolder);
-        m_lastPdf = nextPdfPath();
-        // Written through a file of our own, so that a write that fails (a full disk) is seen.
-        m_pdfFile = std::make_unique<QFile>(m_lastPdf);
-        if (!m_pdfFile->open(QIODevice::WriteOnly)) {
-            m_jobError = QStringLiteral("%1 を作成できません").arg(m_lastPdf);
-            qCWarning(lcPrint) << "cannot start the print job:" << m_jobError << m_pdfFile->errorString();
-            return false;
-        }
-        auto device = std::make_unique<QPdfWriter>(m_pdfFile.get());
-        device->setResolution(int(kTwipsPerInch));
-        device->setPageLayout(pageLayout());
-        device->setTitle(m_documentName);
-        device->setCreator(QStringLiteral("Orvane"));
-        m_twipsPerDevicePixel = kTwipsPerInch / kPdfDevicePixelsPerInch;
-        m_device = std::move(device);
+    chooseQueue();
+    QDir().mkpath(m_pdfFolder);
+    m_lastPdf = nextPdfPath();
+    // Written through a file of our own, so that a write that fails (a full disk) is seen.
+    m_pdfFile = std::make_unique<QFile>(m_lastPdf);
+    if (!m_pdfFile->open(QIODevice::WriteOnly)) {
+        m_jobError = QStringLiteral("%1 を作成できません").arg(m_lastPdf);
+        qCWarning(lcPrint) << "cannot start the print job:" << m_jobError << m_pdfFile->errorString();
+        return false;
     }
+    auto device = std::make_unique<QPdfWriter>(m_pdfFile.get());
+    device->setResolution(int(kTwipsPerInch));
+    device->setPageLayout(pageLayout());
+    device->setTitle(m_jobTitle.isEmpty() ? m_documentName : m_jobTitle);
+    device->setCreator(QStringLiteral("Orvane"));
+    m_device = std::move(device);
     if (!m_painter.begin(m_device.get())) {
-        m_jobError = printer.isNull()
-                         ? QStringLiteral("%1 を作成できません").arg(m_lastPdf)
-                         : QStringLiteral("プリンタ %1 に印刷できません").arg(printer.printerName());
+        m_jobError = QStringLiteral("%1 を作成できません").arg(m_lastPdf);
         qCWarning(lcPrint) << "cannot start the print job:" << m_jobError;
         return false;
     }
-    // One logical unit is one twip whatever the device's resolution.
-    m_painter.scale(resolution / kTwipsPerInch, resolution / kTwipsPerInch);
     return true;
 }
 
 void QtPrintSurface::pageLayoutChanged()
 {
-    // Takes effect on the next page; a printer refuses changes during a job, so only real changes go.
+    // Takes effect on the next page; only real changes go.
     if (!m_device)
         return;
     const QPageLayout wanted = pageLayout();
-    const QPageLayout current = m_device->pageLayout();
-    if (!current.pageSize().isEquivalentTo(wanted.pageSize()))
-        m_device->setPageSize(wanted.pageSize());
-    if (current.orientation() != wanted.orientation())
-        m_device->setPageOrientation(wanted.orientation());
+    if (!m_device->pageLayout().isEquivalentTo(wanted))
+        m_device->setPageLayout(wanted);
 }
 
 bool QtPrintSurface::setScaleMode(int mode)
@@ -243,23 +244,39 @@ bool QtPrintSurface::endDoc()
     bool ok = !m_painter.isActive() || m_painter.end();
     m_device.reset();
     moveTo(0, 0);
-    if (m_pdfFile && !m_pdfFile->isOpen()) {
+    if (!m_pdfFile->isOpen()) {
         m_pdfFile.reset();
-        ok = false;
-    } else if (m_pdfFile) {
-        const bool written = m_pdfFile->flush() && m_pdfFile->error() == QFileDevice::NoError;
-        const QString reason = m_pdfFile->errorString();
-        m_pdfFile->close();
-        if (!written || m_pdfFile->error() != QFileDevice::NoError) {
-            // An unfinished PDF cannot be opened: it is removed rather than left to look like a print.
-            m_jobError = QStringLiteral("%1 を作成できません").arg(m_lastPdf);
-            qCWarning(lcPrint) << "cannot complete the print job:" << m_jobError << reason;
-            m_pdfFile->remove();
-            ok = false;
-        }
-        m_pdfFile.reset();
+        return false;
     }
+    const bool written = m_pdfFile->flush() && m_pdfFile->error() == QFileDevice::NoError;
+    const QString reason = m_pdfFile->errorString();
+    m_pdfFile->close();
+    if (!written || m_pdfFile->error() != QFileDevice::NoError) {
+        // An unfinished PDF cannot be opened: it is removed rather than left to look like a print.
+        m_jobError = QStringLiteral("%1 を作成できません").arg(m_lastPdf);
+        qCWarning(lcPrint) << "cannot complete the print job:" << m_jobError << reason;
+        m_pdfFile->remove();
+        m_pdfFile.reset();
+        return false;
+    }
+    m_pdfFile.reset();
+    if (ok && m_queue)
+        ok = submit();
     return ok;
+}
+
+bool QtPrintSurface::submit()
+{
+    const QString title = m_jobTitle.isEmpty() ? m_documentName : m_jobTitle;
+    if (const std::optional<QString> refused = m_queues->submitPdf(*m_queue, m_lastPdf, title)) {
+        // Refused at the spooler: the page stays in prints/, as on a desk without a printer.
+        qCWarning(lcPrint) << "print queue" << *m_queue << "refused the job" << title << ":" << *refused
+                           << "; kept as" << m_lastPdf;
+        return true;
+    }
+    QFile::remove(m_lastPdf); // the scheduler has its own copy
+    m_lastPdf.clear();
+    return true;
 }
 
 } // namespace orvane

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/printqueues.h"
 #include "print/surfacebase.h"
 
 #include <QFont>
@@ -12,11 +13,13 @@ class QPagedPaintDevice;
 
 namespace orvane {
 
-// PrintSurface on Qt's printing: the system's default printer, looked up for each job, or, where the
-// system has none (or the surface is made for PDF), a PDF file per job in the output folder named
-// yyyyMMdd-HHmmss-zzz-<document>.pdf. One logical unit is one twip; the PDF has zero margins, so a
-// position (x, y) lands at (x/20, y/20) points from the page's top-left corner. Line widths are device
-// pixels: the printer's own, or 1/600 inch in a PDF.
+// PrintSurface on Qt's PDF writer. Each job is one PDF in the output folder, named
+// yyyyMMdd-HHmmss-zzz-<document>.pdf. For the default printer (looked up for each job) the page's
+// origin is the top-left corner of the queue's printable area in the job's orientation, and the PDF is
+// handed to the queue and removed; where the queue refuses it or has gone, the PDF stays with a
+// warning. Without a printer (or when the surface is made for PDF) the page has zero margins, so a
+// position (x, y) lands at (x/20, y/20) points from the page's top-left corner. One logical unit is one
+// twip; line widths are device pixels of 1/600 inch.
 class QtPrintSurface final : public SurfaceBase
 {
 public:
@@ -24,17 +27,18 @@ public:
 
     static constexpr double kPdfDevicePixelsPerInch = 600;
 
-    QtPrintSurface(Target target, QString pdfFolder);
+    QtPrintSurface(Target target, QString pdfFolder, PrintQueues* queues = nullptr);
     ~QtPrintSurface() override;
     QtPrintSurface(const QtPrintSurface&) = delete;
     QtPrintSurface& operator=(const QtPrintSurface&) = delete;
 
-    // The PDF file of the last job that went to a file, empty when none did.
+    // The PDF file of the last job kept as a file, empty when the job went to a printer.
     QString lastPdf() const { return m_lastPdf; }
     // Why the last job could not be started, empty when it could.
     QString jobError() const { return m_jobError; }
 
     void setDocumentName(const QString& name) override { m_documentName = name; }
+    void setJobTitle(const QString& title) override { m_jobTitle = title; }
     bool setScaleMode(int mode) override;
     bool print(const QString& text) override;
     bool line(float x1, float y1, float x2, float y2) override;
@@ -49,6 +53,8 @@ protected:
 
 private:
     bool ensureJob();
+    void chooseQueue();
+    bool submit();
     QPageLayout pageLayout() const;
     QFont currentFont() const;
     QPen currentPen() const;
@@ -58,6 +64,11 @@ private:
     Target m_target;
     QString m_pdfFolder;
     QString m_documentName = QStringLiteral("print");
+    QString m_jobTitle;
+    PrintQueues* m_queues = nullptr;
+    std::optional<QString> m_queue;     // where the job under way goes
+    std::optional<QString> m_lastQueue; // the default queue of an earlier job
+    QMarginsF m_printableMargins;       // points, portrait
     std::unique_ptr<QPagedPaintDevice> m_device;
     std::unique_ptr<QFile> m_pdfFile; // the PDF being written, while a job goes to a file
     QPainter m_painter;

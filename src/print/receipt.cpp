@@ -90,6 +90,7 @@ ReceiptOutcome printReceipt(PrintSurface& surface, const QString& commandText, c
 
     ReceiptOutcome outcome;
     outcome.number = readReceiptCounter(counterPath);
+    surface.setJobTitle(u"receipt " + text::formatNumber(outcome.number, QStringLiteral("0000-###0")));
 
     surface.setDocumentName(QStringLiteral("receipt"));
     surface.setScaleMode(1);

@@ -300,6 +300,7 @@ StatementOutcome StatementJob::print(const QString& commandText)
     outcome.statementText = text::mid(commandText, p + 3, 2000);
     m_lastField = outcome.statementText.count(u'_');
     m_fields = text::splitFields(outcome.statementText, u'_');
+    m_surface.setJobTitle(u"statement " + field(0).value_or(QString()));
 
     // Without its marker the statement counts as one without insurance.
     if (const std::optional<QString> marker = field(m_lastField))

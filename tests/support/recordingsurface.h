@@ -36,6 +36,7 @@ public:
     static double widthInEms(const QString& text);
 
     void setDocumentName(const QString& name) override { documentNames.append(name); }
+    void setJobTitle(const QString& title) override { jobTitles.append(title); }
     bool setScaleMode(int mode) override;
     bool print(const QString& text) override;
     bool line(float x1, float y1, float x2, float y2) override;
@@ -51,6 +52,7 @@ public:
 
     QList<Operation> operations;
     QStringList documentNames;
+    QStringList jobTitles;
     int scaleMode = 0;
     // A printer that stops working in the middle of a job: after this many texts, shapes, widths and
     // page breaks, each of them fails; -1 never fails, 0 fails from the start.

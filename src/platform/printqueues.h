@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QMarginsF>
+#include <QString>
+#include <optional>
+
+namespace orvane {
+
+// The desk's default print queue as the print system names it.
+struct DefaultQueue
+{
+    // The queue's name: the one the print system reports, or, when it cannot be reached, the one the
+    // user's or the system's lpoptions name. nullopt on a desk that has never had a printer.
+    std::optional<QString> name;
+    // True when the print system knows the queue now.
+    bool available = false;
+    // Why it is not available.
+    QString reason;
+};
+
+// The system's print queues (CUPS here): which one is the default, where its printable area lies, and
+// handing it a job.
+class PrintQueues
+{
+public:
+    virtual ~PrintQueues() = default;
+
+    virtual DefaultQueue defaultQueue() = 0;
+    // The margins of the printable area of A5 paper on the queue, in points of the portrait sheet;
+    // nullopt when the queue does not say.
+    virtual std::optional<QMarginsF> a5PrintableMargins(const QString& queue) = 0;
+    // Hands the PDF to the queue as one job on A5 paper, titled title. Returns the print system's
+    // reason when it refused the job.
+    virtual std::optional<QString> submitPdf(const QString& queue, const QString& pdfPath, const QString& title) = 0;
+};
+
+// PrintQueues through libcups: the scheduler of CUPS_SERVER or the system's, the default of
+// ~/.cups/lpoptions or the scheduler's.
+class CupsPrintQueues final : public PrintQueues
+{
+public:
+    DefaultQueue defaultQueue() override;
+    std::optional<QMarginsF> a5PrintableMargins(const QString& queue) override;
+    std::optional<QString> submitPdf(const QString& queue, const QString& pdfPath, const QString& title) override;
+};
+
+} // namespace orvane
