@@ -38,8 +38,11 @@ std::optional<QString> lpoptionsDefault(const QString& path)
     while (!file.atEnd()) {
         const QByteArray line = file.readLine().trimmed();
         if (line.startsWith("Default ")) {
-            const QByteArray name = line.mid(8).trimmed();
-            return QString::fromUtf8(name.left(name.indexOf('/')).split(' ').value(0));
+            QByteArray name = line.mid(8).trimmed();
+            const qsizetype end = name.indexOf('/'); // an instance after the queue's name
+            if (end >= 0)
+                name.truncate(end);
+            return QString::fromUtf8(name.split(' ').value(0));
         }
     }
     return std::nullopt;

@@ -1,0 +1,194 @@
+#include "platform/printqueues.h"
+#include "print/fonts.h"
+#include "print/qtprintsurface.h"
+#include "print/receipt.h"
+#include "print/statement.h"
+#include "support/pdftext.h"
+#include "support/privatecups.h"
+#include "support/testsupport.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <cups/cups.h>
+
+using namespace orvane;
+
+// Receipts and statements through a real CUPS scheduler (one of the test's own) to a queue whose
+// device is a file: where the page lands, what the job is called, and what happens when the queue
+// refuses, pauses or goes away.
+class TestCups : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanupTestCase();
+    void printsAtThePrintableAreasOrigin();
+    void keepsThePageWhenTheQueueRefuses();
+    void holdsTheJobOnAPausedQueue();
+    void keepsThePageWhenTheQueueIsDeleted();
+    void keepsThePageWhenTheSchedulerIsDown();
+
+private:
+    // Prints through the default printer (queues given) or to a PDF; returns the kept PDF, if any.
+    QString printReceipt(bool toPrinter);
+    QString printStatement(bool toPrinter);
+    // The titles of the queue's jobs in the given state ("completed" or "not-completed").
+    static QStringList jobTitles(int whichJobs);
+    // Each word of the fallback PDF must stand in the printed one shifted by (dx, dy), within 0.5 pt.
+    static void compareShifted(const QString& printed, const QString& fallback, double dx, double dy);
+
+    std::unique_ptr<test::PrivateCups> m_cups;
+    std::unique_ptr<test::WorkingFolder> m_dir;
+    CupsPrintQueues m_queues;
+};
+
+void TestCups::initTestCase()
+{
+    installFontSubstitutions();
+    m_cups = std::make_unique<test::PrivateCups>();
+    if (!m_cups->start())
+        QSKIP(qPrintable(u"no private CUPS scheduler can run here, so printing through CUPS is not tested: "_qs +
+                         m_cups->error()));
+}
+
+void TestCups::init()
+{
+    m_dir = std::make_unique<test::WorkingFolder>();
+    QVERIFY(m_cups->addQueue());
+    QFile::remove(m_cups->output());
+}
+
+void TestCups::cleanupTestCase()
+{
+    m_cups.reset();
+}
+
+QString TestCups::printReceipt(bool toPrinter)
+{
+    test::writeFile(u"counter.txt"_qs, " 23\r\n"); // the same number either way
+    QtPrintSurface surface(toPrinter ? QtPrintSurface::Target::DefaultPrinter : QtPrintSurface::Target::Pdf,
+                           u"prints"_qs, toPrinter ? &m_queues : nullptr);
+    Settings settings;
+    settings.name1 = u"オルヴェイン歯科"_qs;
+    orvane::printReceipt(surface, u"rsh山田様/12000/960/3"_qs, settings, QDate(2026, 12, 8), u"counter.txt"_qs);
+    return surface.lastPdf();
+}
+
+QString TestCups::printStatement(bool toPrinter)
+{
+    QtPrintSurface surface(toPrinter ? QtPrintSurface::Target::DefaultPrinter : QtPrintSurface::Target::Pdf,
+                           u"prints"_qs, toPrinter ? &m_queues : nullptr);
+    Settings settings;
+    settings.name1 = u"オルヴェイン歯科"_qs;
+    QStringList fields{u"12345"_qs, u"山田太郎様"_qs, u"20"_qs};
+    for (int i = 1; i <= 20; ++i)
+        fields.append(u"回?処置"_qs + QString::number(i) + u"?1?1500?1500"_qs);
+    fields += QStringList{u"30000"_qs, u"0"_qs, u"10000"_qs, u"1000"_qs,  u"3"_qs,          u"x"_qs,
+                          u"0"_qs,     u"0"_qs, u"y"_qs,     u"21000"_qs, u"2026-12-08"_qs, u"1"_qs};
+    orvane::printStatement(surface, u"prt"_qs + fields.join(u'_'), settings);
+    return surface.lastPdf();
+}
+
+QStringList TestCups::jobTitles(int whichJobs)
+{
+    cups_job_t* jobs = nullptr;
+    const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, "desk", 0, whichJobs);
+    QStringList titles;
+    for (int i = 0; i < count; ++i)
+        titles.append(QString::fromUtf8(jobs[i].title));
+    cupsFreeJobs(count, jobs);
+    return titles;
+}
+
+void TestCups::compareShifted(const QString& printed, const QString& fallback, double dx, double dy)
+{
+    const QList<test::PdfWord> expected = test::readPdfWords(fallback);
+    const QList<test::PdfWord> actual = test::readPdfWords(printed);
+    QVERIFY(!expected.isEmpty());
+    QCOMPARE(actual.size(), expected.size());
+    // Words are matched by page, text and the order among their namesakes: the reading order of the
+    // extraction may differ once the page has margins.
+    const auto occurrences = [](const QList<test::PdfWord>& words, const test::PdfWord& word) {
+        QList<const test::PdfWord*> same;
+        for (const test::PdfWord& candidate : words)
+            if (candidate.page == word.page && candidate.text == word.text)
+                same.append(&candidate);
+        std::sort(same.begin(), same.end(), [](const test::PdfWord* a, const test::PdfWord* b) {
+            return std::pair(a->box.top(), a->box.left()) < std::pair(b->box.top(), b->box.left());
+        });
+        return same;
+    };
+    for (const test::PdfWord& word : expected) {
+        const QList<const test::PdfWord*> wanted = occurrences(expected, word);
+        const QList<const test::PdfWord*> found = occurrences(actual, word);
+        QCOMPARE(found.size(), wanted.size());
+        const qsizetype n = wanted.indexOf(&word);
+        QCOMPARE(found[n]->pageSize, word.pageSize);
+        const QPointF shift = found[n]->box.topLeft() - word.box.topLeft();
+        QVERIFY2(qAbs(shift.x() - dx) <= 0.5 && qAbs(shift.y() - dy) <= 0.5,
+                 qPrintable(word.text + u" moved by "_qs + QString::number(shift.x()) + u", "_qs +
+                            QString::number(shift.y())));
+    }
+}
+
+void TestCups::printsAtThePrintableAreasOrigin()
+{
+    // The receipt, landscape: the sheet turned, so the printable area's top-left is 18 pt from the
+    // page's left (the sheet's bottom margin) and 12 pt from its top (the sheet's left margin).
+    QVERIFY(printReceipt(true).isEmpty()); // nothing kept: the job went to the queue
+    QTRY_COMPARE_WITH_TIMEOUT(jobTitles(CUPS_WHICHJOBS_COMPLETED), QStringList{u"receipt 0000-23"_qs}, 10000);
+    const QString receipt = m_dir->filePath(u"printed-receipt.pdf"_qs);
+    QVERIFY2(QFile::copy(m_cups->output(), receipt), qPrintable(m_cups->log().right(900)));
+    compareShifted(receipt, printReceipt(false), 18, 12);
+
+    // The statement, portrait, two pages: 12 pt from the left, 15 from the top.
+    QVERIFY(printStatement(true).isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(jobTitles(CUPS_WHICHJOBS_COMPLETED),
+                              (QStringList{u"receipt 0000-23"_qs, u"statement 12345"_qs}), 10000);
+    const QString statement = m_dir->filePath(u"printed-statement.pdf"_qs);
+    QVERIFY2(QFile::copy(m_cups->output(), statement), qPrintable(m_cups->log().right(900)));
+    compareShifted(statement, printStatement(false), 12, 15);
+    QCOMPARE(test::readBarcodes(statement, 2), QStringList{u"Codabar:A0123450A"_qs});
+    QVERIFY(QDir(u"prints"_qs).entryList(QDir::Files).size() == 2); // only the two fallback jobs
+}
+
+void TestCups::keepsThePageWhenTheQueueRefuses()
+{
+    QVERIFY(m_cups->run(u"cupsreject"_qs, {u"desk"_qs}));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"print queue \"desk\" refused the job \"receipt 0000-23\""_qs));
+    const QString kept = printReceipt(true);
+    QVERIFY(QFile::exists(kept));
+    QVERIFY(kept.startsWith(u"prints/"_qs));
+    QCOMPARE(test::readFile(u"counter.txt"_qs), QByteArray(" 24\r\n"));
+}
+
+void TestCups::holdsTheJobOnAPausedQueue()
+{
+    QVERIFY(m_cups->run(u"cupsdisable"_qs, {u"desk"_qs}));
+    QTest::failOnWarning(QRegularExpression(u"print queue"_qs));
+    QVERIFY(printReceipt(true).isEmpty());
+    QVERIFY(jobTitles(CUPS_WHICHJOBS_ACTIVE).contains(u"receipt 0000-23"_qs)); // waiting in the queue
+    QVERIFY(!QDir(u"prints"_qs).exists() || QDir(u"prints"_qs).entryList(QDir::Files).isEmpty());
+    QVERIFY(m_cups->run(u"cancel"_qs, {u"-a"_qs, u"desk"_qs}));
+}
+
+void TestCups::keepsThePageWhenTheQueueIsDeleted()
+{
+    QVERIFY(m_cups->run(u"lpadmin"_qs, {u"-x"_qs, u"desk"_qs}));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"print queue \"desk\" is not available"_qs));
+    QVERIFY(QFile::exists(printReceipt(true)));
+}
+
+void TestCups::keepsThePageWhenTheSchedulerIsDown()
+{
+    m_cups->stop();
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"print queue \"desk\" is not available"_qs));
+    QVERIFY(QFile::exists(printStatement(true)));
+}
+
+QTEST_MAIN(TestCups)
+#include "tst_cups.moc"
