@@ -40,6 +40,10 @@ struct Settings
     std::optional<QString> wintype;
     // Only cookies of a site whose name contains this text carry commands; unset, every cookie does.
     std::optional<QString> cookiehost;
+    // "firefox": commands come from Firefox's cookie store instead of the cookie folder.
+    std::optional<QString> cookiestore;
+    // The Firefox profile (its Name in profiles.ini); unset, the profile Firefox starts with.
+    std::optional<QString> firefoxprofile;
 };
 
 // An unset text field reads as the empty text.

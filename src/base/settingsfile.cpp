@@ -57,6 +57,8 @@ const Key kKeys[] = {
     {u"modemport", 11, 50, Kind::Text, &Settings::modemport},
     {u"wintype", 9, 1, Kind::WinType, &Settings::wintype},
     {u"cookiehost", 12, 50, Kind::Text, &Settings::cookiehost},
+    {u"cookiestore", 13, 50, Kind::Text, &Settings::cookiestore},
+    {u"firefoxprofile", 16, 200, Kind::Text, &Settings::firefoxprofile},
 };
 
 // "size/x/y": the text before the first "/", between the two, and after the second.

@@ -16,6 +16,7 @@
 #include "totals/dailytotals.h"
 #include "window/notifier.h"
 
+#include <QDir>
 #include <QEvent>
 #include <QFont>
 #include <QLabel>
@@ -181,6 +182,14 @@ bool Form1::Form_Load()
     // files written from now on carry commands. In an empty folder every file to come is newer, even
     // one dated at the epoch.
     m_lastCookieTime = m_cookiePoller.newestTime(m_cookieFolder).value_or(std::numeric_limits<qint64>::min());
+    if (textOf(m_settings.cookiestore) == u"firefox") {
+        const QString profile = textOf(m_settings.firefoxprofile);
+        m_firefoxStore = std::make_unique<FirefoxCookieStore>([profile] {
+            return findFirefoxProfile(
+                firefoxProfilesFolder(QDir::homePath(), qEnvironmentVariable("XDG_CONFIG_HOME")), profile);
+        });
+        m_firefoxStore->start();
+    }
 
     Timer1->start();
     Timer2->start();
@@ -224,6 +233,12 @@ bool Form1::Form_Load()
 
 void Form1::Timer1_Timer()
 {
+    if (m_firefoxStore) {
+        m_firefoxStore->poll([this](const QString& record) {
+            processCommandText(record, m_cookieLines, m_settings, *m_services.launcher, m_commandHandlers);
+        });
+        return;
+    }
     m_cookiePoller.poll(m_cookieFolder, m_lastCookieTime,
                         [this](const QString& path) { ProcessCommandFile(path); });
 }

@@ -5,6 +5,7 @@
 #include "platform/windowspath.h"
 #include "channel/commandprocessor.h"
 #include "channel/cookiepoller.h"
+#include "channel/firefoxcookiestore.h"
 #include "phone/dialcheckconversation.h"
 
 #include <QWidget>
@@ -133,6 +134,7 @@ private:
     DialCheckConversation m_dialCheck;
     CookieLines m_cookieLines;
     CookiePoller m_cookiePoller;
+    std::unique_ptr<FirefoxCookieStore> m_firefoxStore; // when commands come from Firefox's store
     CommandHandlers m_commandHandlers;
     std::unique_ptr<PrintSurface> m_printer;
 };

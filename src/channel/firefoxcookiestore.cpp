@@ -1,0 +1,239 @@
+#include "channel/firefoxcookiestore.h"
+
+#include "base/logging.h"
+#include "text/cookierecord.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <sys/stat.h>
+
+namespace orvane {
+namespace {
+
+constexpr qint64 kLocateIntervalMs = 1000;
+const QString kStore = QStringLiteral("cookies.sqlite");
+const QString kLog = QStringLiteral("cookies.sqlite-wal");
+
+qint64 modifiedNs(const QString& path)
+{
+    struct stat info;
+    if (stat(QFile::encodeName(path).constData(), &info) != 0)
+        return -1;
+    return qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+}
+
+// Firefox before 122 kept the expiry in seconds, later versions in milliseconds.
+qint64 expiryMs(qint64 stored)
+{
+    constexpr qint64 kSecondsUntilYear5000 = 95617584000LL;
+    return stored < kSecondsUntilYear5000 ? stored * 1000 : stored;
+}
+
+} // namespace
+
+FirefoxCookieStore::FirefoxCookieStore(Locate locate)
+    : m_locate(std::move(locate)),
+      m_connection(QStringLiteral("orvane-firefox-%1").arg(quintptr(this), 0, 16))
+{
+}
+
+FirefoxCookieStore::~FirefoxCookieStore() = default;
+
+bool FirefoxCookieStore::locate()
+{
+    if (!m_store.isEmpty())
+        return true;
+    if (m_sinceLocate.isValid() && m_sinceLocate.elapsed() < kLocateIntervalMs)
+        return false;
+    m_sinceLocate.start();
+    const FirefoxProfile profile = m_locate();
+    if (!profile.folder) {
+        warnOnce(profile.error);
+        return false;
+    }
+    m_store = QDir(*profile.folder).filePath(kStore);
+    return true;
+}
+
+FirefoxCookieStore::Stamp FirefoxCookieStore::stamp() const
+{
+    return {modifiedNs(m_store), modifiedNs(m_store + u"-wal")};
+}
+
+void FirefoxCookieStore::start()
+{
+    m_started = true;
+    // The starting point is the newest set in the store; a store that cannot be read yet holds only
+    // cookies set from now on when it can.
+    m_lastUpdate = QDateTime::currentMSecsSinceEpoch() * 1000;
+    if (locate()) {
+        const Stamp now = stamp();
+        if (readSets(true))
+            m_stamp = now;
+    }
+    m_baselineTaken = true;
+}
+
+void FirefoxCookieStore::poll(const Handler& handler)
+{
+    if (!m_started)
+        start();
+    if (!locate())
+        return;
+    const Stamp now = stamp();
+    if (now == m_stamp)
+        return;
+    const std::optional<QList<Set>> sets = readSets(false);
+    if (!sets)
+        return; // read again at the next tick
+    m_stamp = now;
+    for (const Set& set : *sets)
+        handler(set.record);
+}
+
+void FirefoxCookieStore::warnOnce(const QString& problem)
+{
+    if (problem == m_lastProblem)
+        return;
+    m_lastProblem = problem;
+    qCWarning(lcChannel).noquote() << "Firefox cookie store:" << problem;
+}
+
+std::optional<QString> FirefoxCookieStore::copyStore(QString* copy)
+{
+    // The log first, then the store: a checkpoint in between leaves a store that holds the log's
+    // changes, never a log the store has not seen.
+    if (!m_copyFolder || !m_copyFolder->isValid())
+        m_copyFolder = std::make_unique<QTemporaryDir>();
+    const QDir folder(m_copyFolder->path());
+    for (const QString& name : {kStore, kLog, QStringLiteral("cookies.sqlite-shm")})
+        QFile::remove(folder.filePath(name));
+    if (QFile::exists(m_store + u"-wal") && !QFile::copy(m_store + u"-wal", folder.filePath(kLog)))
+        return QStringLiteral("%1-wal をコピーできません").arg(m_store);
+    if (!QFile::copy(m_store, folder.filePath(kStore)))
+        return QStringLiteral("%1 をコピーできません").arg(m_store);
+    *copy = folder.filePath(kStore);
+    return std::nullopt;
+}
+
+std::optional<QList<FirefoxCookieStore::Set>> FirefoxCookieStore::readSets(bool baselineOnly)
+{
+    if (!QFile::exists(m_store)) {
+        warnOnce(QStringLiteral("%1 がありません").arg(m_store));
+        return std::nullopt;
+    }
+    QList<Set> sets;
+    std::optional<QString> problem;
+    if (!m_locked) {
+        problem = readFrom(m_store, baselineOnly, &sets);
+        if (problem && problem->contains(u"locked"))
+            m_locked = true; // Firefox's exclusive lock: from now on, through a copy
+    }
+    if (m_locked) {
+        QString copy;
+        problem = copyStore(&copy);
+        if (!problem)
+            problem = readFrom(copy, baselineOnly, &sets);
+    }
+    if (problem) {
+        warnOnce(*problem);
+        return std::nullopt;
+    }
+    m_lastProblem.clear();
+    return sets;
+}
+
+std::optional<QString> FirefoxCookieStore::readFrom(const QString& path, bool baselineOnly, QList<Set>* sets)
+{
+    std::optional<QString> problem;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+        db.setDatabaseName(path);
+        // The store itself only ever read; a private copy opened normally, so its log is taken in.
+        if (path == m_store)
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=20"));
+        const auto fail = [&](const QString& what) {
+            problem = QStringLiteral("%1 を読めません: %2").arg(m_store, what);
+        };
+        if (!db.open()) {
+            fail(db.lastError().text());
+        } else {
+            const QSqlRecord columns = db.record(QStringLiteral("moz_cookies"));
+            QStringList missing;
+            for (const char* column : {"name", "value", "host", "path", "expiry", "creationTime"})
+                if (columns.indexOf(QLatin1String(column)) < 0)
+                    missing.append(QLatin1String(column));
+            const bool updateTimes = columns.indexOf(QLatin1String("updateTime")) >= 0;
+            QSqlQuery query(db);
+            if (columns.isEmpty()) {
+                // An empty record: the table is missing, or the store is locked.
+                if (!query.exec(QStringLiteral("SELECT 1 FROM moz_cookies LIMIT 1")))
+                    fail(query.lastError().text());
+                else
+                    fail(QStringLiteral("moz_cookies に列がありません"));
+            } else if (!missing.isEmpty()) {
+                fail(QStringLiteral("moz_cookies に列 %1 がありません").arg(missing.join(u", ")));
+            } else if (updateTimes) {
+                query.prepare(QStringLiteral("SELECT name, value, host, path, expiry, creationTime, updateTime "
+                                             "FROM moz_cookies WHERE updateTime > ? ORDER BY updateTime, id"));
+                query.addBindValue(baselineOnly ? qint64(0) : m_lastUpdate);
+                if (!query.exec())
+                    fail(query.lastError().text());
+                qint64 newest = 0;
+                while (!problem && query.next()) {
+                    const qint64 update = query.value(6).toLongLong();
+                    newest = std::max(newest, update);
+                    if (baselineOnly)
+                        continue;
+                    text::Cookie cookie{query.value(0).toString(), query.value(1).toString(),
+                                        query.value(2).toString(), query.value(3).toString(),
+                                        expiryMs(query.value(4).toLongLong()), query.value(5).toLongLong()};
+                    sets->append({text::cookieRecord(cookie), update});
+                }
+                if (!problem) {
+                    if (baselineOnly)
+                        m_lastUpdate = newest;
+                    else if (!sets->isEmpty())
+                        m_lastUpdate = sets->last().order;
+                }
+            } else {
+                // Without updateTime a set shows as a new value or expiry of a cookie.
+                const bool origins = columns.indexOf(QLatin1String("originAttributes")) >= 0;
+                const bool accessed = columns.indexOf(QLatin1String("lastAccessed")) >= 0;
+                if (!query.exec(QStringLiteral("SELECT name, value, host, path, expiry, creationTime, %1, %2 "
+                                               "FROM moz_cookies ORDER BY %1")
+                                    .arg(accessed ? u"lastAccessed"_qs : u"creationTime"_qs,
+                                         origins ? u"originAttributes"_qs : u"''"_qs)))
+                    fail(query.lastError().text());
+                QHash<QString, QString> known;
+                while (!problem && query.next()) {
+                    const QString key = query.value(2).toString() + u'\t' + query.value(3).toString() + u'\t' +
+                                        query.value(0).toString() + u'\t' + query.value(7).toString();
+                    const QString state = query.value(1).toString() + u'\t' + query.value(4).toString();
+                    known.insert(key, state);
+                    if (baselineOnly || m_known.value(key) == state)
+                        continue;
+                    text::Cookie cookie{query.value(0).toString(), query.value(1).toString(),
+                                        query.value(2).toString(), query.value(3).toString(),
+                                        expiryMs(query.value(4).toLongLong()), query.value(5).toLongLong()};
+                    sets->append({text::cookieRecord(cookie), query.value(6).toLongLong()});
+                }
+                if (!problem)
+                    m_known = std::move(known);
+            }
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+    if (problem)
+        sets->clear();
+    return problem;
+}
+
+} // namespace orvane
