@@ -2,6 +2,9 @@
 // beside the bare opendir/readdir/fstatat loop over the same folder: a tick that must list (something
 // in the folder changed) and an idle tick (nothing changed since the last listing).
 #include "channel/cookiepoller.h"
+#include "channel/firefoxcookiestore.h"
+
+#include <QProcess>
 
 #include <QDir>
 #include <QFile>
@@ -98,7 +101,36 @@ void BM_BareListing(benchmark::State& state)
 
 } // namespace
 
+// An idle tick of the Firefox source: a store of 1,000 cookies that has not changed.
+void BM_FirefoxIdleTick(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const QString store = dir.filePath(QStringLiteral("cookies.sqlite"));
+    QByteArray sql = "PRAGMA journal_mode=WAL; CREATE TABLE moz_cookies (id INTEGER PRIMARY KEY, name TEXT, value TEXT,"
+                     " host TEXT, path TEXT, expiry INTEGER, lastAccessed INTEGER, creationTime INTEGER,"
+                     " updateTime INTEGER); BEGIN;";
+    for (int i = 0; i < state.range(0); ++i)
+        sql += "INSERT INTO moz_cookies (name, value, host, path, expiry, lastAccessed, creationTime, updateTime)"
+               " VALUES ('c" + QByteArray::number(i) + "', 'v', 'clinic.example', '/', 1798761600000, 1, " +
+               QByteArray::number(1796724000000000LL + i) + ", " + QByteArray::number(1796724000000000LL + i) + ");";
+    sql += "COMMIT;";
+    QProcess sqlite;
+    sqlite.start(QStringLiteral("sqlite3"), {store});
+    sqlite.write(sql);
+    sqlite.closeWriteChannel();
+    if (!sqlite.waitForFinished(30000) || sqlite.exitCode() != 0)
+        return state.SkipWithError("sqlite3 could not make the store");
+    orvane::FirefoxCookieStore source([&] { return orvane::FirefoxProfile{dir.path(), {}}; });
+    source.start();
+    int records = 0;
+    for (auto _ : state)
+        source.poll([&](const QString&) { ++records; });
+    if (records != 0)
+        state.SkipWithError("an unchanged store handed on records");
+}
+
 BENCHMARK(BM_PollerTick)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PollerTickListing)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BareListing)->Arg(1000)->Arg(10000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FirefoxIdleTick)->Arg(1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK_MAIN();
