@@ -141,18 +141,36 @@ bool CookiePoller::unchangedSinceLastListing(const QByteArray& native)
         return false;
     }
     // Changes made on another machine (network file systems) or behind a FUSE driver raise no event:
-    // such folders are listed on every tick. Elsewhere a listing at least once a second catches what a
-    // notification cannot show, such as a change through a hard link in another folder.
-    if (!m_notifiesEverything)
+    // such folders are listed on every tick.
+    if (!m_notifiesEverything || changed)
         return false;
+    // The one change a local folder's notification cannot show is one made through a hard link in
+    // another folder. Files with more than one link are looked at once a second, and the whole folder
+    // is listed every few seconds (a file may have gained a link since); the rest of the time an idle
+    // tick costs next to nothing, also with thousands of files.
     const qint64 now = m_sinceListing.elapsed();
-    if (changed || now - m_lastListingAt >= m_forcedListingMs)
+    if (now - m_lastListingAt >= kFullListingMs)
         return false;
+    if (now - m_lastLinkCheckAt >= m_forcedListingMs) {
+        m_lastLinkCheckAt = now;
+        return !linkedFileChanged(native);
+    }
     return true;
 #else
     Q_UNUSED(native);
     return false;
 #endif
+}
+
+bool CookiePoller::linkedFileChanged(const QByteArray& native) const
+{
+    for (auto it = m_linkedFiles.cbegin(); it != m_linkedFiles.cend(); ++it) {
+        struct stat info;
+        const QByteArray path = native + '/' + it.key();
+        if (stat(path.constData(), &info) != 0 || qint64(info.st_mtim.tv_sec) != it.value())
+            return true;
+    }
+    return false;
 }
 
 std::optional<QByteArray> CookiePoller::nativeFolder(const QString& windowsPath, bool refresh)
@@ -176,6 +194,8 @@ bool CookiePoller::list(const CookieFolder& folder,
         return false;
     ++m_listings;
     m_lastListingAt = m_sinceListing.elapsed();
+    m_lastLinkCheckAt = m_lastListingAt;
+    m_linkedFiles.clear();
     DIR* dir = opendir(native->constData());
     if (!dir) {
         native = nativeFolder(folder.windowsPath, true);
@@ -197,6 +217,8 @@ bool CookiePoller::list(const CookieFolder& folder,
             continue; // removed since the listing
         if (!S_ISREG(info.st_mode))
             continue;
+        if (info.st_nlink > 1)
+            m_linkedFiles.insert(QByteArray(entry->d_name), qint64(info.st_mtim.tv_sec));
         visit(entry->d_name, qint64(info.st_mtim.tv_sec));
     }
     return true;

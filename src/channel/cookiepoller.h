@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -13,8 +14,9 @@ namespace orvane {
 
 // Lists the cookie folder and hands on each cookie file that is newer than every file handed on
 // before. Where the system offers change notification (inotify) on a local file system, a tick skips
-// the listing when nothing in the folder has changed since the last listing (and the last listing is
-// less than a second old): the outcome is the same, at a fraction of the cost. Notifications are only read at a tick, so a file is never read before the tick that sees it. "Newer"
+// the listing when nothing in the folder has changed since the last listing: the outcome is the same,
+// at a fraction of the cost. What notification cannot show (a change through a hard link elsewhere) is
+// caught by looking at the files with several links once a second and listing every few seconds. Notifications are only read at a tick, so a file is never read before the tick that sees it. "Newer"
 // compares modification times in whole seconds: a file rewritten within the second of its last handing-on is
 // not handed on again. Times are compared as seconds of the system clock rather than local wall-clock time,
 // which steps back an hour when daylight saving time ends and would then hide the commands of that hour.
@@ -38,6 +40,8 @@ public:
     // none.
     std::optional<qint64> newestTime(const CookieFolder& folder);
 
+    // Even where notification says nothing changed, the whole folder is listed this often.
+    static constexpr qint64 kFullListingMs = 5000;
     void setForcedListingInterval(qint64 ms) { m_forcedListingMs = ms; }
 
     // The number of listings made so far (ticks that were not skipped).
@@ -46,6 +50,7 @@ public:
 private:
     // True when the folder is watched and nothing in it has changed since the last listing.
     bool unchangedSinceLastListing(const QByteArray& native);
+    bool linkedFileChanged(const QByteArray& native) const;
     void dropWatch();
 
     // Calls visit(name, seconds) for each cookie file; false when the folder cannot be listed.
@@ -63,7 +68,10 @@ private:
     bool m_notifiesEverything = false; // inotify sees every change of the watched folder
     QElapsedTimer m_sinceListing;
     qint64 m_lastListingAt = 0;
-    // Even where notification says nothing changed, the folder is listed this often.
+    qint64 m_lastLinkCheckAt = 0;
+    // Files with more than one link (a change through another link raises no event here): name and
+    // modification time at the last listing. They are looked at this often.
+    QHash<QByteArray, qint64> m_linkedFiles;
     qint64 m_forcedListingMs = 1000;
 };
 

@@ -1,0 +1,100 @@
+#include "base/nativemessaging.h"
+
+#include "text/cookierecord.h"
+
+#include <QJsonDocument>
+#include <QtEndian>
+
+#include <cmath>
+#include <cstring>
+
+namespace orvane {
+
+QList<NativeFrameReader::Frame> NativeFrameReader::feed(const QByteArray& bytes)
+{
+    QList<Frame> frames;
+    m_buffer += bytes;
+    for (;;) {
+        if (m_skip > 0) {
+            const qsizetype passed = qsizetype(std::min<quint64>(m_skip, quint64(m_buffer.size())));
+            m_buffer.remove(0, passed);
+            m_skip -= quint64(passed);
+            if (m_skip > 0)
+                break;
+        }
+        if (m_buffer.size() < 4)
+            break;
+        quint32 length = 0;
+        std::memcpy(&length, m_buffer.constData(), 4); // the machine's own byte order
+        if (length > kMaxFrame) {
+            frames.append({std::nullopt, QStringLiteral("frame of %1 bytes refused (at most %2)").arg(length).arg(kMaxFrame)});
+            m_buffer.remove(0, 4);
+            m_skip = length;
+            continue;
+        }
+        if (quint64(m_buffer.size()) < 4 + quint64(length))
+            break;
+        QJsonParseError parsed{};
+        const QJsonDocument document = QJsonDocument::fromJson(m_buffer.mid(4, length), &parsed);
+        m_buffer.remove(0, 4 + qsizetype(length));
+        if (parsed.error != QJsonParseError::NoError || !document.isObject())
+            frames.append({std::nullopt, QStringLiteral("frame is not a JSON object: %1").arg(parsed.errorString())});
+        else
+            frames.append({document.object(), {}});
+    }
+    return frames;
+}
+
+QByteArray nativeFrame(const QJsonObject& message)
+{
+    const QByteArray json = QJsonDocument(message).toJson(QJsonDocument::Compact);
+    const quint32 length = quint32(json.size());
+    QByteArray frame(4, '\0');
+    std::memcpy(frame.data(), &length, 4);
+    return frame + json;
+}
+
+std::optional<CookieSet> cookieSetFromExtension(const QJsonObject& message, QString* error)
+{
+    const QJsonObject cookie = message.value(u"cookie").toObject();
+    if (!message.value(u"id").isString() || !message.value(u"seq").isDouble() ||
+        !message.value(u"setAt").isDouble() || !cookie.value(u"name").isString() ||
+        !cookie.value(u"value").isString() || !cookie.value(u"domain").isString()) {
+        *error = QStringLiteral("not a cookie set: %1")
+                     .arg(QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact).left(200)));
+        return std::nullopt;
+    }
+    const qint64 setAt = qint64(message.value(u"setAt").toDouble());
+    text::Cookie set;
+    set.name = cookie.value(u"name").toString();
+    set.value = cookie.value(u"value").toString();
+    set.host = cookie.value(u"domain").toString();
+    set.path = cookie.value(u"path").toString(QStringLiteral("/"));
+    // Seconds with a fraction; a session cookie has none.
+    const double expiry = cookie.value(u"expirationDate").toDouble(0);
+    set.expiryMs = std::isfinite(expiry) ? qint64(expiry * 1000) : 0;
+    set.creationUs = setAt * 1000;
+    return CookieSet{text::cookieRecord(set), setAt, message.value(u"id").toString(),
+                     qint64(message.value(u"seq").toDouble())};
+}
+
+QByteArray bridgeRequest(const CookieSet& set)
+{
+    const QJsonObject request{{u"record"_qs, set.record},
+                              {u"setAt"_qs, double(set.setAt)},
+                              {u"id"_qs, set.worker},
+                              {u"seq"_qs, double(set.seq)}};
+    return QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n';
+}
+
+std::optional<CookieSet> cookieSetFromBridgeRequest(const QByteArray& line)
+{
+    const QJsonObject request = QJsonDocument::fromJson(line).object();
+    if (!request.value(u"record").isString() || !request.value(u"setAt").isDouble() ||
+        !request.value(u"id").isString() || !request.value(u"seq").isDouble())
+        return std::nullopt;
+    return CookieSet{request.value(u"record").toString(), qint64(request.value(u"setAt").toDouble()),
+                     request.value(u"id").toString(), qint64(request.value(u"seq").toDouble())};
+}
+
+} // namespace orvane
