@@ -5,7 +5,7 @@
 #include "base/settings.h"
 #include "channel/commandprocessor.h"
 #include "channel/firefoxcookiestore.h"
-#include "support/firefoxrun.h"
+#include "support/browsers.h"
 #include "support/testsupport.h"
 
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
 #include "support/desk.h"
-#include "support/firefoxrun.h"
+#include "support/browsers.h"
 #include "support/formservices.h"
 #include "window/form1.h"
 

@@ -1,5 +1,6 @@
 #include "window/form1.h"
 
+#include "base/bridgesocket.h"
 #include "base/logging.h"
 #include "base/settingsfile.h"
 #include "phone/callernumber.h"
@@ -189,6 +190,19 @@ bool Form1::Form_Load()
                 firefoxProfilesFolder(QDir::homePath(), qEnvironmentVariable("XDG_CONFIG_HOME")), profile);
         });
         m_firefoxStore->start();
+    } else if (textOf(m_settings.cookiestore) == u"extension") {
+        // Only this source: a cookie must not run once from here and once from a folder or store.
+        const BridgeSocket socket = bridgeSocket(true);
+        m_extensionSource = new ExtensionSource(
+            [this](const QString& record) {
+                processCommandText(record, m_cookieLines, m_settings, *m_services.launcher, m_commandHandlers);
+            },
+            this);
+        QString error = socket.error;
+        if (!socket.path || !m_extensionSource->listen(*socket.path, &error)) {
+            m_loadError = QStringLiteral("ブラウザ拡張機能からの命令を受けられません: ") + error;
+            return false;
+        }
     }
 
     Timer1->start();
@@ -233,6 +247,8 @@ bool Form1::Form_Load()
 
 void Form1::Timer1_Timer()
 {
+    if (m_extensionSource)
+        return; // the extension's commands arrive on their own
     if (m_firefoxStore) {
         m_firefoxStore->poll([this](const QString& record) {
             processCommandText(record, m_cookieLines, m_settings, *m_services.launcher, m_commandHandlers);

@@ -5,6 +5,7 @@
 #include "platform/windowspath.h"
 #include "channel/commandprocessor.h"
 #include "channel/cookiepoller.h"
+#include "channel/extensionsource.h"
 #include "channel/firefoxcookiestore.h"
 #include "phone/dialcheckconversation.h"
 
@@ -135,6 +136,7 @@ private:
     CookieLines m_cookieLines;
     CookiePoller m_cookiePoller;
     std::unique_ptr<FirefoxCookieStore> m_firefoxStore; // when commands come from Firefox's store
+    ExtensionSource* m_extensionSource = nullptr;        // when they come from the browser extension
     CommandHandlers m_commandHandlers;
     std::unique_ptr<PrintSurface> m_printer;
 };

@@ -44,4 +44,29 @@ private:
     QProcess m_process;
 };
 
+// Chromium, headless, with a user-data folder of its own and an unpacked extension loaded, ended with
+// all its processes.
+class HeadlessChromium
+{
+public:
+    HeadlessChromium(const QString& userData, const QString& extension);
+    ~HeadlessChromium();
+    HeadlessChromium(const HeadlessChromium&) = delete;
+    HeadlessChromium& operator=(const HeadlessChromium&) = delete;
+
+    static bool installed();
+    bool open(const QString& url);
+    void stop();
+
+private:
+    QString m_userData;
+    QString m_extension;
+    QProcess m_process;
+};
+
+// Starts a browser in a process group of its own, so that it can be ended with all its processes.
+bool startBrowser(QProcess& process, const QString& program, const QStringList& arguments,
+                  const QProcessEnvironment& environment, const QString& log);
+void endBrowser(QProcess& process);
+
 } // namespace orvane::test

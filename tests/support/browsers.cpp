@@ -1,4 +1,4 @@
-#include "support/firefoxrun.h"
+#include "support/browsers.h"
 
 #include "support/testsupport.h"
 
@@ -69,23 +69,66 @@ bool HeadlessFirefox::open(const QString& url)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), m_home);
     env.insert(QStringLiteral("MOZ_HEADLESS"), QStringLiteral("1"));
-    m_process.setProcessEnvironment(env);
-    m_process.setProcessChannelMode(QProcess::MergedChannels);
-    m_process.setStandardOutputFile(m_profile + QStringLiteral("/../firefox.log"));
-    // A process group of its own, so that the browser ends with all its content processes.
-    m_process.setChildProcessModifier([] { setsid(); });
-    m_process.start(QStringLiteral("firefox-esr"),
-                    {QStringLiteral("--headless"), QStringLiteral("--no-remote"), QStringLiteral("--profile"),
-                     m_profile, url});
-    return m_process.waitForStarted(10000);
+    return startBrowser(m_process, QStringLiteral("firefox-esr"),
+                        {QStringLiteral("--headless"), QStringLiteral("--no-remote"), QStringLiteral("--profile"),
+                         m_profile, url},
+                        env, m_profile + QStringLiteral("/../firefox.log"));
 }
 
 void HeadlessFirefox::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
+    endBrowser(m_process);
+}
+
+HeadlessChromium::HeadlessChromium(const QString& userData, const QString& extension)
+    : m_userData(userData), m_extension(extension)
+{
+}
+
+HeadlessChromium::~HeadlessChromium()
+{
+    stop();
+}
+
+bool HeadlessChromium::installed()
+{
+    return !QStandardPaths::findExecutable(QStringLiteral("chromium")).isEmpty();
+}
+
+bool HeadlessChromium::open(const QString& url)
+{
+    QStringList arguments{QStringLiteral("--headless=new"), u"--user-data-dir="_qs + m_userData,
+                          u"--load-extension="_qs + m_extension, QStringLiteral("--no-first-run"),
+                          QStringLiteral("--no-default-browser-check"), QStringLiteral("--disable-gpu"),
+                          QStringLiteral("--disable-background-networking"), url};
+    if (geteuid() == 0)
+        arguments.prepend(QStringLiteral("--no-sandbox")); // root only: a desk user keeps the sandbox
+    return startBrowser(m_process, QStringLiteral("chromium"), arguments, QProcessEnvironment::systemEnvironment(),
+                        m_userData + QStringLiteral("/../chromium.log"));
+}
+
+void HeadlessChromium::stop()
+{
+    endBrowser(m_process);
+}
+
+bool startBrowser(QProcess& process, const QString& program, const QStringList& arguments,
+                  const QProcessEnvironment& environment, const QString& log)
+{
+    process.setProcessEnvironment(environment);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setStandardOutputFile(log);
+    process.setChildProcessModifier([] { setsid(); });
+    process.start(program, arguments);
+    return process.waitForStarted(10000);
+}
+
+void endBrowser(QProcess& process)
+{
+    if (process.state() == QProcess::NotRunning)
         return;
-    ::kill(-pid_t(m_process.processId()), SIGKILL);
-    m_process.waitForFinished(10000);
+    ::kill(-pid_t(process.processId()), SIGKILL);
+    process.waitForFinished(10000);
 }
 
 } // namespace orvane::test

@@ -1,0 +1,114 @@
+#include "base/bridgesocket.h"
+#include "base/nativemessaging.h"
+#include "channel/extensionsource.h"
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace orvane;
+
+// The native host's frames and messages, and the bridge's answers to what it hands over.
+class TestBrowserHost : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readsFramesInAnyPieces();
+    void refusesOversizedAndMalformedFrames();
+    void turnsAnExtensionMessageIntoARecord();
+    void answersStaleAndDone();
+    void refusesASocketFolderOthersCanEnter();
+};
+
+void TestBrowserHost::readsFramesInAnyPieces()
+{
+    const QByteArray stream = nativeFrame({{u"seq"_qs, 1}}) + nativeFrame({{u"seq"_qs, 2}, {u"v"_qs, u"様"_qs}});
+    NativeFrameReader whole;
+    const QList<NativeFrameReader::Frame> atOnce = whole.feed(stream);
+    QCOMPARE(atOnce.size(), 2);
+    QCOMPARE(atOnce[1].message->value(u"v").toString(), u"様"_qs);
+
+    NativeFrameReader piecewise;
+    QList<NativeFrameReader::Frame> frames;
+    for (const char byte : stream)
+        frames += piecewise.feed(QByteArray(1, byte));
+    QCOMPARE(frames.size(), 2);
+    QCOMPARE(frames[0].message, atOnce[0].message);
+    QCOMPARE(frames[1].message, atOnce[1].message);
+    // The length is in the machine's byte order (little-endian here).
+    QCOMPARE(stream.left(4), QByteArray("\x09\x00\x00\x00", 4)); // {"seq":1}
+}
+
+void TestBrowserHost::refusesOversizedAndMalformedFrames()
+{
+    NativeFrameReader reader;
+    const quint32 huge = NativeFrameReader::kMaxFrame + 1;
+    QByteArray stream(reinterpret_cast<const char*>(&huge), 4);
+    stream += QByteArray(qsizetype(huge), 'x');
+    const QByteArray broken = "{\"seq\":";
+    const quint32 brokenLength = quint32(broken.size());
+    stream += QByteArray(reinterpret_cast<const char*>(&brokenLength), 4) + broken;
+    stream += nativeFrame({{u"seq"_qs, 3}});
+    QList<NativeFrameReader::Frame> frames;
+    for (qsizetype at = 0; at < stream.size(); at += 4096) // the oversized frame is passed over in pieces
+        frames += reader.feed(stream.mid(at, 4096));
+    QCOMPARE(frames.size(), 3);
+    QVERIFY(!frames[0].message && frames[0].error.contains(u"refused"_qs));
+    QVERIFY(!frames[1].message && frames[1].error.contains(u"JSON"_qs));
+    QCOMPARE(frames[2].message->value(u"seq").toInt(), 3); // and the next one is read as it should be
+}
+
+void TestBrowserHost::turnsAnExtensionMessageIntoARecord()
+{
+    const QJsonObject message = QJsonDocument::fromJson(R"({"id":"w1","seq":7,"setAt":1796724000123,
+        "cookie":{"name":"uketsuke","value":"Total12345","domain":".clinic.example","path":"/",
+                  "expirationDate":1798761600.0}})")
+                                    .object();
+    QString error;
+    const std::optional<CookieSet> set = cookieSetFromExtension(message, &error);
+    QVERIFY2(set, qPrintable(error));
+    // The creation time is the time of the set: 1796724000123 ms.
+    QCOMPARE(set->record, u"uketsuke\nTotal12345\nclinic.example/\n0\n189251584\n31299971\n3810301104\n31295226\n*\n"_qs);
+    QCOMPARE(set->worker, u"w1"_qs);
+    QCOMPARE(set->seq, 7);
+    QCOMPARE(cookieSetFromBridgeRequest(bridgeRequest(*set))->record, set->record);
+
+    QVERIFY(!cookieSetFromExtension(QJsonObject{{u"seq"_qs, 1}}, &error));
+    QVERIFY(error.contains(u"not a cookie set"_qs));
+}
+
+void TestBrowserHost::answersStaleAndDone()
+{
+    QStringList carriedOut;
+    ExtensionSource source([&](const QString& record) { carriedOut.append(record); });
+    qint64 now = 1'000'000;
+    source.setClock([&] { return now; });
+    const CookieSet set{u"a\nwel\n"_qs, now - 500, u"w1"_qs, 1};
+    QCOMPARE(source.take(set), u"carried out"_qs);
+    QCOMPARE(source.take(set), u"done"_qs); // a resend after a reconnect
+    QCOMPARE(source.take({u"a\nTotal1\n"_qs, now - 500, u"w2"_qs, 1}), u"carried out"_qs); // another worker
+    QTest::ignoreMessage(QtWarningMsg, "a command set 2001 ms ago arrived late and is not carried out");
+    QCOMPARE(source.take({u"a\nTotal2\n"_qs, now - 2001, u"w1"_qs, 2}), u"stale"_qs);
+    QCOMPARE(source.take({u"a\nTotal3\n"_qs, now - 2000, u"w1"_qs, 3}), u"carried out"_qs);
+    QCOMPARE(carriedOut, (QStringList{u"a\nwel\n"_qs, u"a\nTotal1\n"_qs, u"a\nTotal3\n"_qs}));
+}
+
+void TestBrowserHost::refusesASocketFolderOthersCanEnter()
+{
+    QTemporaryDir runtime;
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", saved); });
+    QVERIFY(!bridgeSocket(false).path); // not there yet, and not made
+    const BridgeSocket made = bridgeSocket(true);
+    QCOMPARE(made.path, std::optional<QString>(runtime.path() + u"/orvane/bridge.sock"_qs));
+    QVERIFY(QFile::setPermissions(runtime.path() + u"/orvane"_qs, QFileDevice::Permissions(0x7755)));
+    const BridgeSocket open = bridgeSocket(true);
+    QVERIFY(!open.path);
+    QVERIFY(open.error.contains(u"0700"_qs));
+}
+
+QTEST_GUILESS_MAIN(TestBrowserHost)
+#include "tst_browserhost.moc"

@@ -1,0 +1,162 @@
+#include "support/browsers.h"
+#include "support/desk.h"
+#include "support/formservices.h"
+#include "window/form1.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTest>
+
+using namespace orvane;
+
+// The browser extension and its native host, set up by orvane-browser-setup into temporary folders,
+// in real headless Chromium and Firefox ESR: a page on 127.0.0.1 drives the bridge.
+class TestExtension : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void drivesTheBridgeFromAPage_data();
+    void drivesTheBridgeFromAPage();
+
+private:
+    static QByteArray page(const QByteArray& script);
+};
+
+QByteArray TestExtension::page(const QByteArray& script)
+{
+    // go(name): waits until the test opens the gate of that name.
+    return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head><body><script>"
+           "const sleep = (ms) => new Promise((r) => setTimeout(r, ms));"
+           "const set = (v) => { document.cookie = 'uketsuke=' + v + '; max-age=3600; path=/'; };"
+           "async function go(name) {"
+           "  while ((await (await fetch('/' + name, {cache: 'no-store'})).text()) !== 'go') await sleep(100);"
+           "}" +
+           script + "</script></body></html>";
+}
+
+void TestExtension::drivesTheBridgeFromAPage_data()
+{
+    QTest::addColumn<bool>("chromium");
+    QTest::newRow("Chromium") << true;
+    QTest::newRow("Firefox ESR") << false;
+}
+
+void TestExtension::drivesTheBridgeFromAPage()
+{
+    QFETCH(bool, chromium);
+    if (chromium ? !test::HeadlessChromium::installed() : !test::HeadlessFirefox::installed())
+        QSKIP("the browser is not installed; the extension is not tested with it here");
+    test::Desk desk;
+    const QString home = desk.filePath(u"home"_qs);
+    const QString browserData = desk.filePath(u"browser"_qs);
+    const QString runtime = desk.filePath(u"runtime"_qs);
+    QDir().mkpath(browserData);
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", savedRuntime); });
+
+    // Set up as a desk is, for the site 127.0.0.1, into this test's folders.
+    const QString setup = QFile::decodeName(qgetenv("ORVANE_SOURCE_DIR")) + u"/packaging/orvane-browser-setup"_qs;
+    const QString out = desk.filePath(u"setup"_qs);
+    QProcess setupRun;
+    setupRun.start(setup, {u"--site"_qs, u"127.0.0.1"_qs, u"--host"_qs, test::builtProgram(u"orvane-browser-host"_qs),
+                           u"--extension"_qs, QFile::decodeName(qgetenv("ORVANE_SOURCE_DIR")) + u"/extension"_qs,
+                           u"--key-dir"_qs, out + u"/key"_qs, u"--out"_qs, out + u"/browser"_qs,
+                           u"--chromium-policy-dir"_qs, out + u"/chromium-policies"_qs,
+                           u"--chromium-hosts-dir"_qs, browserData + u"/NativeMessagingHosts"_qs,
+                           u"--firefox-policy-dir"_qs, out + u"/firefox-policies"_qs,
+                           u"--firefox-hosts-dir"_qs, home + u"/.mozilla/native-messaging-hosts"_qs, u"--no-crx"_qs});
+    QVERIFY(setupRun.waitForFinished(60000));
+    QVERIFY2(setupRun.exitCode() == 0, setupRun.readAllStandardError().constData());
+    QCOMPARE(QFileInfo(out + u"/key/extension-key.pem"_qs).permissions() & 0x0077, 0);
+
+    test::PageServer pages;
+    QVERIFY(pages.listen());
+    const QByteArray port = QByteArray::number(pages.port());
+    for (const char* gate : {"/ready", "/down", "/back"})
+        pages.setPage(gate, "wait");
+    pages.setPage("/visit", page("(async () => {"
+                                 // Welcome until the bridge has shown one: then the extension is running.
+                                 "  set('wel'); const warm = setInterval(() => set('wel'), 700);"
+                                 "  await go('ready'); clearInterval(warm); await sleep(800);"
+                                 "  for (let i = 1; i <= 5; i++) { set('Total' + i); await sleep(300); }"
+                                 "  set('nykin10000/230'); await sleep(100); set('Total12345'); await sleep(300);"
+                                 "  set('prt9_a_2_x?A?1?100?100_x?B?1?200?200_300_0_300_0_1_x_0_0_y_0_2026-12-08_0');"
+                                 "  await sleep(300);"
+                                 "  document.cookie = 'uketsuke=; max-age=0; path=/';" // a deletion
+                                 "  await sleep(300);"
+                                 "  location.href = 'http://localhost:" + port + "/other';"
+                                 "})();"));
+    pages.setPage("/other", page("(async () => { set('Total999'); await sleep(500);"
+                                 "  location.href = 'http://127.0.0.1:" + port + "/end'; })();"));
+    pages.setPage("/end", page("(async () => { set('wel'); await go('down'); set('Total777');"
+                               "  await go('back'); set('wel'); })();"));
+
+    QVERIFY(test::writeFile(u"sct.txt"_qs, "wintype=1\r\ndialurl=\r\ncookiestore=extension\r\ncookiehost=127.0.0.1\r\n"));
+    test::FakeNotifier notifier;
+    test::FakeDialler dialler;
+    auto form = std::make_unique<Form1>(
+        test::formServices(desk.winePrefix(), &desk.launcher(), &notifier, &dialler, true));
+    QVERIFY2(form->Form_Load(), qPrintable(form->loadError()));
+
+    std::unique_ptr<test::HeadlessChromium> chromiumRun;
+    std::unique_ptr<test::HeadlessFirefox> firefoxRun;
+    const QString url = u"http://127.0.0.1:"_qs + QString::fromLatin1(port) + u"/visit"_qs;
+    if (chromium) {
+        chromiumRun = std::make_unique<test::HeadlessChromium>(browserData, out + u"/browser/extension"_qs);
+        QVERIFY(chromiumRun->open(url));
+    } else {
+        QVERIFY(QFile::copy(out + u"/browser/orvane-bridge.xpi"_qs,
+                            browserData + u"/extensions/orvane-bridge@orvane.invalid.xpi"_qs) ||
+                (QDir().mkpath(browserData + u"/extensions"_qs) &&
+                 QFile::copy(out + u"/browser/orvane-bridge.xpi"_qs,
+                             browserData + u"/extensions/orvane-bridge@orvane.invalid.xpi"_qs)));
+        firefoxRun = std::make_unique<test::HeadlessFirefox>(
+            browserData, home,
+            "user_pref(\"xpinstall.signatures.required\", false);\n"
+            "user_pref(\"extensions.autoDisableScopes\", 0);\n");
+        QVERIFY(firefoxRun->open(url));
+    }
+    const QByteArray total = "\xBE\xDE\xB2\xBA\xD0\xBA\xDE\xB3\xB9\xB2\xB7\xDD\xB6\xDE\xB8     ";
+    const QList<QByteArray> statementTotal{total + QByteArray(16, ' ') + "\\300"};
+    QTRY_VERIFY_WITH_TIMEOUT(!desk.displayCalls().isEmpty(), 60000); // a "wel" came through
+    pages.setPage("/ready", "go");
+    QTRY_VERIFY_WITH_TIMEOUT(desk.displayCalls().contains(statementTotal) &&
+                                 desk.displayCalls().last() == QList<QByteArray>{"Welcome"},
+                             30000);
+
+    // The bridge goes down; a command set meanwhile must not run late when it is back.
+    form.reset();
+    const qsizetype asked = pages.requests.count("/down");
+    pages.setPage("/down", "go");
+    QTRY_VERIFY(pages.requests.count("/down") > asked); // the page goes on and sets its command now
+    // The behaviour under test is about time: a command more than two seconds late never runs.
+    QTest::qWait(2600);
+    form = std::make_unique<Form1>(test::formServices(desk.winePrefix(), &desk.launcher(), &notifier, &dialler, true));
+    QVERIFY2(form->Form_Load(), qPrintable(form->loadError()));
+    pages.setPage("/back", "go");
+    const qsizetype before = desk.displayCalls().size();
+    QTRY_COMPARE_WITH_TIMEOUT(desk.displayCalls().size(), before + 1, 30000);
+
+    // The warm-up showed one or more welcomes; then everything in order, each once.
+    QList<QList<QByteArray>> calls = desk.displayCalls();
+    while (calls.size() > 1 && calls[0] == QList<QByteArray>{"Welcome"} && calls[1] == QList<QByteArray>{"Welcome"})
+        calls.removeFirst();
+    QList<QList<QByteArray>> expected{{"Welcome"}};
+    for (int i = 1; i <= 5; ++i)
+        expected.append({total + QByteArray(18, ' ') + "\\" + QByteArray::number(i)});
+    expected.append({QByteArray("\xBA\xDE\xC6\xAD\xB3\xB7\xDD   ") + "   \\10,000" + "\xB5\xC2\xD8\xBE\xDD     " + "      \\230"});
+    expected.append({total + QByteArray(13, ' ') + "\\12,345"});
+    expected.append(statementTotal);
+    expected.append({"Welcome"}); // the end page: nothing from localhost, nothing from the deletion
+    expected.append({"Welcome"}); // after the restart: the command set while the bridge was down is gone
+    QCOMPARE(calls, expected);
+    QVERIFY(test::readFile(u"nikkei.txt"_qs).startsWith("9_a_2_x?A?1?100?100_"));
+    QCOMPARE(QDir(u"prints"_qs).entryList({u"*-statement.pdf"_qs}, QDir::Files).size(), 1);
+}
+
+QTEST_MAIN(TestExtension)
+#include "tst_extension.moc"
