@@ -58,11 +58,12 @@ void TestExtension::drivesTheBridgeFromAPage()
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
     const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", savedRuntime); });
 
-    // Set up as a desk is, for the site 127.0.0.1, into this test's folders.
+    // Set up as a desk is, for the sites 127.0.0.1 and localhost, into this test's folders. The bridge
+    // takes commands from 127.0.0.1 only (cookiehost), so localhost's cookies reach it and run nothing.
     const QString setup = QFile::decodeName(qgetenv("ORVANE_SOURCE_DIR")) + u"/packaging/orvane-browser-setup"_qs;
     const QString out = desk.filePath(u"setup"_qs);
     QProcess setupRun;
-    setupRun.start(setup, {u"--site"_qs, u"127.0.0.1"_qs, u"--host"_qs, test::builtProgram(u"orvane-browser-host"_qs),
+    setupRun.start(setup, {u"--site"_qs, u"127.0.0.1"_qs, u"--site"_qs, u"localhost"_qs, u"--host"_qs, test::builtProgram(u"orvane-browser-host"_qs),
                            u"--extension"_qs, QFile::decodeName(qgetenv("ORVANE_SOURCE_DIR")) + u"/extension"_qs,
                            u"--key-dir"_qs, out + u"/key"_qs, u"--out"_qs, out + u"/browser"_qs,
                            u"--chromium-policy-dir"_qs, out + u"/chromium-policies"_qs,
