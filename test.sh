@@ -27,7 +27,7 @@ if [ "$mode" = fuzz ]; then
     cmake --build build-fuzz -j "$(nproc)"
     seconds=${ORVANE_FUZZ_SECONDS:-30}
     status=0
-    for target in fuzz_settings fuzz_commands fuzz_dialcheck; do
+    for target in fuzz_settings fuzz_commands fuzz_dialcheck fuzz_nativeframes; do
         corpus="build-fuzz/corpus/$target"
         mkdir -p "$corpus"
         log="build-fuzz/$target.log"
