@@ -77,10 +77,10 @@ QList<double> measure(const QByteArray& prefs)
         });
     });
     tick.start();
-    orvane::test::HeadlessFirefox firefox(profile, dir.filePath(QStringLiteral("home")), prefs);
-    firefox.open(QStringLiteral("http://127.0.0.1:%1/sets").arg(pages.port()));
+    const auto firefox = orvane::test::HeadlessBrowser::firefox(profile, dir.filePath(QStringLiteral("home")), prefs);
+    firefox->open(QStringLiteral("http://127.0.0.1:%1/sets").arg(pages.port()));
     (void)QTest::qWaitFor([&] { return launcher.delays.size() >= kSets; }, 90000); // report() says if not
-    firefox.stop();
+    firefox->stop();
     return launcher.delays;
 }
 
@@ -88,27 +88,15 @@ QList<double> measure(const QByteArray& prefs)
 QList<double> measureExtension(bool chromium, const QString& sourceDir, const QString& host)
 {
     QTemporaryDir dir;
-    const QString data = dir.filePath(QStringLiteral("browser"));
-    const QString home = dir.filePath(QStringLiteral("home"));
     const QString runtime = dir.filePath(QStringLiteral("runtime"));
-    QDir().mkpath(data + QStringLiteral("/extensions"));
     QDir().mkpath(runtime);
     QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
-    const QString out = dir.filePath(QStringLiteral("setup"));
-    QProcess setup;
-    setup.start(sourceDir + QStringLiteral("/packaging/orvane-browser-setup"),
-                {QStringLiteral("--site"), QStringLiteral("127.0.0.1"), QStringLiteral("--host"), host,
-                 QStringLiteral("--extension"), sourceDir + QStringLiteral("/extension"), QStringLiteral("--key-dir"),
-                 out + QStringLiteral("/key"), QStringLiteral("--out"), out, QStringLiteral("--chromium-policy-dir"),
-                 out + QStringLiteral("/cp"), QStringLiteral("--chromium-hosts-dir"),
-                 data + QStringLiteral("/NativeMessagingHosts"), QStringLiteral("--firefox-policy-dir"),
-                 out + QStringLiteral("/fp"), QStringLiteral("--firefox-hosts-dir"),
-                 home + QStringLiteral("/.mozilla/native-messaging-hosts"), QStringLiteral("--no-crx")});
-    if (!setup.waitForFinished(60000) || setup.exitCode() != 0)
+    const orvane::test::ExtensionSetup setup = orvane::test::setUpExtension(
+        chromium ? orvane::test::HeadlessBrowser::Kind::Chromium : orvane::test::HeadlessBrowser::Kind::Firefox,
+        dir.filePath(QStringLiteral("extension")), {QStringLiteral("127.0.0.1")}, sourceDir, host);
+    if (!setup.browser)
         return {};
-    QFile::copy(out + QStringLiteral("/orvane-bridge.xpi"),
-                data + QStringLiteral("/extensions/orvane-bridge@orvane.invalid.xpi"));
 
     orvane::test::PageServer pages;
     pages.listen();
@@ -143,18 +131,7 @@ QList<double> measureExtension(bool chromium, const QString& sourceDir, const QS
     const orvane::BridgeSocket socket = orvane::bridgeSocket(true);
     if (!socket.path || !source.listen(*socket.path, &error))
         return {};
-    const QString url = QStringLiteral("http://127.0.0.1:%1/sets").arg(pages.port());
-    std::unique_ptr<orvane::test::HeadlessChromium> chromiumRun;
-    std::unique_ptr<orvane::test::HeadlessFirefox> firefoxRun;
-    if (chromium) {
-        chromiumRun = std::make_unique<orvane::test::HeadlessChromium>(data, out + QStringLiteral("/extension"));
-        chromiumRun->open(url);
-    } else {
-        firefoxRun = std::make_unique<orvane::test::HeadlessFirefox>(
-            data, home, "user_pref(\"xpinstall.signatures.required\", false);\n"
-                        "user_pref(\"extensions.autoDisableScopes\", 0);\n");
-        firefoxRun->open(url);
-    }
+    setup.browser->open(QStringLiteral("http://127.0.0.1:%1/sets").arg(pages.port()));
     if (QTest::qWaitFor([&] { return warm; }, 60000)) {
         pages.setPage("/go", "go");
         (void)QTest::qWaitFor([&] { return launcher.delays.size() >= kSets; }, 60000); // report() says if not
@@ -179,7 +156,7 @@ void report(const char* what, QList<double> delays)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (!orvane::test::HeadlessFirefox::installed()) {
+    if (!orvane::test::HeadlessBrowser::installed(orvane::test::HeadlessBrowser::Kind::Firefox)) {
         std::printf("firefox-esr is not installed\n");
         return 0;
     }
@@ -189,7 +166,7 @@ int main(int argc, char** argv)
     // The extension's route needs the sources (extension, set-up script) and the built host.
     const QString source = qEnvironmentVariable("ORVANE_SOURCE_DIR", QStringLiteral(ORVANE_SOURCE_DIR));
     const QString host = QCoreApplication::applicationDirPath() + QStringLiteral("/../src/orvane-browser-host");
-    if (orvane::test::HeadlessChromium::installed())
+    if (orvane::test::HeadlessBrowser::installed(orvane::test::HeadlessBrowser::Kind::Chromium))
         report("extension, Chromium", measureExtension(true, source, host));
     report("extension, Firefox ESR", measureExtension(false, source, host));
     return 0;

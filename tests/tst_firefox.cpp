@@ -23,7 +23,7 @@ private slots:
 
 void TestFirefox::initTestCase()
 {
-    if (!test::HeadlessFirefox::installed())
+    if (!test::HeadlessBrowser::installed(test::HeadlessBrowser::Kind::Firefox))
         QSKIP("firefox-esr is not installed; the browser's cookie store is not tested here");
 }
 
@@ -57,14 +57,16 @@ void TestFirefox::drivesTheBridgeFromAPage()
                "</script></body></html>";
     };
     // Distinct cookie names: Firefox without the preferences writes its store half a second late, and a
-    // cookie set twice in that time reaches the store once, with its last value.
+    // cookie set twice in that time reaches the store once, with its last value. The sets are 700 ms
+    // apart, so that each reaches the bridge at a tick of its own and the stand-in display program
+    // logs them in order.
     pages.setPage("/visit", page("const sets = [['c1', 'Total12345'], ['c2', 'nykin10000/230'],"
                                  " ['c3', 'prt9_a_2_x?A?1?100?100_x?B?1?200?200_300_0_300_0_1_x_0_0_y_0_2026-12-08_0']];"
                                  "let i = 0;"
                                  "function next() {"
                                  "  if (i == sets.length) { location.href = 'http://localhost:" + port + "/other'; return; }"
                                  "  document.cookie = sets[i][0] + '=' + sets[i][1] + '; max-age=3600; path=/';"
-                                 "  i++; setTimeout(next, 300);"
+                                 "  i++; setTimeout(next, 700);"
                                  "}"
                                  "setTimeout(next, 500);"));
     // Another site (localhost is not 127.0.0.1): outside cookiehost, its cookie runs nothing.
@@ -79,10 +81,10 @@ void TestFirefox::drivesTheBridgeFromAPage()
     Form1 form(test::formServices(desk.winePrefix(), &desk.launcher(), &notifier, &dialler, true));
     QVERIFY2(form.Form_Load(), qPrintable(form.loadError()));
 
-    test::HeadlessFirefox firefox(profile, home, prefs);
-    QVERIFY(firefox.open(u"http://127.0.0.1:"_qs + QString::fromLatin1(port) + u"/visit"_qs));
+    const std::unique_ptr<test::HeadlessBrowser> firefox = test::HeadlessBrowser::firefox(profile, home, prefs);
+    QVERIFY(firefox->open(u"http://127.0.0.1:"_qs + QString::fromLatin1(port) + u"/visit"_qs));
     QTRY_COMPARE_WITH_TIMEOUT(desk.displayCalls().size(), 4, 90000);
-    firefox.stop();
+    firefox->stop();
 
     const QByteArray total = "\xBE\xDE\xB2\xBA\xD0\xBA\xDE\xB3\xB9\xB2\xB7\xDD\xB6\xDE\xB8     ";
     const QList<QList<QByteArray>> expected{

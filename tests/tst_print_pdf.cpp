@@ -122,12 +122,8 @@ void TestPrintPdf::printsAStatementWithABarcode()
     Settings settings;
     settings.name1 = u"オルヴェイン"_qs;
     settings.foot1 = u"お大事に"_qs;
-    QStringList fields{u"4711"_qs, u"山田太郎様"_qs, u"20"_qs};
-    for (int i = 1; i <= 20; ++i)
-        fields.append(u"回?処置"_qs + QString::number(i) + u"?1?1500?1500"_qs);
-    fields += QStringList{u"30000"_qs, u"0"_qs, u"10000"_qs, u"1000"_qs,  u"3"_qs,          u"x"_qs,
-                          u"0"_qs,     u"0"_qs, u"y"_qs,     u"21000"_qs, u"2024-03-05"_qs, u"1"_qs};
-    const StatementOutcome outcome = printStatement(surface, u"prt"_qs + fields.join(u'_'), settings);
+    const StatementOutcome outcome =
+        printStatement(surface, test::statementCommand(u"4711"_qs, 20, u"2024-03-05"_qs), settings);
     QCOMPARE(outcome.pages, 2);
     QVERIFY(surface.lastPdf().endsWith(u"-statement.pdf"_qs));
 

@@ -109,7 +109,7 @@ bool QtPrintSurface::ensureJob()
     auto device = std::make_unique<QPdfWriter>(m_pdfFile.get());
     device->setResolution(int(kTwipsPerInch));
     device->setPageLayout(pageLayout());
-    device->setTitle(m_jobTitle.isEmpty() ? m_documentName : m_jobTitle);
+    device->setTitle(jobTitle());
     device->setCreator(QStringLiteral("Orvane"));
     m_device = std::move(device);
     if (!m_painter.begin(m_device.get())) {
@@ -265,9 +265,14 @@ bool QtPrintSurface::endDoc()
     return ok;
 }
 
+QString QtPrintSurface::jobTitle() const
+{
+    return m_jobTitle.isEmpty() ? m_documentName : m_jobTitle;
+}
+
 bool QtPrintSurface::submit()
 {
-    const QString title = m_jobTitle.isEmpty() ? m_documentName : m_jobTitle;
+    const QString title = jobTitle();
     if (const std::optional<QString> refused = m_queues->submitPdf(*m_queue, m_lastPdf, title)) {
         // Refused at the spooler: the page stays in prints/, as on a desk without a printer.
         qCWarning(lcPrint) << "print queue" << *m_queue << "refused the job" << title << ":" << *refused

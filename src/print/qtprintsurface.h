@@ -55,6 +55,7 @@ private:
     bool ensureJob();
     void chooseQueue();
     bool submit();
+    QString jobTitle() const;
     QPageLayout pageLayout() const;
     QFont currentFont() const;
     QPen currentPen() const;

@@ -10,6 +10,7 @@
 #include <QJsonObject>
 
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -109,6 +110,9 @@ QString deliver(const CookieSet& set, int& bridge)
 
 int main()
 {
+    // A bridge that went away, or a browser that closed the port, is an error on the write, not a
+    // signal that ends the host.
+    std::signal(SIGPIPE, SIG_IGN);
     orvane::NativeFrameReader reader;
     int bridge = -1;
     char buffer[65536];

@@ -179,31 +179,8 @@ bool Form1::Form_Load()
     // The settings and the user do not change while the program runs: neither does the folder.
     m_cookieFolder = cookieFolder(textOf(m_settings.wintype), m_userName);
 
-    // Cookie files written before the start were handled by the previous run (or are stale): only
-    // files written from now on carry commands. In an empty folder every file to come is newer, even
-    // one dated at the epoch.
-    m_lastCookieTime = m_cookiePoller.newestTime(m_cookieFolder).value_or(std::numeric_limits<qint64>::min());
-    if (textOf(m_settings.cookiestore) == u"firefox") {
-        const QString profile = textOf(m_settings.firefoxprofile);
-        m_firefoxStore = std::make_unique<FirefoxCookieStore>([profile] {
-            return findFirefoxProfile(
-                firefoxProfilesFolder(QDir::homePath(), qEnvironmentVariable("XDG_CONFIG_HOME")), profile);
-        });
-        m_firefoxStore->start();
-    } else if (textOf(m_settings.cookiestore) == u"extension") {
-        // Only this source: a cookie must not run once from here and once from a folder or store.
-        const BridgeSocket socket = bridgeSocket(true);
-        m_extensionSource = new ExtensionSource(
-            [this](const QString& record) {
-                processCommandText(record, m_cookieLines, m_settings, *m_services.launcher, m_commandHandlers);
-            },
-            this);
-        QString error = socket.error;
-        if (!socket.path || !m_extensionSource->listen(*socket.path, &error)) {
-            m_loadError = QStringLiteral("ブラウザ拡張機能からの命令を受けられません: ") + error;
-            return false;
-        }
-    }
+    if (!startCommandSource())
+        return false;
 
     Timer1->start();
     Timer2->start();
@@ -245,14 +222,49 @@ bool Form1::Form_Load()
     return true;
 }
 
+bool Form1::startCommandSource()
+{
+    const QString store = textOf(m_settings.cookiestore);
+    if (store == u"firefox") {
+        const QString profile = textOf(m_settings.firefoxprofile);
+        m_firefoxStore = std::make_unique<FirefoxCookieStore>([profile] {
+            return findFirefoxProfile(
+                firefoxProfilesFolder(QDir::homePath(), qEnvironmentVariable("XDG_CONFIG_HOME")), profile);
+        });
+        m_firefoxStore->start();
+        return true;
+    }
+    if (store == u"extension") {
+        // The only source then: a cookie must not run once from here and once from a folder or store.
+        m_extensionSource = new ExtensionSource([this](const QString& record) { processRecord(record); }, this);
+        if (m_services.clock)
+            m_extensionSource->setClock(m_services.clock);
+        const BridgeSocket socket = bridgeSocket(true);
+        QString error = socket.error;
+        if (!socket.path || !m_extensionSource->listen(*socket.path, &error)) {
+            m_loadError = QStringLiteral("ブラウザ拡張機能からの命令を受けられません: ") + error;
+            return false;
+        }
+        return true;
+    }
+    // Cookie files written before the start were handled by the previous run (or are stale): only
+    // files written from now on carry commands. In an empty folder every file to come is newer, even
+    // one dated at the epoch.
+    m_lastCookieTime = m_cookiePoller.newestTime(m_cookieFolder).value_or(std::numeric_limits<qint64>::min());
+    return true;
+}
+
+void Form1::processRecord(const QString& record)
+{
+    processCommandText(record, m_cookieLines, m_settings, *m_services.launcher, m_commandHandlers);
+}
+
 void Form1::Timer1_Timer()
 {
     if (m_extensionSource)
         return; // the extension's commands arrive on their own
     if (m_firefoxStore) {
-        m_firefoxStore->poll([this](const QString& record) {
-            processCommandText(record, m_cookieLines, m_settings, *m_services.launcher, m_commandHandlers);
-        });
+        m_firefoxStore->poll([this](const QString& record) { processRecord(record); });
         return;
     }
     m_cookiePoller.poll(m_cookieFolder, m_lastCookieTime,

@@ -37,6 +37,8 @@ struct FormServices
     Dialler* dialler = nullptr;
     std::function<SerialPort*(QObject* parent)> makeSerialPort;
     std::function<TcpClient*(QObject* parent)> makeTcpClient;
+    // The bridge's clock for the extension's commands (ms since 1970); the system's when not given.
+    std::function<qint64()> clock;
     // The printer all forms go to.
     std::function<std::unique_ptr<PrintSurface>()> makePrintSurface;
 };
@@ -116,7 +118,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Starts the command source sct.txt chooses; false (with loadError()) when it cannot.
+    bool startCommandSource();
     void ProcessCommandFile(const QString& path);
+    // Carries out a command record from Firefox's store or the extension.
+    void processRecord(const QString& record);
     bool modemDial(const QString& number);
     void printReceipt(const QString& commandText);
     std::optional<double> printStatement(const QString& commandText);

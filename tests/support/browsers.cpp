@@ -2,6 +2,7 @@
 
 #include "support/testsupport.h"
 
+#include <QDir>
 #include <QStandardPaths>
 #include <QTcpSocket>
 
@@ -39,8 +40,15 @@ bool PageServer::listen()
     return m_server.listen(QHostAddress::LocalHost, 0);
 }
 
-HeadlessFirefox::HeadlessFirefox(const QString& profile, const QString& home, const QByteArray& prefs)
-    : m_profile(profile), m_home(home)
+HeadlessBrowser::HeadlessBrowser(QString program, QStringList arguments, QProcessEnvironment environment,
+                                 QString log)
+    : m_program(std::move(program)), m_arguments(std::move(arguments)), m_environment(std::move(environment)),
+      m_log(std::move(log))
+{
+}
+
+std::unique_ptr<HeadlessBrowser> HeadlessBrowser::firefox(const QString& profile, const QString& home,
+                                                          const QByteArray& prefs)
 {
     writeFile(profile + QStringLiteral("/user.js"),
               "user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
@@ -52,83 +60,89 @@ HeadlessFirefox::HeadlessFirefox(const QString& profile, const QString& home, co
               "user_pref(\"network.captive-portal-service.enabled\", false);\n"
               "user_pref(\"network.connectivity-service.enabled\", false);\n" +
                   prefs);
-}
-
-HeadlessFirefox::~HeadlessFirefox()
-{
-    stop();
-}
-
-bool HeadlessFirefox::installed()
-{
-    return !QStandardPaths::findExecutable(QStringLiteral("firefox-esr")).isEmpty();
-}
-
-bool HeadlessFirefox::open(const QString& url)
-{
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), m_home);
+    env.insert(QStringLiteral("HOME"), home);
     env.insert(QStringLiteral("MOZ_HEADLESS"), QStringLiteral("1"));
-    return startBrowser(m_process, QStringLiteral("firefox-esr"),
-                        {QStringLiteral("--headless"), QStringLiteral("--no-remote"), QStringLiteral("--profile"),
-                         m_profile, url},
-                        env, m_profile + QStringLiteral("/../firefox.log"));
+    return std::unique_ptr<HeadlessBrowser>(new HeadlessBrowser(
+        QStringLiteral("firefox-esr"),
+        {QStringLiteral("--headless"), QStringLiteral("--no-remote"), QStringLiteral("--profile"), profile}, env,
+        profile + QStringLiteral("/../firefox-esr.log")));
 }
 
-void HeadlessFirefox::stop()
+std::unique_ptr<HeadlessBrowser> HeadlessBrowser::chromium(const QString& userData, const QString& extension)
 {
-    endBrowser(m_process);
-}
-
-HeadlessChromium::HeadlessChromium(const QString& userData, const QString& extension)
-    : m_userData(userData), m_extension(extension)
-{
-}
-
-HeadlessChromium::~HeadlessChromium()
-{
-    stop();
-}
-
-bool HeadlessChromium::installed()
-{
-    return !QStandardPaths::findExecutable(QStringLiteral("chromium")).isEmpty();
-}
-
-bool HeadlessChromium::open(const QString& url)
-{
-    QStringList arguments{QStringLiteral("--headless=new"), u"--user-data-dir="_qs + m_userData,
-                          u"--load-extension="_qs + m_extension, QStringLiteral("--no-first-run"),
+    QStringList arguments{QStringLiteral("--headless=new"), u"--user-data-dir="_qs + userData,
+                          u"--load-extension="_qs + extension, QStringLiteral("--no-first-run"),
                           QStringLiteral("--no-default-browser-check"), QStringLiteral("--disable-gpu"),
-                          QStringLiteral("--disable-background-networking"), url};
+                          QStringLiteral("--disable-background-networking")};
     if (geteuid() == 0)
         arguments.prepend(QStringLiteral("--no-sandbox")); // root only: a desk user keeps the sandbox
-    return startBrowser(m_process, QStringLiteral("chromium"), arguments, QProcessEnvironment::systemEnvironment(),
-                        m_userData + QStringLiteral("/../chromium.log"));
+    return std::unique_ptr<HeadlessBrowser>(new HeadlessBrowser(QStringLiteral("chromium"), arguments,
+                                                                QProcessEnvironment::systemEnvironment(),
+                                                                userData + QStringLiteral("/../chromium.log")));
 }
 
-void HeadlessChromium::stop()
+bool HeadlessBrowser::installed(Kind kind)
 {
-    endBrowser(m_process);
+    return !QStandardPaths::findExecutable(kind == Kind::Chromium ? QStringLiteral("chromium")
+                                                                  : QStringLiteral("firefox-esr"))
+                .isEmpty();
 }
 
-bool startBrowser(QProcess& process, const QString& program, const QStringList& arguments,
-                  const QProcessEnvironment& environment, const QString& log)
+HeadlessBrowser::~HeadlessBrowser()
 {
-    process.setProcessEnvironment(environment);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.setStandardOutputFile(log);
-    process.setChildProcessModifier([] { setsid(); });
-    process.start(program, arguments);
-    return process.waitForStarted(10000);
+    stop();
 }
 
-void endBrowser(QProcess& process)
+bool HeadlessBrowser::open(const QString& url)
 {
-    if (process.state() == QProcess::NotRunning)
+    m_process.setProcessEnvironment(m_environment);
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+    m_process.setStandardOutputFile(m_log);
+    m_process.setChildProcessModifier([] { setsid(); });
+    m_process.start(m_program, m_arguments + QStringList{url});
+    return m_process.waitForStarted(10000);
+}
+
+void HeadlessBrowser::stop()
+{
+    if (m_process.state() == QProcess::NotRunning)
         return;
-    ::kill(-pid_t(process.processId()), SIGKILL);
-    process.waitForFinished(10000);
+    ::kill(-pid_t(m_process.processId()), SIGKILL);
+    m_process.waitForFinished(10000);
+}
+
+ExtensionSetup setUpExtension(HeadlessBrowser::Kind kind, const QString& folder, const QStringList& sites,
+                              const QString& sourceDir, const QString& host)
+{
+    const QString home = folder + QStringLiteral("/home");
+    const QString data = folder + QStringLiteral("/browser");
+    const QString out = folder + QStringLiteral("/setup");
+    QDir().mkpath(data + QStringLiteral("/extensions"));
+    QStringList arguments{QStringLiteral("--host"), host, QStringLiteral("--extension"),
+                          sourceDir + QStringLiteral("/extension"), QStringLiteral("--key-dir"),
+                          out + QStringLiteral("/key"), QStringLiteral("--out"), out + QStringLiteral("/browser"),
+                          QStringLiteral("--chromium-policy-dir"), out + QStringLiteral("/chromium-policies"),
+                          QStringLiteral("--chromium-hosts-dir"), data + QStringLiteral("/NativeMessagingHosts"),
+                          QStringLiteral("--firefox-policy-dir"), out + QStringLiteral("/firefox-policies"),
+                          QStringLiteral("--firefox-hosts-dir"), home + QStringLiteral("/.mozilla/native-messaging-hosts"),
+                          QStringLiteral("--no-crx")};
+    for (const QString& site : sites)
+        arguments += {QStringLiteral("--site"), site};
+    QProcess setup;
+    setup.start(sourceDir + QStringLiteral("/packaging/orvane-browser-setup"), arguments);
+    if (!setup.waitForFinished(60000) || setup.exitStatus() != QProcess::NormalExit || setup.exitCode() != 0)
+        return {nullptr, QString::fromLocal8Bit(setup.readAllStandardError()), {}};
+    const QString key = out + QStringLiteral("/key/extension-key.pem");
+    if (kind == HeadlessBrowser::Kind::Chromium)
+        return {HeadlessBrowser::chromium(data, out + QStringLiteral("/browser/extension")), {}, key};
+    // Firefox ESR takes the XPI sideloaded into the profile, unsigned.
+    QFile::copy(out + QStringLiteral("/browser/orvane-bridge.xpi"),
+                data + QStringLiteral("/extensions/orvane-bridge@orvane.invalid.xpi"));
+    return {HeadlessBrowser::firefox(data, home,
+                                     "user_pref(\"xpinstall.signatures.required\", false);\n"
+                                     "user_pref(\"extensions.autoDisableScopes\", 0);\n"),
+            {}, key};
 }
 
 } // namespace orvane::test

@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QString>
 #include <QTcpServer>
+#include <memory>
 
 namespace orvane::test {
 
@@ -24,49 +25,48 @@ private:
     QHash<QByteArray, QByteArray> m_pages;
 };
 
-// Firefox ESR, headless, on a profile of its own in a temporary folder, ended with all its processes.
-class HeadlessFirefox
+// A headless browser with a folder of its own, ended with all its processes (it runs in a process group
+// of its own). Its output goes to <folder>/../<program>.log.
+class HeadlessBrowser
 {
 public:
-    // prefs: lines for the profile's user.js besides the quiet start-up ones.
-    HeadlessFirefox(const QString& profile, const QString& home, const QByteArray& prefs);
-    ~HeadlessFirefox();
-    HeadlessFirefox(const HeadlessFirefox&) = delete;
-    HeadlessFirefox& operator=(const HeadlessFirefox&) = delete;
+    enum class Kind { Chromium, Firefox };
 
-    static bool installed();
+    // Firefox ESR on the profile folder, with user.js of quiet start-up preferences and prefs; HOME is
+    // home (where it finds native-messaging host manifests).
+    static std::unique_ptr<HeadlessBrowser> firefox(const QString& profile, const QString& home,
+                                                    const QByteArray& prefs);
+    // Chromium on the user-data folder, with an unpacked extension loaded.
+    static std::unique_ptr<HeadlessBrowser> chromium(const QString& userData, const QString& extension);
+
+    static bool installed(Kind kind);
+
+    ~HeadlessBrowser();
+    HeadlessBrowser(const HeadlessBrowser&) = delete;
+    HeadlessBrowser& operator=(const HeadlessBrowser&) = delete;
+
     bool open(const QString& url);
     void stop();
 
 private:
-    QString m_profile;
-    QString m_home;
+    HeadlessBrowser(QString program, QStringList arguments, QProcessEnvironment environment, QString log);
+
+    QString m_program;
+    QStringList m_arguments; // the page's address follows
+    QProcessEnvironment m_environment;
+    QString m_log;
     QProcess m_process;
 };
 
-// Chromium, headless, with a user-data folder of its own and an unpacked extension loaded, ended with
-// all its processes.
-class HeadlessChromium
+// The browser extension set up as on a desk, by orvane-browser-setup, for the sites given, into
+// folder (home, browser, setup), and a browser of that kind that loads it.
+struct ExtensionSetup
 {
-public:
-    HeadlessChromium(const QString& userData, const QString& extension);
-    ~HeadlessChromium();
-    HeadlessChromium(const HeadlessChromium&) = delete;
-    HeadlessChromium& operator=(const HeadlessChromium&) = delete;
-
-    static bool installed();
-    bool open(const QString& url);
-    void stop();
-
-private:
-    QString m_userData;
-    QString m_extension;
-    QProcess m_process;
+    std::unique_ptr<HeadlessBrowser> browser; // nullptr when the set-up failed
+    QString error;
+    QString key; // the desk's private key the set-up made
 };
-
-// Starts a browser in a process group of its own, so that it can be ended with all its processes.
-bool startBrowser(QProcess& process, const QString& program, const QStringList& arguments,
-                  const QProcessEnvironment& environment, const QString& log);
-void endBrowser(QProcess& process);
+ExtensionSetup setUpExtension(HeadlessBrowser::Kind kind, const QString& folder, const QStringList& sites,
+                              const QString& sourceDir, const QString& host);
 
 } // namespace orvane::test

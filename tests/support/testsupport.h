@@ -45,6 +45,11 @@ QString writeRecordingProgram(const QString& folder, const QString& name, const 
 // The argument lists logged by a recording program, raw bytes, one list per start.
 QList<QList<QByteArray>> readRecordedCalls(const QString& logPath);
 
+// A statement command ("prt" + fields) for 山田太郎様: the reception number, `items` treatment items of
+// 1,500, the totals block (fee 30,000, cash 10,000, credit 21,000, staff "3") and the date, with
+// insurance.
+QString statementCommand(const QString& number, int items, const QString& date);
+
 // Path of a program built by the project (the test's build tree).
 QString builtProgram(const QString& name);
 
