@@ -120,11 +120,12 @@ void BM_FirefoxIdleTick(benchmark::State& state)
     sqlite.closeWriteChannel();
     if (!sqlite.waitForFinished(30000) || sqlite.exitCode() != 0)
         return state.SkipWithError("sqlite3 could not make the store");
-    orvane::FirefoxCookieStore source([&] { return orvane::FirefoxProfile{dir.path(), {}}; });
-    source.start();
+    orvane::FirefoxCookieStore source([&] { return orvane::Result<QString>(dir.path()); });
+    (void)source.start();
     int records = 0;
+    QObject::connect(&source, &orvane::CommandSource::commandArrived, [&] { ++records; });
     for (auto _ : state)
-        source.poll([&](const QString&) { ++records; });
+        source.tick();
     if (records != 0)
         state.SkipWithError("an unchanged store handed on records");
 }

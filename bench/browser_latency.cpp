@@ -3,7 +3,7 @@
 // through the extension and its native host (Chromium, Firefox ESR). The page writes the time of each
 // set into the cookie; the bridge notes when it starts the display program for it.
 #include "base/settings.h"
-#include "base/bridgesocket.h"
+#include "browser/bridgesocket.h"
 #include "channel/commandprocessor.h"
 #include "channel/extensionsource.h"
 #include "channel/firefoxcookiestore.h"
@@ -36,12 +36,12 @@ double nowMs()
 class TimingLauncher final : public orvane::ProgramLauncher
 {
 public:
-    orvane::LaunchResult startCommandLine(const QString&, orvane::WindowStyle) override
+    orvane::Result<> startCommandLine(const QString&, orvane::WindowStyle) override
     {
         delays.append(nowMs() - setAt);
         return {};
     }
-    orvane::LaunchResult startProgram(const QString&, const QStringList&) override { return {}; }
+    orvane::Result<> startProgram(const QString&, const QStringList&) override { return {}; }
     double setAt = 0;
     QList<double> delays;
 };
@@ -61,20 +61,19 @@ QList<double> measure(const QByteArray& prefs)
                            "  i++; setTimeout(next, 650 + Math.random() * 100);"  // sets fall anywhere between two ticks
                            "}"
                            "setTimeout(next, 3000);</script></body></html>");
-    orvane::FirefoxCookieStore store([&] { return orvane::FirefoxProfile{profile, {}}; });
-    store.start();
+    orvane::FirefoxCookieStore store([&] { return orvane::Result<QString>(profile); });
+    (void)store.start();
     TimingLauncher launcher;
     orvane::CookieLines lines;
     const orvane::Settings settings;
     const orvane::CommandHandlers handlers;
     QTimer tick;
     tick.setInterval(100);
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        store.poll([&](const QString& record) {
-            const QString value = record.section(u'\n', 1, 1);
-            launcher.setAt = value.mid(3).toDouble();
-            orvane::processCommandText(record, lines, settings, launcher, handlers);
-        });
+    QObject::connect(&tick, &QTimer::timeout, &store, &orvane::FirefoxCookieStore::tick);
+    QObject::connect(&store, &orvane::CommandSource::commandArrived, [&](const std::optional<QString>& record) {
+        const QString value = record.value_or(QString()).section(u'\n', 1, 1);
+        launcher.setAt = value.mid(3).toDouble();
+        orvane::processCommandText(record, lines, settings, launcher, handlers);
     });
     tick.start();
     const auto firefox = orvane::test::HeadlessBrowser::firefox(profile, dir.filePath(QStringLiteral("home")), prefs);
@@ -118,8 +117,9 @@ QList<double> measureExtension(bool chromium, const QString& sourceDir, const QS
     const orvane::Settings settings;
     const orvane::CommandHandlers handlers;
     bool warm = false;
-    orvane::ExtensionSource source([&](const QString& record) {
-        const QString value = record.section(u'\n', 1, 1);
+    orvane::ExtensionSource source;
+    QObject::connect(&source, &orvane::CommandSource::commandArrived, [&](const std::optional<QString>& record) {
+        const QString value = record.value_or(QString()).section(u'\n', 1, 1);
         if (value.startsWith(u"ready")) {
             warm = true;
             return;
@@ -127,9 +127,7 @@ QList<double> measureExtension(bool chromium, const QString& sourceDir, const QS
         launcher.setAt = value.mid(3).toDouble();
         orvane::processCommandText(record, lines, settings, launcher, handlers);
     });
-    QString error;
-    const orvane::BridgeSocket socket = orvane::bridgeSocket(true);
-    if (!socket.path || !source.listen(*socket.path, &error))
+    if (!source.start())
         return {};
     setup.browser->open(QStringLiteral("http://127.0.0.1:%1/sets").arg(pages.port()));
     if (QTest::qWaitFor([&] { return warm; }, 60000)) {

@@ -16,11 +16,11 @@ namespace {
 class NullLauncher final : public orvane::ProgramLauncher
 {
 public:
-    orvane::LaunchResult startCommandLine(const QString& commandLine, orvane::WindowStyle) override
+    orvane::Result<> startCommandLine(const QString& commandLine, orvane::WindowStyle) override
     {
         return {!commandLine.isEmpty(), {}};
     }
-    orvane::LaunchResult startProgram(const QString&, const QStringList&) override { return {}; }
+    orvane::Result<> startProgram(const QString&, const QStringList&) override { return {}; }
 };
 
 } // namespace

@@ -1,6 +1,6 @@
 // The browser host's input: native-messaging frames from any bytes, in two pieces, each frame turned
 // into a cookie set and the bridge's request line and back.
-#include "base/nativemessaging.h"
+#include "browser/nativemessaging.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -8,8 +8,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
-    const orvane::SettingsLoad load =
+    const orvane::Result<orvane::Settings> settings =
         orvane::applySettingItems(orvane::readDelimitedItems(orvane::text::decodeIncoming(bytes)));
-    (void)orvane::portNumberSetting(load.settings.nodspport);
+    if (settings)
+        (void)orvane::portNumberSetting(settings->nodspport);
     return 0;
 }

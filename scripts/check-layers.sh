@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../src"
 
-declare -A rank=([text]=0 [base]=1 [platform]=2 [display]=3 [print]=3 [phone]=3 [totals]=3
+declare -A rank=([text]=0 [base]=1 [platform]=2 [display]=3 [print]=3 [phone]=3 [totals]=3 [browser]=3
                  [channel]=4 [window]=5 [tools]=6)
 status=0
 while IFS= read -r file; do

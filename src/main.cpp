@@ -5,6 +5,7 @@
 #include "platform/username.h"
 #include "print/fonts.h"
 #include "print/qtprintsurface.h"
+#include "channel/commandsources.h"
 #include "window/form1.h"
 #include "window/messageboxnotifier.h"
 
@@ -68,6 +69,9 @@ int main(int argc, char* argv[])
         return new orvane::SerialPortControl(mapper, owner);
     };
     services.makeTcpClient = [](QObject* owner) { return new orvane::TcpClientControl(owner); };
+    services.makeCommandSource = [mapper = services.mapper](const orvane::Settings& settings, const QString& user) {
+        return orvane::makeCommandSource(settings, user, mapper);
+    };
     orvane::CupsPrintQueues printQueues;
     services.makePrintSurface = [&printQueues] {
         return std::make_unique<orvane::QtPrintSurface>(orvane::QtPrintSurface::Target::DefaultPrinter,
@@ -75,8 +79,8 @@ int main(int argc, char* argv[])
     };
 
     orvane::Form1 form(std::move(services));
-    if (!form.Form_Load())
-        return failStart(form.loadError());
+    if (const orvane::Result<> loaded = form.Form_Load(); !loaded)
+        return failStart(loaded.error());
     form.show();
     return app.exec();
 }

@@ -1,6 +1,7 @@
-#include "base/bridgesocket.h"
-#include "base/nativemessaging.h"
+#include "browser/bridgesocket.h"
+#include "browser/nativemessaging.h"
 #include "channel/extensionsource.h"
+#include "support/testsupport.h"
 
 #include <QDir>
 #include <QJsonDocument>
@@ -28,15 +29,15 @@ void TestBrowserHost::readsFramesInAnyPieces()
     NativeFrameReader whole;
     const QList<NativeFrameReader::Frame> atOnce = whole.feed(stream);
     QCOMPARE(atOnce.size(), 2);
-    QCOMPARE(atOnce[1].message->value(u"v").toString(), u"様"_qs);
+    QCOMPARE(atOnce[1]->value(u"v").toString(), u"様"_qs);
 
     NativeFrameReader piecewise;
     QList<NativeFrameReader::Frame> frames;
     for (const char byte : stream)
         frames += piecewise.feed(QByteArray(1, byte));
     QCOMPARE(frames.size(), 2);
-    QCOMPARE(frames[0].message, atOnce[0].message);
-    QCOMPARE(frames[1].message, atOnce[1].message);
+    QCOMPARE(*frames[0], *atOnce[0]);
+    QCOMPARE(*frames[1], *atOnce[1]);
     // The length is in the machine's byte order (little-endian here).
     QCOMPARE(stream.left(4), QByteArray("\x09\x00\x00\x00", 4)); // {"seq":1}
 }
@@ -55,9 +56,9 @@ void TestBrowserHost::refusesOversizedAndMalformedFrames()
     for (qsizetype at = 0; at < stream.size(); at += 4096) // the oversized frame is passed over in pieces
         frames += reader.feed(stream.mid(at, 4096));
     QCOMPARE(frames.size(), 3);
-    QVERIFY(!frames[0].message && frames[0].error.contains(u"refused"_qs));
-    QVERIFY(!frames[1].message && frames[1].error.contains(u"JSON"_qs));
-    QCOMPARE(frames[2].message->value(u"seq").toInt(), 3); // and the next one is read as it should be
+    QVERIFY(!frames[0] && frames[0].error().contains(u"refused"_qs));
+    QVERIFY(!frames[1] && frames[1].error().contains(u"JSON"_qs));
+    QCOMPARE(frames[2]->value(u"seq").toInt(), 3); // and the next one is read as it should be
 }
 
 void TestBrowserHost::turnsAnExtensionMessageIntoARecord()
@@ -66,23 +67,28 @@ void TestBrowserHost::turnsAnExtensionMessageIntoARecord()
         "cookie":{"name":"uketsuke","value":"Total12345","domain":".clinic.example","path":"/",
                   "expirationDate":1798761600.0}})")
                                     .object();
-    QString error;
-    const std::optional<CookieSet> set = cookieSetFromExtension(message, &error);
-    QVERIFY2(set, qPrintable(error));
+    const Result<CookieSet> set = cookieSetFromExtension(message);
+    QVERIFY_RESULT(set);
     // The creation time is the time of the set: 1796724000123 ms.
     QCOMPARE(set->record, u"uketsuke\nTotal12345\nclinic.example/\n0\n189251584\n31299971\n3810301104\n31295226\n*\n"_qs);
     QCOMPARE(set->worker, u"w1"_qs);
     QCOMPARE(set->seq, 7);
     QCOMPARE(cookieSetFromBridgeRequest(bridgeRequest(*set))->record, set->record);
 
-    QVERIFY(!cookieSetFromExtension(QJsonObject{{u"seq"_qs, 1}}, &error));
-    QVERIFY(error.contains(u"not a cookie set"_qs));
+    const Result<CookieSet> notASet = cookieSetFromExtension(QJsonObject{{u"seq"_qs, 1}});
+    QVERIFY(!notASet);
+    QVERIFY(notASet.error().contains(u"not a cookie set"_qs));
+    QCOMPARE(answerFromBridge(bridgeAnswer(answers::kStale)).value_or(QString()), u"stale"_qs);
+    QVERIFY(!answerFromBridge("carried out\n"));
 }
 
 void TestBrowserHost::answersStaleAndDone()
 {
     QStringList carriedOut;
-    ExtensionSource source([&](const QString& record) { carriedOut.append(record); });
+    ExtensionSource source;
+    connect(&source, &CommandSource::commandArrived, [&](const std::optional<QString>& record) {
+        carriedOut.append(record.value_or(QString()));
+    });
     qint64 now = 1'000'000;
     source.setClock([&] { return now; });
     const CookieSet set{u"a\nwel\n"_qs, now - 500, u"w1"_qs, 1};
@@ -101,13 +107,12 @@ void TestBrowserHost::refusesASocketFolderOthersCanEnter()
     const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", saved); });
-    QVERIFY(!bridgeSocket(false).path); // not there yet, and not made
-    const BridgeSocket made = bridgeSocket(true);
-    QCOMPARE(made.path, std::optional<QString>(runtime.path() + u"/orvane/bridge.sock"_qs));
+    QVERIFY(!bridgeSocket(false)); // not there yet, and not made
+    QCOMPARE(bridgeSocket(true).value_or(QString()), runtime.path() + u"/orvane/bridge.sock"_qs);
     QVERIFY(QFile::setPermissions(runtime.path() + u"/orvane"_qs, QFileDevice::Permissions(0x7755)));
-    const BridgeSocket open = bridgeSocket(true);
-    QVERIFY(!open.path);
-    QVERIFY(open.error.contains(u"0700"_qs));
+    const Result<QString> open = bridgeSocket(true);
+    QVERIFY(!open);
+    QVERIFY(open.error().contains(u"0700"_qs));
 }
 
 QTEST_GUILESS_MAIN(TestBrowserHost)

@@ -1,3 +1,4 @@
+#include "channel/cookiefoldersource.h"
 #include "window/form1.h"
 #include "support/desk.h"
 #include "support/formservices.h"
@@ -45,16 +46,13 @@ void TestChannelWindow::cleanup()
 
 std::unique_ptr<Form1> TestChannelWindow::startForm()
 {
-    auto form = std::make_unique<Form1>(
-        test::formServices(m_desk->winePrefix(), &m_desk->launcher(), &m_notifier, &m_dialler, true));
-    if (!form->Form_Load())
-        qWarning() << form->loadError();
-    return form;
+    return test::startWindow(test::formServices(m_desk->winePrefix(), &m_desk->launcher(), &m_notifier, &m_dialler, true));
 }
 
 void TestChannelWindow::carriesOutACookieFileWithinATick()
 {
     const std::unique_ptr<Form1> form = startForm();
+    QVERIFY(form);
     QVERIFY(form->Timer1->isActive());
     m_desk->writeCookie("uketsuke\nTotal12345\nclinic.example/\n1600\n受付A\n*\n", 0);
     QTRY_COMPARE_WITH_TIMEOUT(m_desk->displayCalls().size(), 1, 2000);
@@ -74,9 +72,11 @@ void TestChannelWindow::ignoresCookieFilesWrittenBeforeTheStart()
 {
     m_desk->writeCookie("x\nwel\n", -3600, u"old.txt"_qs);
     const std::unique_ptr<Form1> form = startForm();
-    QCOMPARE(form->lastCookieTime(), QFileInfo(QDir(m_desk->cookies()).filePath(u"old.txt"_qs))
-                                         .lastModified()
-                                         .toSecsSinceEpoch());
+    QVERIFY(form);
+    const auto* folder = qobject_cast<const CookieFolderSource*>(form->commandSource());
+    QVERIFY(folder);
+    QCOMPARE(folder->lastCookieTime(),
+             QFileInfo(QDir(m_desk->cookies()).filePath(u"old.txt"_qs)).lastModified().toSecsSinceEpoch());
     form->Timer1_Timer(); // a tick that sees the old file
     QVERIFY(m_desk->displayCalls().isEmpty());
 
@@ -92,6 +92,7 @@ void TestChannelWindow::ignoresCookieFilesWrittenBeforeTheStart()
 void TestChannelWindow::carriesOutAFileDatedAtTheEpoch()
 {
     const std::unique_ptr<Form1> form = startForm(); // an empty folder
+    QVERIFY(form);
     const QString path = QDir(m_desk->cookies()).filePath(u"epoch.txt"_qs);
     QVERIFY(test::writeFile(path, "x\nwel\n"));
     QVERIFY(test::setModified(path, QDateTime::fromSecsSinceEpoch(0)));
@@ -104,6 +105,7 @@ void TestChannelWindow::showsMarkupAsPlainText()
     const QString fifo = m_desk->filePath(u"fifo"_qs);
     QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const std::unique_ptr<Form1> form = startForm();
+    QVERIFY(form);
     const QByteArray name = "<img src=\"" + QFile::encodeName(fifo) + "\"><b>x</b>";
     m_desk->writeCookie(name + "\nwel\nclinic/\n0\n<style>p{}</style>\n", 1);
     QTRY_COMPARE(Form1::caption(form->Label1), QString::fromUtf8(name + "<style>p{}</style>"));

@@ -273,7 +273,7 @@ void TestCookiePoller::seesAChangeThatRaisedNoNotification()
              0);
     const CookieFolder cookies = cookieFolder(u"1"_qs, u"alice"_qs);
     qint64 last = 0;
-    m_poller->setForcedListingInterval(100);
+    m_poller->setLinkedFileInterval(100);
     m_poller->poll(cookies, last, m_record);
     QCOMPARE(m_handled, QStringList{u"a.txt"_qs});
 

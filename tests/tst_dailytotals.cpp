@@ -95,17 +95,17 @@ void TestDailyTotals::reportsAnAppendThatFails()
 void TestDailyTotals::startsANewDay()
 {
     // A missing file is created empty; no copy is made of nothing.
-    QVERIFY(startNewDay(u"nikkei.txt"_qs, u"nikkei.bak"_qs).ok);
+    QVERIFY(startNewDay(u"nikkei.txt"_qs, u"nikkei.bak"_qs));
     QCOMPARE(QFileInfo(u"nikkei.txt"_qs).size(), 0);
     QVERIFY(!QFile::exists(u"nikkei.bak"_qs));
 
     QVERIFY(test::writeFile(u"nikkei.txt"_qs, "day one\r\n"));
-    QVERIFY(startNewDay(u"nikkei.txt"_qs, u"nikkei.bak"_qs).ok);
+    QVERIFY(startNewDay(u"nikkei.txt"_qs, u"nikkei.bak"_qs));
     QCOMPARE(QFileInfo(u"nikkei.txt"_qs).size(), 0);
     QCOMPARE(test::readFile(u"nikkei.bak"_qs), QByteArray("day one\r\n"));
 
     // Pressed again on the empty file: it stays empty and the copy of the last day stays.
-    QVERIFY(startNewDay(u"nikkei.txt"_qs, u"nikkei.bak"_qs).ok);
+    QVERIFY(startNewDay(u"nikkei.txt"_qs, u"nikkei.bak"_qs));
     QCOMPARE(test::readFile(u"nikkei.bak"_qs), QByteArray("day one\r\n"));
 
     QVERIFY(test::writeFile(u"nikkei.txt"_qs, "day two\r\n"));
@@ -160,7 +160,7 @@ void TestDailyTotals::opensTheDayInTheEditor()
     QCOMPARE(m_launcher.starts.size(), 1);
     QCOMPARE(m_launcher.starts[0].program, u"xdg-open"_qs);
     QCOMPARE(m_launcher.starts[0].arguments, QStringList{u"nikkei.txt"_qs});
-    m_launcher.fail = true;
+    m_launcher.refuses = true;
     form->nikkeidump_Click();
     QCOMPARE(m_notifier.messages.size(), 1);
 }

@@ -114,7 +114,7 @@ void TestExtension::drivesTheBridgeFromAPage()
     test::FakeDialler dialler;
     auto form = std::make_unique<Form1>(
         test::formServices(desk.winePrefix(), &desk.launcher(), &notifier, &dialler, true));
-    QVERIFY2(form->Form_Load(), qPrintable(form->loadError()));
+    QVERIFY_RESULT(form->Form_Load());
 
     QVERIFY(setup.browser->open(u"http://127.0.0.1:"_qs + QString::fromLatin1(port) + u"/visit"_qs));
     const QByteArray total = "\xBE\xDE\xB2\xBA\xD0\xBA\xDE\xB3\xB9\xB2\xB7\xDD\xB6\xDE\xB8     ";
@@ -134,12 +134,15 @@ void TestExtension::drivesTheBridgeFromAPage()
     // seconds late; the clock is right again once the bridge has turned it away.
     bool late = true;
     FormServices services = test::formServices(desk.winePrefix(), &desk.launcher(), &notifier, &dialler, true);
-    services.clock = [&late] { return QDateTime::currentMSecsSinceEpoch() + (late ? 3000 : 0); };
+    services.makeCommandSource = [&late, mapper = services.mapper](const Settings& settings, const QString& user) {
+        return makeCommandSource(settings, user, mapper,
+                                 [&late] { return QDateTime::currentMSecsSinceEpoch() + (late ? 3000 : 0); });
+    };
     lateWarnings().clear();
     testHandler = qInstallMessageHandler(noteLateCommands);
     const auto uninstall = qScopeGuard([] { qInstallMessageHandler(testHandler); });
     form = std::make_unique<Form1>(services);
-    QVERIFY2(form->Form_Load(), qPrintable(form->loadError()));
+    QVERIFY_RESULT(form->Form_Load());
     QTRY_COMPARE_WITH_TIMEOUT(lateWarnings().size(), 1, 30000);
     late = false;
     pages.setPage("/back", "go");

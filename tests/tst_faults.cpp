@@ -73,10 +73,7 @@ std::unique_ptr<Form1> TestFaults::startForm(const QByteArray& settings,
             return std::move(*shared);
         return std::make_unique<RecordingSurface>();
     };
-    auto form = std::make_unique<Form1>(services);
-    if (!form->Form_Load())
-        qWarning() << form->loadError();
-    return form;
+    return test::startWindow(services);
 }
 
 void TestFaults::sendCommand(const QByteArray& command)
@@ -88,6 +85,7 @@ void TestFaults::sendCommand(const QByteArray& command)
 void TestFaults::survivesTheCookieFolderBeingRecreated()
 {
     const std::unique_ptr<Form1> form = startForm("dialurl=\r\n");
+    QVERIFY(form);
     sendCommand("wel");
     QTRY_COMPARE(m_desk->displayCalls().size(), 1);
     QVERIFY(QDir(m_desk->cookies()).removeRecursively());
@@ -100,6 +98,7 @@ void TestFaults::survivesTheCookieFolderBeingRecreated()
 void TestFaults::goesOnWithoutTheDisplayProgram()
 {
     const std::unique_ptr<Form1> form = startForm("dialurl=\r\n");
+    QVERIFY(form);
     m_desk->removeDisplayProgram();
     sendCommand("Total100");
     form->Timer1_Timer(); // carried out now: the display program is not found
@@ -114,6 +113,7 @@ void TestFaults::finishesAStatementWhenThePrinterFails()
     printer->workingOperations = 12;
     RecordingSurface* failing = printer.get();
     const std::unique_ptr<Form1> form = startForm("dialurl=\r\n", std::move(printer));
+    QVERIFY(form);
     sendCommand("prt9_a_2_x?A?1?100?100_x?B?1?200?200_300_0_300_0_1_x_0_0_y_0_2024-03-05_0");
     QTRY_VERIFY(QFile::exists(u"nikkei.txt"_qs));
     QCOMPARE(failing->workingOperations, 0); // the printer did fail in the middle of the job
@@ -130,6 +130,7 @@ void TestFaults::reportsUnwritableFiles()
     QVERIFY(QDir().mkdir(u"counter.txt"_qs));
     QVERIFY(QDir().mkdir(u"nikkei.txt"_qs));
     const std::unique_ptr<Form1> form = startForm("dialurl=\r\n");
+    QVERIFY(form);
     sendCommand("rsh山田/100/8/1");
     QTRY_COMPARE(m_notifier.messages.size(), 1);
     QVERIFY(m_notifier.messages[0].text.contains(u"counter.txt"_qs));
@@ -150,6 +151,7 @@ void TestFaults::keepsPollingAMisbehavingServer()
     probe.close(); // refused at first
     const std::unique_ptr<Form1> form =
         startForm("dialurl=127.0.0.1\r\ndialport=" + QByteArray::number(port) + "\r\n");
+    QVERIFY(form);
     form->Timer2->stop(); // the test ticks itself
     form->Timer2_Timer();
     form->Timer2_Timer();
@@ -204,6 +206,7 @@ void TestFaults::takesTheDeviceBackWhenItReturns()
     QTRY_VERIFY(QFile::exists(line) && QFile::exists(line + u"-ours"_qs));
     QFile::link(line + u"-ours"_qs, m_desk->filePath(u"wine/dosdevices/com3"_qs));
     const std::unique_ptr<Form1> form = startForm("nodspport=3\r\ndialurl=\r\n");
+    QVERIFY(form);
     QVERIFY(form->MSComm2->portOpen());
 
     socat.terminate();
@@ -245,13 +248,14 @@ void TestFaults::endsTheStartWhenTheDeviceIsTaken()
     QVERIFY(other.open(QIODevice::ReadWrite));
     test::writeFile(u"sct.txt"_qs, "wintype=1\r\nnodspport=3\r\ndialurl=\r\n");
     Form1 busy(test::formServices(m_desk->winePrefix(), &m_desk->launcher(), &m_notifier, &m_dialler, true));
-    QVERIFY(!busy.Form_Load());
-    QVERIFY2(busy.loadError().contains(u"COM3"_qs), qPrintable(busy.loadError()));
+    const Result<> loaded = busy.Form_Load();
+    QVERIFY(!loaded);
+    QVERIFY2(loaded.error().contains(u"COM3"_qs), qPrintable(loaded.error()));
     QVERIFY(m_notifier.messages.isEmpty());
 
     other.close(); // free again: the bridge starts
     Form1 form(test::formServices(m_desk->winePrefix(), &m_desk->launcher(), &m_notifier, &m_dialler, true));
-    QVERIFY2(form.Form_Load(), qPrintable(form.loadError()));
+    QVERIFY_RESULT(form.Form_Load());
     QVERIFY(form.MSComm2->portOpen());
 }
 

@@ -79,7 +79,7 @@ void TestFirefox::drivesTheBridgeFromAPage()
     test::FakeNotifier notifier;
     test::FakeDialler dialler;
     Form1 form(test::formServices(desk.winePrefix(), &desk.launcher(), &notifier, &dialler, true));
-    QVERIFY2(form.Form_Load(), qPrintable(form.loadError()));
+    QVERIFY_RESULT(form.Form_Load());
 
     const std::unique_ptr<test::HeadlessBrowser> firefox = test::HeadlessBrowser::firefox(profile, home, prefs);
     QVERIFY(firefox->open(u"http://127.0.0.1:"_qs + QString::fromLatin1(port) + u"/visit"_qs));

@@ -1,7 +1,7 @@
 #include "channel/firefoxcookiestore.h"
 #include "channel/firefoxprofile.h"
 #include "support/testsupport.h"
-#include "text/cookierecord.h"
+#include "browser/cookierecord.h"
 
 #include <QDir>
 #include <QProcess>
@@ -83,23 +83,27 @@ QByteArray TestFirefoxStore::set(const QString& name, const QString& value, qint
 QStringList TestFirefoxStore::poll(FirefoxCookieStore& store)
 {
     QStringList records;
-    store.poll([&](const QString& record) { records.append(record); });
+    const QMetaObject::Connection taken = QObject::connect(
+        &store, &CommandSource::commandArrived,
+        [&](const std::optional<QString>& record) { records.append(record.value_or(QString())); });
+    store.tick();
+    QObject::disconnect(taken);
     return records;
 }
 
 void TestFirefoxStore::buildsTheRecordOfTheOldCookieFiles()
 {
-    const text::Cookie cookie{u"uketsuke"_qs, u"Total12345 様"_qs, u".clinic.example"_qs, u"/mivaweb/"_qs,
+    const Cookie cookie{u"uketsuke"_qs, u"Total12345 様"_qs, u".clinic.example"_qs, u"/mivaweb/"_qs,
                               kExpiry, kCreation};
-    QCOMPARE(text::cookieRecord(cookie), u"uketsuke\nTotal12345 様\nclinic.example/mivaweb/\n0\n"
+    QCOMPARE(cookieRecord(cookie), u"uketsuke\nTotal12345 様\nclinic.example/mivaweb/\n0\n"
                                          u"189251584\n31299971\n3810305664\n31295226\n*\n"_qs);
 }
 
 void TestFirefoxStore::handsOnSetsSinceTheStartInOrder()
 {
     QVERIFY(sql(kSchema + set(u"old"_qs, u"wel"_qs, kCreation)));
-    FirefoxCookieStore store([this] { return FirefoxProfile{m_dir->filePath(u"profile"_qs), {}}; });
-    store.start();
+    FirefoxCookieStore store([this] { return Result<QString>(m_dir->filePath(u"profile"_qs)); });
+    QVERIFY_RESULT(store.start());
     QVERIFY(poll(store).isEmpty()); // set before the start: not carried out
 
     // Two sets within one second, then the first cookie set again: three commands, in order.
@@ -126,7 +130,7 @@ void TestFirefoxStore::readsAStoreLockedByAnotherProcess()
     QProcess firefox;
     firefox.start(u"sqlite3"_qs, {m_store});
     firefox.write("PRAGMA locking_mode=EXCLUSIVE;\n" + set(u"x"_qs, u"wel"_qs, kCreation + 1) + "\n");
-    FirefoxCookieStore store([this] { return FirefoxProfile{m_dir->filePath(u"profile"_qs), {}}; });
+    FirefoxCookieStore store([this] { return Result<QString>(m_dir->filePath(u"profile"_qs)); });
     QTRY_VERIFY(QFile::exists(m_store + u"-wal"_qs) && (store.start(), true));
     QVERIFY(poll(store).isEmpty());
     firefox.write(set(u"b"_qs, u"Total2"_qs, kCreation + 20) + "\n");
@@ -146,8 +150,8 @@ void TestFirefoxStore::takesValueChangesWhereThereIsNoUpdateTime()
                 " creationTime INTEGER, UNIQUE (name, host, path, originAttributes));"
                 "INSERT INTO moz_cookies (name, value, host, path, expiry, lastAccessed, creationTime)"
                 " VALUES ('a', 'wel', 'clinic.example', '/', 1798761600, 1, 1796724000123456);"));
-    FirefoxCookieStore store([this] { return FirefoxProfile{m_dir->filePath(u"profile"_qs), {}}; });
-    store.start();
+    FirefoxCookieStore store([this] { return Result<QString>(m_dir->filePath(u"profile"_qs)); });
+    QVERIFY_RESULT(store.start());
     QVERIFY(sql("UPDATE moz_cookies SET value='Total3', lastAccessed=2 WHERE name='a';"));
     const QStringList records = poll(store);
     QCOMPARE(records, QStringList{u"a\nTotal3\nclinic.example/\n0\n189251584\n31299971\n3810305664\n31295226\n*\n"_qs});
@@ -156,9 +160,9 @@ void TestFirefoxStore::takesValueChangesWhereThereIsNoUpdateTime()
 void TestFirefoxStore::warnsOnceAndPicksTheStoreUpLater()
 {
     const QString profile = m_dir->filePath(u"profile"_qs);
-    FirefoxCookieStore store([&] { return FirefoxProfile{profile, {}}; });
+    FirefoxCookieStore store([&] { return Result<QString>(profile); });
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"cookies.sqlite がありません"_qs));
-    store.start();
+    QVERIFY_RESULT(store.start());
     for (int tick = 0; tick < 3; ++tick)
         QVERIFY(poll(store).isEmpty()); // one warning, not one a tick
 
@@ -212,14 +216,14 @@ void TestFirefoxStore::findsTheProfile()
     QVERIFY(test::writeFile(home + u"/.config/mozilla/firefox/profiles.ini"_qs,
                             "[Profile0]\nName=default\nIsRelative=1\nPath=xdg.default\nDefault=1\n"));
     QCOMPARE(firefoxProfilesFolder(home, QString()), mozilla);
-    const FirefoxProfile profile = findFirefoxProfile(mozilla, name);
+    const Result<QString> profile = findFirefoxProfile(mozilla, name);
     if (folder == u"-") {
-        QVERIFY(!profile.folder);
-        QVERIFY(profile.error.contains(u"profiles.ini"_qs) && profile.error.contains(name));
+        QVERIFY(!profile);
+        QVERIFY(profile.error().contains(u"profiles.ini"_qs) && profile.error().contains(name));
         return;
     }
-    QVERIFY2(profile.folder, qPrintable(profile.error));
-    QCOMPARE(*profile.folder, folder.startsWith(u'/') ? folder : mozilla + u'/' + folder);
+    QVERIFY_RESULT(profile);
+    QCOMPARE(*profile, folder.startsWith(u'/') ? folder : mozilla + u'/' + folder);
 }
 
 QTEST_GUILESS_MAIN(TestFirefoxStore)

@@ -77,7 +77,7 @@ void TestFullDisk::keepsTheCounterWhenItCannotBeSaved()
     const ReceiptOutcome outcome =
         printReceipt(surface, u"rsh山田/100/8/1"_qs, Settings(), QDate(2026, 12, 8), counter);
     QCOMPARE(outcome.number, 41);
-    QVERIFY(!outcome.counterWritten); // reported, and the next receipt repeats the number
+    QVERIFY(!outcome.counterSaved); // reported, and the next receipt repeats the number
     QCOMPARE(test::readFile(counter), QByteArray(" 41\r\n"));
     QCOMPARE(QDir(m_mount).entryList(QDir::Files), (QStringList{u"counter.txt"_qs, u"filler"_qs}));
 }

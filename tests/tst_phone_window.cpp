@@ -62,17 +62,14 @@ void TestPhoneWindow::cleanup()
 
 std::unique_ptr<Form1> TestPhoneWindow::makeForm(bool realPeers)
 {
-    auto form = std::make_unique<Form1>(
-        test::formServices(m_dir->filePath(u"wine"_qs), &m_launcher, &m_notifier, &m_dialler, realPeers));
-    if (!form->Form_Load())
-        qWarning() << form->loadError();
-    return form;
+    return test::startWindow(test::formServices(m_dir->filePath(u"wine"_qs), &m_launcher, &m_notifier, &m_dialler, realPeers));
 }
 
 void TestPhoneWindow::pollsTheServerEveryTick()
 {
     QVERIFY(test::writeFile(u"sct.txt"_qs, "dialurl=server.example\r\ndialport=8080\r\n"));
     const std::unique_ptr<Form1> form = makeForm();
+    QVERIFY(form);
     QVERIFY(form->Timer2->isActive());
     form->Timer2_Timer();
     form->Timer2_Timer();
@@ -84,6 +81,7 @@ void TestPhoneWindow::dialsANewReplyOnce()
 {
     QVERIFY(test::writeFile(u"sct.txt"_qs, "\r\n"));
     const std::unique_ptr<Form1> form = makeForm();
+    QVERIFY(form);
     form->Timer2->stop();
     form->tellno->setText(u"0300000000/abc"_qs);
     form->Timer2_Timer();
@@ -105,6 +103,7 @@ void TestPhoneWindow::sendsTheRequestAndEmptiesTheBuffer()
 {
     QVERIFY(test::writeFile(u"sct.txt"_qs, "userno=12\r\npasswd=secret\r\n"));
     const std::unique_ptr<Form1> form = makeForm();
+    QVERIFY(form);
     form->txtInputData->setText(u"NUMBER....0312345678"_qs);
     emit form->Winsock1->ConnectEvent();
     QCOMPARE(fakeClient(form->Winsock1)->sent,
@@ -117,6 +116,7 @@ void TestPhoneWindow::joinsTheBlocksOfAReply()
 {
     QVERIFY(test::writeFile(u"sct.txt"_qs, "\r\n"));
     const std::unique_ptr<Form1> form = makeForm();
+    QVERIFY(form);
     form->Timer2->stop();
     form->Timer2_Timer();
     fakeClient(form->Winsock1)->pending = u"03000"_qs;
@@ -135,6 +135,7 @@ void TestPhoneWindow::registersAtTheServer()
 {
     QVERIFY(test::writeFile(u"sct.txt"_qs, "dialurl=server.example\r\nprgpath=/web\r\n"));
     const std::unique_ptr<Form1> form = makeForm();
+    QVERIFY(form);
     emit form->Winsock2->ConnectEvent();
     QCOMPARE(fakeClient(form->Winsock2)->sent,
              QStringList{u"GET /web/ipset.php?id=1&passwd=tulipwax\r\n\r\n"_qs});
@@ -144,6 +145,7 @@ void TestPhoneWindow::collectsAndAcknowledgesDeviceText()
 {
     QVERIFY(test::writeFile(u"sct.txt"_qs, "nodspport=2\r\n"));
     const std::unique_ptr<Form1> form = makeForm();
+    QVERIFY(form);
     test::FakeSerialPort* device = fakePort(form->MSComm2);
     device->log.clear();
     device->pending = u"\x02"
@@ -165,6 +167,7 @@ void TestPhoneWindow::reportsLineErrors()
 {
     QVERIFY(test::writeFile(u"sct.txt"_qs, "nodspport=2\r\n"));
     const std::unique_ptr<Form1> form = makeForm();
+    QVERIFY(form);
     form->txtInputData->setText(u"kept"_qs);
     fakePort(form->MSComm2)->raise(comm::kErFrame);
     fakePort(form->MSComm2)->raise(1002);
@@ -180,6 +183,7 @@ void TestPhoneWindow::callsTheNumberInTheBox()
 {
     QVERIFY(test::writeFile(u"sct.txt"_qs, "\r\n"));
     const std::unique_ptr<Form1> form = makeForm();
+    QVERIFY(form);
     QTest::mouseClick(form->Command1, Qt::LeftButton);
     QCOMPARE(m_dialler.numbers, QStringList{u"ココに電話番号入力"_qs}); // the hint text itself
     QTest::mouseClick(form->tellno, Qt::LeftButton);
@@ -196,6 +200,7 @@ void TestPhoneWindow::testCallsThroughTheModem()
 {
     QVERIFY(test::writeFile(u"sct.txt"_qs, "modemport=4\r\n"));
     const std::unique_ptr<Form1> form = makeForm();
+    QVERIFY(form);
     test::FakeSerialPort* modem = fakePort(form->MSComm1);
     QCOMPARE(modem->commPort(), 4);
     QTest::mouseClick(form->Command3, Qt::LeftButton);
@@ -221,6 +226,7 @@ void TestPhoneWindow::reportsAModemThatCannotOpen()
 {
     QVERIFY(test::writeFile(u"sct.txt"_qs, "modemport=4\r\n"));
     const std::unique_ptr<Form1> form = makeForm();
+    QVERIFY(form);
     fakePort(form->MSComm1)->failOpen = true;
     form->Command3_Click();
     QCOMPARE(m_notifier.messages.size(), 1);
@@ -254,6 +260,7 @@ void TestPhoneWindow::talksToARealServer()
         }
     });
     const std::unique_ptr<Form1> form = makeForm(true);
+    QVERIFY(form);
     form->Timer2->stop(); // the test ticks itself
     form->txtInputData->setText(u"0123456789 0311112222"_qs);
     QTRY_VERIFY(requests.contains(QByteArray("GET /mivaweb/system/ipset.php?id=1&passwd=tulipwax\r\n\r\n")));
@@ -308,6 +315,7 @@ void TestPhoneWindow::pollsAnNginxServer()
     QVERIFY(
         test::writeFile(u"sct.txt"_qs, "dialurl=127.0.0.1\r\ndialport=" + QByteArray::number(port) + "\r\n"));
     const std::unique_ptr<Form1> form = makeForm(true);
+    QVERIFY(form);
     form->Timer2->stop();
     form->Timer2_Timer();
     QTRY_COMPARE(form->tellno->text(), u"0300000000/abc"_qs);
@@ -335,6 +343,8 @@ void TestPhoneWindow::talksToDevicesOnPtys()
     QVERIFY(test::writeFile(u"sct.txt"_qs, "nodspport=7\r\nmodemport=8\r\ndialurl=\r\n"));
 
     const std::unique_ptr<Form1> form = makeForm(true);
+
+    QVERIFY(form);
     QVERIFY(form->MSComm2->portOpen());
     QSerialPort devicePeer(device);
     QVERIFY(devicePeer.open(QIODevice::ReadWrite));

@@ -146,15 +146,14 @@ void TestPlatform::resolvesCommandLines()
     test::writeRecordingProgram(m_dir->filePath(u"bin"_qs), u"vfddisp"_qs, log);
     test::writeRecordingProgram(m_prefix + u"/drive_c/Program Files/Halden/Pictora"_qs, u"Pictora"_qs, log);
 
-    QString error;
-    const std::optional<ResolvedCommand> command =
-        resolveCommandLine(commandLine, WindowsPathMapper(m_prefix), m_dir->filePath(u"bin"_qs), &error);
+    const Result<ResolvedCommand> command =
+        resolveCommandLine(commandLine, WindowsPathMapper(m_prefix), m_dir->filePath(u"bin"_qs));
     if (program == u"-") {
         QVERIFY(!command);
-        QVERIFY(error.contains(u"nosuchprogram"_qs));
+        QVERIFY(command.error().contains(u"nosuchprogram"_qs));
         return;
     }
-    QVERIFY2(command, qPrintable(error));
+    QVERIFY_RESULT(command);
     QCOMPARE(command->program, m_dir->filePath(program));
     // "@" stands for the temporary folder, which the data rows cannot know yet.
     for (QByteArray& argument : arguments)
@@ -164,10 +163,11 @@ void TestPlatform::resolvesCommandLines()
 
 void TestPlatform::namesTheMissingProgramAsGiven()
 {
-    QString error;
-    QVERIFY(!resolveCommandLine(u"C:\\Program Files\\Halden\\Pictora\\Pictora.exe  C:\\testdicom\\1.dcm"_qs,
-                                WindowsPathMapper(m_prefix), QString(), &error));
-    QCOMPARE(error, u"プログラム C:\\Program Files\\Halden\\Pictora\\Pictora.exe が見つかりません"_qs);
+    const Result<ResolvedCommand> command =
+        resolveCommandLine(u"C:\\Program Files\\Halden\\Pictora\\Pictora.exe  C:\\testdicom\\1.dcm"_qs,
+                           WindowsPathMapper(m_prefix), QString());
+    QVERIFY(!command);
+    QCOMPARE(command.error(), u"プログラム C:\\Program Files\\Halden\\Pictora\\Pictora.exe が見つかりません"_qs);
 }
 
 void TestPlatform::startsProgramsWithRawArguments_data()
@@ -193,9 +193,9 @@ void TestPlatform::startsProgramsWithRawArguments()
     const QByteArray savedPath = qgetenv("PATH");
     qputenv("PATH", QFile::encodeName(m_dir->filePath(u"bin"_qs)) + ':' + savedPath);
     ProcessLauncher launcher{WindowsPathMapper(m_prefix)};
-    const LaunchResult result = launcher.startCommandLine(commandLine, WindowStyle::NormalFocus);
+    const Result<> result = launcher.startCommandLine(commandLine, WindowStyle::NormalFocus);
     qputenv("PATH", savedPath);
-    QVERIFY2(result.ok, qPrintable(result.error));
+    QVERIFY_RESULT(result);
     QTRY_COMPARE(test::readRecordedCalls(log).size(), 1);
     QCOMPARE(test::readRecordedCalls(log).first(), arguments);
     QVERIFY(!QFile::exists(u"pwned"_qs));
@@ -204,27 +204,27 @@ void TestPlatform::startsProgramsWithRawArguments()
 void TestPlatform::reportsAProgramThatCannotStart()
 {
     ProcessLauncher launcher{WindowsPathMapper(m_prefix)};
-    LaunchResult result =
+    Result<> result =
         launcher.startCommandLine(u"C:\\nowhere\\viewer.exe a"_qs, WindowStyle::MinimizedFocus);
-    QVERIFY(!result.ok);
-    QVERIFY(result.error.contains(u"viewer"_qs));
+    QVERIFY(!result);
+    QVERIFY(result.error().contains(u"viewer"_qs));
     result = launcher.startProgram(u"no-such-program-here"_qs, {});
-    QVERIFY(!result.ok);
+    QVERIFY(!result);
 
     // A file that is executable but cannot be run: the exec failure comes back.
     const QString broken = m_dir->filePath(u"broken"_qs);
     test::writeFile(broken, "#!/no/such/interpreter\n");
     QFile::setPermissions(broken, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     result = launcher.startProgram(broken, {});
-    QVERIFY(!result.ok);
-    QVERIFY(!result.error.isEmpty());
+    QVERIFY(!result);
+    QVERIFY(!result.error().isEmpty());
 }
 
 void TestPlatform::leavesNoZombie()
 {
     ProcessLauncher launcher{WindowsPathMapper(m_prefix)};
     for (int i = 0; i < 3; ++i)
-        QVERIFY(launcher.startProgram(u"true"_qs, {}).ok);
+        QVERIFY(launcher.startProgram(u"true"_qs, {}));
     // Every intermediate child has been reaped and the programs belong to init: none is ours to wait for.
     errno = 0;
     QCOMPARE(waitpid(-1, nullptr, WNOHANG), -1);

@@ -256,7 +256,7 @@ void TestReceipt::countsReceipts()
     if (before != "-")
         QVERIFY(test::writeFile(m_counter, before));
     const ReceiptOutcome outcome = print(u"rsh山田/100/8/1"_qs);
-    QVERIFY(outcome.counterWritten);
+    QVERIFY(outcome.counterSaved);
     QCOMPARE(m_surface.texts()[0].text, printed);
     QCOMPARE(test::readFile(m_counter), after);
 }
@@ -268,7 +268,7 @@ void TestReceipt::reportsACounterThatCannotBeWritten()
     QFile::setPermissions(m_counter, QFileDevice::ReadOwner);
     ReceiptOutcome outcome = print(u"rsh山田/100/8/1"_qs);
     if (!QFileInfo(m_counter).isWritable()) {
-        QVERIFY(!outcome.counterWritten);
+        QVERIFY(!outcome.counterSaved);
         QCOMPARE(outcome.number, 7);
         QVERIFY(m_surface.findText(u"0000-7"_qs));
         QCOMPARE(test::readFile(m_counter), QByteArray(" 7\r\n"));
@@ -277,7 +277,7 @@ void TestReceipt::reportsACounterThatCannotBeWritten()
     QVERIFY(QFile::remove(m_counter));
     QVERIFY(QDir().mkdir(m_counter));
     outcome = print(u"rsh山田/100/8/1"_qs);
-    QVERIFY(!outcome.counterWritten);
+    QVERIFY(!outcome.counterSaved);
     QVERIFY(QFileInfo(m_counter).isDir());
 }
 
@@ -285,7 +285,7 @@ void TestReceipt::advancesTheCounterWhenThePrinterFails()
 {
     m_surface.workingOperations = 0;
     const ReceiptOutcome outcome = print(u"rsh山田/100/8/1"_qs);
-    QVERIFY(outcome.counterWritten);
+    QVERIFY(outcome.counterSaved);
     QCOMPARE(test::readFile(m_counter), QByteArray(" 1\r\n"));
 }
 

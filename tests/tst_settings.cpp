@@ -55,9 +55,9 @@ void TestSettings::readsDelimitedItems()
 
 void TestSettings::defaultsStandWithoutLines()
 {
-    const SettingsLoad load = applySettingItems({});
-    QVERIFY(load.ok());
-    const Settings& s = load.settings;
+    const Result<Settings> load = applySettingItems({});
+    QVERIFY_RESULT(load);
+    const Settings& s = *load;
     QCOMPARE(s.sizef1, (FooterLayout{15, 1800, 9400}));
     QCOMPARE(s.sizef2, (FooterLayout{12, 1800, 9750}));
     QCOMPARE(s.sizef3, (FooterLayout{11, 1800, 10050}));
@@ -121,9 +121,9 @@ void TestSettings::appliesKeys()
     QFETCH(QStringList, items);
     QFETCH(QString, key);
     QFETCH(QString, expected);
-    const SettingsLoad load = applySettingItems(items);
-    QVERIFY(load.ok());
-    QCOMPARE(valueOf(load.settings, key), expected);
+    const Result<Settings> load = applySettingItems(items);
+    QVERIFY_RESULT(load);
+    QCOMPARE(valueOf(*load, key), expected);
 }
 
 void TestSettings::readsFooterLayouts_data()
@@ -151,11 +151,11 @@ void TestSettings::readsFooterLayouts()
     QFETCH(FooterLayout, sizef1);
     QFETCH(FooterLayout, sizef2);
     QFETCH(FooterLayout, sizef5);
-    const SettingsLoad load = applySettingItems({item});
-    QVERIFY2(load.ok(), qPrintable(load.error));
-    QCOMPARE(load.settings.sizef1, sizef1);
-    QCOMPARE(load.settings.sizef2, sizef2);
-    QCOMPARE(load.settings.sizef5, sizef5);
+    const Result<Settings> load = applySettingItems({item});
+    QVERIFY_RESULT(load);
+    QCOMPARE(load->sizef1, sizef1);
+    QCOMPARE(load->sizef2, sizef2);
+    QCOMPARE(load->sizef5, sizef5);
 }
 
 void TestSettings::rejectsBadFooterLayouts_data()
@@ -169,9 +169,9 @@ void TestSettings::rejectsBadFooterLayouts_data()
 void TestSettings::rejectsBadFooterLayouts()
 {
     QFETCH(QString, item);
-    const SettingsLoad load = applySettingItems({item});
-    QVERIFY(!load.ok());
-    QVERIFY2(load.error.contains(item.left(6)), qPrintable(load.error));
+    const Result<Settings> load = applySettingItems({item});
+    QVERIFY(!load);
+    QVERIFY2(load.error().contains(item.left(6)), qPrintable(load.error()));
 }
 
 void TestSettings::readsTheFile()
@@ -180,23 +180,23 @@ void TestSettings::readsTheFile()
     const QString path = dir.filePath(u"sct.txt"_qs);
     QVERIFY(
         test::writeFile(path, "name1=Orvane Clinic\r\nwintype=3\r\nsizef1=15/800/10050\r\nleftmrg=200\r\n"));
-    const SettingsLoad load = loadSettingsFile(path);
-    QVERIFY(load.ok());
-    QCOMPARE(textOf(load.settings.name1), u"Orvane Clinic"_qs);
-    QCOMPARE(textOf(load.settings.wintype), u"3"_qs);
-    QCOMPARE(textOf(load.settings.leftmrg), u"200"_qs);
-    QCOMPARE(load.settings.sizef1, (FooterLayout{15, 800, 10050}));
+    const Result<LoadedSettings> load = loadSettingsFile(path);
+    QVERIFY_RESULT(load);
+    QCOMPARE(textOf(load->settings.name1), u"Orvane Clinic"_qs);
+    QCOMPARE(textOf(load->settings.wintype), u"3"_qs);
+    QCOMPARE(textOf(load->settings.leftmrg), u"200"_qs);
+    QCOMPARE(load->settings.sizef1, (FooterLayout{15, 800, 10050}));
 
     QVERIFY(test::writeFile(path, QByteArray()));
-    QVERIFY(loadSettingsFile(path).ok());
+    QVERIFY_RESULT(loadSettingsFile(path));
 
     // A margin that is no number starts the bridge with one warning naming it.
     QVERIFY(test::writeFile(path, "leftmrg=1cm\r\n"));
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"leftmrg \"1cm\" .* is not a number"_qs));
-    QVERIFY(loadSettingsFile(path).ok());
+    QVERIFY_RESULT(loadSettingsFile(path));
     QTest::failOnWarning(QRegularExpression(u"leftmrg"_qs));
     QVERIFY(test::writeFile(path, "leftmrg=\r\n")); // empty: a margin of 0 without a word
-    QVERIFY(loadSettingsFile(path).ok());
+    QVERIFY_RESULT(loadSettingsFile(path));
 }
 
 void TestSettings::readsAShiftJisFile()
@@ -205,15 +205,15 @@ void TestSettings::readsAShiftJisFile()
     const QString path = dir.filePath(u"sct.txt"_qs);
     // "name1=歯科" in CP932, as Notepad of a Japanese desk saves it.
     QVERIFY(test::writeFile(path, "name1=\x8E\x95\x89\xC8\r\n"));
-    QCOMPARE(textOf(loadSettingsFile(path).settings.name1), u"歯科"_qs);
+    QCOMPARE(textOf(loadSettingsFile(path)->settings.name1), u"歯科"_qs);
 }
 
 void TestSettings::reportsAMissingFile()
 {
     QTemporaryDir dir;
-    const SettingsLoad load = loadSettingsFile(dir.filePath(u"sct.txt"_qs));
-    QVERIFY(!load.ok());
-    QVERIFY(load.error.contains(u"sct.txt"_qs));
+    const Result<LoadedSettings> load = loadSettingsFile(dir.filePath(u"sct.txt"_qs));
+    QVERIFY(!load);
+    QVERIFY(load.error().contains(u"sct.txt"_qs));
 }
 
 void TestSettings::readsPortNumbers_data()

@@ -24,8 +24,8 @@ private slots:
     void setsUpTheTimers();
     void startsUp();
     void failsWithoutTheSettingsFile();
-    void failsOnABadPortNumber_data();
-    void failsOnABadPortNumber();
+    void failsOnABadSetting_data();
+    void failsOnABadSetting();
     void opensTheCallerNumberPort();
     void goesOnWhenTheCallerNumberPortIsAbsent();
     void connectsTheRegistrationClient_data();
@@ -143,7 +143,7 @@ void TestWindow::startsUp()
 {
     QVERIFY(test::writeFile(u"sct.txt"_qs, "name1=Clinic\r\nmodemport=3\r\n"));
     const std::unique_ptr<Form1> form = makeForm();
-    QVERIFY2(form->Form_Load(), qPrintable(form->loadError()));
+    QVERIFY_RESULT(form->Form_Load());
     QCOMPARE(form->userName(), u"alice"_qs);
     QCOMPARE(Form1::caption(form->Label1), u"User:alice\rのクッキー参照中"_qs);
     QCOMPARE(form->Label1->text(), u"User:alice\nのクッキー参照中"_qs);
@@ -163,29 +163,33 @@ void TestWindow::startsUp()
 void TestWindow::failsWithoutTheSettingsFile()
 {
     const std::unique_ptr<Form1> form = makeForm();
-    QVERIFY(!form->Form_Load());
-    QVERIFY(form->loadError().contains(u"sct.txt"_qs));
+    const Result<> loaded = form->Form_Load();
+    QVERIFY(!loaded);
+    QVERIFY(loaded.error().contains(u"sct.txt"_qs));
     QVERIFY(!form->Timer1->isActive());
 }
 
-void TestWindow::failsOnABadPortNumber_data()
+void TestWindow::failsOnABadSetting_data()
 {
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QString>("key");
     QTest::newRow("modem port out of range") << QByteArray("modemport=99999") << u"modemport"_qs;
     QTest::newRow("device port refused") << QByteArray("nodspport=0") << u"nodspport"_qs;
     QTest::newRow("a sizef without two slashes") << QByteArray("sizef4=10/1800") << u"sizef4"_qs;
+    QTest::newRow("a command source the bridge does not know") << QByteArray("cookiestore=chrome")
+                                                               << u"cookiestore: 「chrome」"_qs;
 }
 
-void TestWindow::failsOnABadPortNumber()
+void TestWindow::failsOnABadSetting()
 {
     QFETCH(QByteArray, line);
     QFETCH(QString, key);
     QVERIFY(test::writeFile(u"sct.txt"_qs, line + "\r\n"));
     const std::unique_ptr<Form1> form = makeForm();
-    QVERIFY(!form->Form_Load());
-    QVERIFY2(form->loadError().contains(key), qPrintable(form->loadError()));
-    QVERIFY(form->loadError().contains(u"sct.txt"_qs));
+    const Result<> loaded = form->Form_Load();
+    QVERIFY(!loaded);
+    QVERIFY2(loaded.error().contains(key), qPrintable(loaded.error()));
+    QVERIFY(loaded.error().contains(u"sct.txt"_qs));
 }
 
 void TestWindow::opensTheCallerNumberPort()
@@ -243,7 +247,7 @@ void TestWindow::opensTheSettingsInTheEditor()
     QCOMPARE(m_launcher.starts[0].program, u"xdg-open"_qs);
     QCOMPARE(m_launcher.starts[0].arguments, QStringList{u"sct.txt"_qs});
 
-    m_launcher.fail = true;
+    m_launcher.refuses = true;
     form->sctset_Click();
     QCOMPARE(m_notifier.messages.size(), 1);
     QVERIFY(m_notifier.messages[0].text.contains(u"sct.txt"_qs));
@@ -258,7 +262,7 @@ void TestWindow::startsTheViewerTest()
              u"C:\\Program Files\\Halden\\Pictora\\Pictora.exe C:\\testdicom\\20090313145252.dcm "
              "C:\\testdicom\\20090311141459.dcm"_qs);
     QCOMPARE(m_launcher.starts[0].style, WindowStyle::NormalFocus);
-    m_launcher.fail = true;
+    m_launcher.refuses = true;
     form->Command2_Click();
     QCOMPARE(m_notifier.messages.size(), 1);
 }

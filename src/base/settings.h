@@ -38,13 +38,17 @@ struct Settings
     std::optional<QString> nodspport;
     std::optional<QString> modemport;
     std::optional<QString> wintype;
-    // Only cookies of a site whose name contains this text carry commands; unset, every cookie does.
+    // Only cookies of this host, or of a host below it, carry commands; unset, every cookie does.
     std::optional<QString> cookiehost;
-    // "firefox": commands come from Firefox's cookie store instead of the cookie folder.
+    // Where commands come from: "firefox", Firefox's cookie store; "extension", the browser extension;
+    // unset or empty, the cookie folder of wintype. Any other value stops the start.
     std::optional<QString> cookiestore;
     // The Firefox profile (its Name in profiles.ini); unset, the profile Firefox starts with.
     std::optional<QString> firefoxprofile;
 };
+
+inline const QString kCookieStoreFirefox = QStringLiteral("firefox");
+inline const QString kCookieStoreExtension = QStringLiteral("extension");
 
 // An unset text field reads as the empty text.
 inline QString textOf(const std::optional<QString>& field)

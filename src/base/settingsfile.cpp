@@ -62,24 +62,20 @@ const Key kKeys[] = {
 };
 
 // "size/x/y": the text before the first "/", between the two, and after the second.
-std::optional<FooterLayout> parseFooter(const QString& value, bool whole, QString* error)
+Result<FooterLayout> parseFooter(const QString& value, bool whole)
 {
     const qsizetype first = value.indexOf(u'/');
     const qsizetype second = first < 0 ? -1 : value.indexOf(u'/', first + 1);
-    if (second < 0) {
-        *error = QStringLiteral("「%1」には \"/\" で区切った3つの数値 (大きさ/X/Y) が必要です").arg(value);
-        return std::nullopt;
-    }
+    if (second < 0)
+        return fail(QStringLiteral("「%1」には \"/\" で区切った3つの数値 (大きさ/X/Y) が必要です").arg(value));
     double numbers[3] = {leadingNumber(value.left(first)),
                          leadingNumber(value.mid(first + 1, second - first - 1)),
                          leadingNumber(value.mid(second + 1))};
     if (whole) {
         for (double& n : numbers) {
             const std::optional<qint16> rounded = text::roundToInt16(n);
-            if (!rounded) {
-                *error = QStringLiteral("「%1」の数値が範囲 (-32768〜32767) を超えています").arg(value);
-                return std::nullopt;
-            }
+            if (!rounded)
+                return fail(QStringLiteral("「%1」の数値が範囲 (-32768〜32767) を超えています").arg(value));
             n = *rounded;
         }
     }
@@ -128,7 +124,7 @@ QStringList readDelimitedItems(const QString& content)
     return items;
 }
 
-SettingsLoad applySettingItems(const QStringList& items, Settings settings)
+Result<Settings> applySettingItems(const QStringList& items, Settings settings)
 {
     for (const QString& item : items) {
         for (const Key& key : kKeys) {
@@ -143,50 +139,50 @@ SettingsLoad applySettingItems(const QStringList& items, Settings settings)
                 break;
             case Kind::Footer:
             case Kind::FooterWhole: {
-                QString error;
-                const std::optional<FooterLayout> layout =
-                    parseFooter(value, key.kind == Kind::FooterWhole, &error);
+                const Result<FooterLayout> layout = parseFooter(value, key.kind == Kind::FooterWhole);
                 if (!layout)
-                    return {settings, QString::fromUtf16(key.match) + u": " + error};
+                    return fail(QString::fromUtf16(key.match) + u": " + layout.error());
                 settings.*(key.footer) = *layout;
                 break;
             }
             }
         }
     }
-    return {settings, {}};
+    return settings;
 }
 
-SettingsLoad loadSettingsFile(const QString& path)
+Result<LoadedSettings> loadSettingsFile(const QString& path)
 {
     const QString name = QFileInfo(path).fileName();
     QFile file(path);
     if (!file.exists())
-        return {{},
-                QStringLiteral("設定ファイル %1 がありません (作業フォルダ: %2)")
-                    .arg(name, QFileInfo(path).absolutePath())};
+        return fail(QStringLiteral("設定ファイル %1 がありません (作業フォルダ: %2)")
+                        .arg(name, QFileInfo(path).absolutePath()));
     if (!file.open(QIODevice::ReadOnly))
-        return {{}, QStringLiteral("設定ファイル %1 を読めません: %2").arg(name, file.errorString())};
+        return fail(QStringLiteral("設定ファイル %1 を読めません: %2").arg(name, file.errorString()));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return {{}, QStringLiteral("設定ファイル %1 を読めません: %2").arg(name, file.errorString())};
-    SettingsLoad load = applySettingItems(readDelimitedItems(text::decodeIncoming(bytes)));
-    if (!load.ok()) {
-        load.error = QStringLiteral("設定ファイル %1 の値が正しくありません: %2").arg(name, load.error);
-        return load;
-    }
-    if (const QString margin = textOf(load.settings.leftmrg);
-        !margin.isEmpty() && !text::wholeNumber(margin))
+        return fail(QStringLiteral("設定ファイル %1 を読めません: %2").arg(name, file.errorString()));
+    const Result<Settings> applied = applySettingItems(readDelimitedItems(text::decodeIncoming(bytes)));
+    if (!applied)
+        return fail(QStringLiteral("設定ファイル %1 の値が正しくありません: %2").arg(name, applied.error()));
+    LoadedSettings loaded{*applied, 0};
+    const Settings& settings = loaded.settings;
+    if (const QString margin = textOf(settings.leftmrg); !margin.isEmpty() && !text::wholeNumber(margin))
         qCWarning(lcApp) << "leftmrg" << margin << "in" << name << "is not a number; statements use a margin of 0";
-    if (!textOf(load.settings.dialurl).isEmpty()) {
-        const std::optional<qint32> port = dialPortSetting(load.settings);
+    if (const QString store = textOf(settings.cookiestore);
+        !store.isEmpty() && store != kCookieStoreFirefox && store != kCookieStoreExtension)
+        return fail(QStringLiteral("設定ファイル %1 の値が正しくありません: cookiestore: 「%2」は %3 か %4 "
+                                   "(空ならクッキーフォルダ) です")
+                        .arg(name, store, kCookieStoreFirefox, kCookieStoreExtension));
+    if (!textOf(settings.dialurl).isEmpty()) {
+        const std::optional<qint32> port = dialPortSetting(settings);
         if (!port)
-            load.error = QStringLiteral("設定ファイル %1 の dialport が範囲を超えています: %2")
-                             .arg(name, textOf(load.settings.dialport));
-        else
-            load.dialPort = *port;
+            return fail(QStringLiteral("設定ファイル %1 の dialport が範囲を超えています: %2")
+                            .arg(name, textOf(settings.dialport)));
+        loaded.dialPort = *port;
     }
-    return load;
+    return loaded;
 }
 
 QString invalidSettingError(QLatin1String key, const QString& detail)

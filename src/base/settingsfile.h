@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/settings.h"
+#include "text/result.h"
 
 #include <QByteArray>
 #include <QString>
@@ -13,22 +14,19 @@ namespace orvane {
 // other item runs up to the next comma or the end of the line.
 QStringList readDelimitedItems(const QString& content);
 
-struct SettingsLoad
+struct LoadedSettings
 {
     Settings settings;
-    QString error; // empty when the file was read completely
     qint32 dialPort = 0; // the server's port, from dialport
-
-    bool ok() const { return error.isEmpty(); }
 };
 
 // Applies every item to the settings, each key tested in the key table's order with its match text
 // found anywhere in the item. The error names the value that could not be taken.
-SettingsLoad applySettingItems(const QStringList& items, Settings settings = {});
+Result<Settings> applySettingItems(const QStringList& items, Settings settings = {});
 
 // Reads the settings file at path over the built-in defaults. A server port out of range (while a
-// server is set) is an error too.
-SettingsLoad loadSettingsFile(const QString& path);
+// server is set) and a cookiestore value the bridge does not know are errors too.
+Result<LoadedSettings> loadSettingsFile(const QString& path);
 
 // The start-up error for a setting of sct.txt whose value cannot be used.
 QString invalidSettingError(QLatin1String key, const QString& detail);

@@ -151,7 +151,7 @@ bool CookiePoller::unchangedSinceLastListing(const QByteArray& native)
     const qint64 now = m_sinceListing.elapsed();
     if (now - m_lastListingAt >= kFullListingMs)
         return false;
-    if (now - m_lastLinkCheckAt >= m_forcedListingMs) {
+    if (now - m_lastLinkCheckAt >= m_linkedFileMs) {
         m_lastLinkCheckAt = now;
         return !linkedFileChanged(native);
     }

@@ -42,7 +42,8 @@ public:
 
     // Even where notification says nothing changed, the whole folder is listed this often.
     static constexpr qint64 kFullListingMs = 5000;
-    void setForcedListingInterval(qint64 ms) { m_forcedListingMs = ms; }
+    // How often the files with more than one link are looked at (once a second unless set).
+    void setLinkedFileInterval(qint64 ms) { m_linkedFileMs = ms; }
 
     // The number of listings made so far (ticks that were not skipped).
     quint64 listings() const { return m_listings; }
@@ -72,7 +73,7 @@ private:
     // Files with more than one link (a change through another link raises no event here): name and
     // modification time at the last listing. They are looked at this often.
     QHash<QByteArray, qint64> m_linkedFiles;
-    qint64 m_forcedListingMs = 1000;
+    qint64 m_linkedFileMs = 1000;
 };
 
 } // namespace orvane

@@ -12,19 +12,17 @@
 
 namespace orvane {
 
-std::optional<QString> writeCommandCookie(const WindowsPathMapper& mapper, const QString& wintype,
+Result<QString> writeCommandCookie(const WindowsPathMapper& mapper, const QString& wintype,
                                           const QString& userName, const QString& site,
-                                          const QString& command, const QString& lineFour, QString* error)
+                                          const QString& command, const QString& lineFour)
 {
     const CookieFolder folder = cookieFolder(wintype, userName);
     const std::optional<QString> native = mapper.toNative(folder.windowsPath);
     if (!native) {
-        *error = QStringLiteral("no drive for %1").arg(folder.windowsPath);
-        return std::nullopt;
+        return fail(QStringLiteral("no drive for %1").arg(folder.windowsPath));
     }
     if (!QDir().mkpath(*native)) {
-        *error = QStringLiteral("cannot create %1").arg(*native);
-        return std::nullopt;
+        return fail(QStringLiteral("cannot create %1").arg(*native));
     }
 
     // The bridge compares whole seconds: wait for a second later than the newest cookie file.
@@ -39,8 +37,7 @@ std::optional<QString> writeCommandCookie(const WindowsPathMapper& mapper, const
                                                 lineFour + u"\n30000000\n3000000000\n30000000\n*\n");
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-        return std::nullopt;
+        return fail(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
     }
     // A clock behind the newest file: the file takes the second after it.
     if (QDateTime::currentSecsSinceEpoch() <= newest) {

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "platform/windowspath.h"
+#include "text/result.h"
 
 #include <QString>
-#include <optional>
 
 namespace orvane {
 
@@ -11,9 +11,9 @@ namespace orvane {
 // wintype, as the value of the file's first cookie, with the site on the third line and lineFour on
 // the fifth (the line the daily totals record). The file appears whole (written aside, then renamed),
 // and its time is a second later than every cookie file before it, so that the bridge takes it as a
-// new command. Returns the file's path, or nullopt with the reason in error.
-std::optional<QString> writeCommandCookie(const WindowsPathMapper& mapper, const QString& wintype,
-                                          const QString& userName, const QString& site,
-                                          const QString& command, const QString& lineFour, QString* error);
+// new command. Returns the file's path, or why it could not be written.
+Result<QString> writeCommandCookie(const WindowsPathMapper& mapper, const QString& wintype,
+                                   const QString& userName, const QString& site, const QString& command,
+                                   const QString& lineFour);
 
 } // namespace orvane

@@ -1,7 +1,7 @@
 #include "channel/firefoxcookiestore.h"
 
 #include "base/logging.h"
-#include "text/cookierecord.h"
+#include "browser/cookierecord.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -14,6 +14,9 @@
 #include <sys/stat.h>
 
 namespace orvane {
+
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr qint64 kLocateIntervalMs = 1000;
@@ -37,8 +40,8 @@ qint64 expiryMs(qint64 stored)
 
 } // namespace
 
-FirefoxCookieStore::FirefoxCookieStore(Locate locate)
-    : m_locate(std::move(locate)),
+FirefoxCookieStore::FirefoxCookieStore(Locate locate, QObject* parent)
+    : CommandSource(parent), m_locate(std::move(locate)),
       m_connection(QStringLiteral("orvane-firefox-%1").arg(quintptr(this), 0, 16))
 {
 }
@@ -52,12 +55,12 @@ bool FirefoxCookieStore::locate()
     if (m_sinceLocate.isValid() && m_sinceLocate.elapsed() < kLocateIntervalMs)
         return false;
     m_sinceLocate.start();
-    const FirefoxProfile profile = m_locate();
-    if (!profile.folder) {
-        warnOnce(profile.error);
+    const Result<QString> profile = m_locate();
+    if (!profile) {
+        warnOnce(profile.error());
         return false;
     }
-    m_store = QDir(*profile.folder).filePath(kStore);
+    m_store = QDir(*profile).filePath(kStore);
     return true;
 }
 
@@ -66,7 +69,7 @@ FirefoxCookieStore::Stamp FirefoxCookieStore::stamp() const
     return {modifiedNs(m_store), modifiedNs(m_store + u"-wal")};
 }
 
-void FirefoxCookieStore::start()
+Result<> FirefoxCookieStore::start()
 {
     m_started = true;
     // The starting point is the newest set in the store; a store that cannot be read yet holds only
@@ -77,24 +80,27 @@ void FirefoxCookieStore::start()
         if (readSets(true))
             m_stamp = now;
     }
-    m_baselineTaken = true;
+    return {};
 }
 
-void FirefoxCookieStore::poll(const Handler& handler)
+void FirefoxCookieStore::stop()
 {
-    if (!m_started)
-        start();
-    if (!locate())
+    m_started = false;
+}
+
+void FirefoxCookieStore::tick()
+{
+    if (!m_started || !locate())
         return;
     const Stamp now = stamp();
     if (now == m_stamp)
         return;
-    const std::optional<QList<Set>> sets = readSets(false);
+    const Result<QList<Set>> sets = readSets(false);
     if (!sets)
         return; // read again at the next tick
     m_stamp = now;
     for (const Set& set : *sets)
-        handler(set.record);
+        emit commandArrived(set.record);
 }
 
 void FirefoxCookieStore::warnOnce(const QString& problem)
@@ -102,10 +108,10 @@ void FirefoxCookieStore::warnOnce(const QString& problem)
     if (problem == m_lastProblem)
         return;
     m_lastProblem = problem;
-    qCWarning(lcChannel).noquote() << "Firefox cookie store:" << problem;
+    warn(u"Firefox cookie store: " + problem);
 }
 
-std::optional<QString> FirefoxCookieStore::copyStore(QString* copy)
+Result<QString> FirefoxCookieStore::copyStore()
 {
     // The log first, then the store: a checkpoint in between leaves a store that holds the log's
     // changes, never a log the store has not seen.
@@ -115,54 +121,53 @@ std::optional<QString> FirefoxCookieStore::copyStore(QString* copy)
     for (const QString& name : {kStore, kLog, QStringLiteral("cookies.sqlite-shm")})
         QFile::remove(folder.filePath(name));
     if (QFile::exists(m_store + u"-wal") && !QFile::copy(m_store + u"-wal", folder.filePath(kLog)))
-        return QStringLiteral("%1-wal をコピーできません").arg(m_store);
+        return fail(QStringLiteral("%1-wal をコピーできません").arg(m_store));
     if (!QFile::copy(m_store, folder.filePath(kStore)))
-        return QStringLiteral("%1 をコピーできません").arg(m_store);
-    *copy = folder.filePath(kStore);
-    return std::nullopt;
+        return fail(QStringLiteral("%1 をコピーできません").arg(m_store));
+    return folder.filePath(kStore);
 }
 
-std::optional<QList<FirefoxCookieStore::Set>> FirefoxCookieStore::readSets(bool baselineOnly)
+Result<QList<FirefoxCookieStore::Set>> FirefoxCookieStore::readSets(bool baselineOnly)
 {
-    if (!QFile::exists(m_store)) {
-        warnOnce(QStringLiteral("%1 がありません").arg(m_store));
-        return std::nullopt;
+    Result<QList<Set>> sets = fail(QStringLiteral("%1 がありません").arg(m_store));
+    if (QFile::exists(m_store)) {
+        if (!m_locked)
+            sets = readFrom(m_store, baselineOnly);
+        if (m_locked) { // from now on, through a copy
+            const Result<QString> copy = copyStore();
+            sets = copy ? readFrom(*copy, baselineOnly) : Result<QList<Set>>(fail(copy.error()));
+        }
     }
-    QList<Set> sets;
-    std::optional<QString> problem;
-    if (!m_locked) {
-        problem = readFrom(m_store, baselineOnly, &sets);
-        if (problem && problem->contains(u"locked"))
-            m_locked = true; // Firefox's exclusive lock: from now on, through a copy
-    }
-    if (m_locked) {
-        QString copy;
-        problem = copyStore(&copy);
-        if (!problem)
-            problem = readFrom(copy, baselineOnly, &sets);
-    }
-    if (problem) {
-        warnOnce(*problem);
-        return std::nullopt;
-    }
-    m_lastProblem.clear();
+    if (!sets)
+        warnOnce(sets.error());
+    else
+        m_lastProblem.clear();
     return sets;
 }
 
-std::optional<QString> FirefoxCookieStore::readFrom(const QString& path, bool baselineOnly, QList<Set>* sets)
+Result<QList<FirefoxCookieStore::Set>> FirefoxCookieStore::readFrom(const QString& path, bool baselineOnly)
 {
     std::optional<QString> problem;
+    QList<Set> found;
+    QList<Set>* sets = &found;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
         db.setDatabaseName(path);
         // The store itself only ever read; a private copy opened normally, so its log is taken in.
         if (path == m_store)
             db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=20"));
-        const auto fail = [&](const QString& what) {
+        const auto failed = [&](const QString& what) {
             problem = QStringLiteral("%1 を読めません: %2").arg(m_store, what);
         };
+        // SQLITE_BUSY or SQLITE_LOCKED: another connection (Firefox) holds the store.
+        const auto failedWith = [&](const QSqlError& error) {
+            const int code = error.nativeErrorCode().toInt();
+            if (path == m_store && (code == 5 || code == 6))
+                m_locked = true;
+            failed(error.text());
+        };
         if (!db.open()) {
-            fail(db.lastError().text());
+            failedWith(db.lastError());
         } else {
             const QSqlRecord columns = db.record(QStringLiteral("moz_cookies"));
             QStringList missing;
@@ -174,27 +179,27 @@ std::optional<QString> FirefoxCookieStore::readFrom(const QString& path, bool ba
             if (columns.isEmpty()) {
                 // An empty record: the table is missing, or the store is locked.
                 if (!query.exec(QStringLiteral("SELECT 1 FROM moz_cookies LIMIT 1")))
-                    fail(query.lastError().text());
+                    failedWith(query.lastError());
                 else
-                    fail(QStringLiteral("moz_cookies に列がありません"));
+                    failed(QStringLiteral("moz_cookies に列がありません"));
             } else if (!missing.isEmpty()) {
-                fail(QStringLiteral("moz_cookies に列 %1 がありません").arg(missing.join(u", ")));
+                failed(QStringLiteral("moz_cookies に列 %1 がありません").arg(missing.join(u", ")));
             } else if (updateTimes) {
                 query.prepare(QStringLiteral("SELECT name, value, host, path, expiry, creationTime, updateTime "
                                              "FROM moz_cookies WHERE updateTime > ? ORDER BY updateTime, id"));
                 query.addBindValue(baselineOnly ? qint64(0) : m_lastUpdate);
                 if (!query.exec())
-                    fail(query.lastError().text());
+                    failedWith(query.lastError());
                 qint64 newest = 0;
                 while (!problem && query.next()) {
                     const qint64 update = query.value(6).toLongLong();
                     newest = std::max(newest, update);
                     if (baselineOnly)
                         continue;
-                    text::Cookie cookie{query.value(0).toString(), query.value(1).toString(),
+                    Cookie cookie{query.value(0).toString(), query.value(1).toString(),
                                         query.value(2).toString(), query.value(3).toString(),
                                         expiryMs(query.value(4).toLongLong()), query.value(5).toLongLong()};
-                    sets->append({text::cookieRecord(cookie), update});
+                    sets->append({cookieRecord(cookie), update});
                 }
                 if (!problem) {
                     if (baselineOnly)
@@ -208,9 +213,9 @@ std::optional<QString> FirefoxCookieStore::readFrom(const QString& path, bool ba
                 const bool accessed = columns.indexOf(QLatin1String("lastAccessed")) >= 0;
                 if (!query.exec(QStringLiteral("SELECT name, value, host, path, expiry, creationTime, %1, %2 "
                                                "FROM moz_cookies ORDER BY %1")
-                                    .arg(accessed ? u"lastAccessed"_qs : u"creationTime"_qs,
-                                         origins ? u"originAttributes"_qs : u"''"_qs)))
-                    fail(query.lastError().text());
+                                    .arg(accessed ? u"lastAccessed"_s : u"creationTime"_s,
+                                         origins ? u"originAttributes"_s : u"''"_s)))
+                    failedWith(query.lastError());
                 QHash<QString, QString> known;
                 while (!problem && query.next()) {
                     const QString key = query.value(2).toString() + u'\t' + query.value(3).toString() + u'\t' +
@@ -219,10 +224,10 @@ std::optional<QString> FirefoxCookieStore::readFrom(const QString& path, bool ba
                     known.insert(key, state);
                     if (baselineOnly || m_known.value(key) == state)
                         continue;
-                    text::Cookie cookie{query.value(0).toString(), query.value(1).toString(),
+                    Cookie cookie{query.value(0).toString(), query.value(1).toString(),
                                         query.value(2).toString(), query.value(3).toString(),
                                         expiryMs(query.value(4).toLongLong()), query.value(5).toLongLong()};
-                    sets->append({text::cookieRecord(cookie), query.value(6).toLongLong()});
+                    sets->append({cookieRecord(cookie), query.value(6).toLongLong()});
                 }
                 if (!problem)
                     m_known = std::move(known);
@@ -232,8 +237,8 @@ std::optional<QString> FirefoxCookieStore::readFrom(const QString& path, bool ba
     }
     QSqlDatabase::removeDatabase(m_connection);
     if (problem)
-        sets->clear();
-    return problem;
+        return fail(*problem);
+    return found;
 }
 
 } // namespace orvane

@@ -1,41 +1,40 @@
 #pragma once
 
+#include "channel/commandsource.h"
 #include "channel/firefoxprofile.h"
 
 #include <QElapsedTimer>
+#include <QList>
 #include <QHash>
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
-#include <optional>
 
 namespace orvane {
 
 // Firefox's cookie store (cookies.sqlite of a profile) as a command source: every cookie set since the
-// last tick becomes one record in the old cookie-file format (see text/cookierecord.h), oldest first.
+// last tick becomes one record in the old cookie-file format (see browser/cookierecord.h), oldest first.
 // A tick that finds both the store and its write-ahead log unchanged (modification times in
 // nanoseconds) does nothing else. The store is read read-only and closed again at once; while Firefox
 // holds it locked, a copy of the log and then of the store is read instead.
-class FirefoxCookieStore
+class FirefoxCookieStore final : public CommandSource
 {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FirefoxCookieStore)
+
 public:
-    using Locate = std::function<FirefoxProfile()>;
-    using Handler = std::function<void(const QString& record)>;
+    using Locate = std::function<Result<QString>()>; // the profile's folder
 
     // locate finds the profile; it is asked again (at most once a second) while there is none.
-    explicit FirefoxCookieStore(Locate locate);
-    ~FirefoxCookieStore();
-    FirefoxCookieStore(const FirefoxCookieStore&) = delete;
-    FirefoxCookieStore& operator=(const FirefoxCookieStore&) = delete;
+    explicit FirefoxCookieStore(Locate locate, QObject* parent = nullptr);
+    ~FirefoxCookieStore() override;
 
-    // Start-up: cookies set before now are not carried out.
-    void start();
-    // One tick.
-    void poll(const Handler& handler);
-
-    // The store's path once the profile is known.
-    QString storePath() const { return m_store; }
+    // Cookies set before now are not carried out. A store that is not there yet is no failure: it is
+    // picked up when it appears.
+    Result<> start() override;
+    void tick() override;
+    void stop() override;
 
 private:
     struct Stamp
@@ -52,10 +51,11 @@ private:
 
     bool locate();
     Stamp stamp() const;
-    // The cookies set since the last read; nullopt (and a warning) when the store cannot be read.
-    std::optional<QList<Set>> readSets(bool baselineOnly);
-    std::optional<QString> readFrom(const QString& path, bool baselineOnly, QList<Set>* sets);
-    std::optional<QString> copyStore(QString* copy);
+    // The cookies set since the last read.
+    Result<QList<Set>> readSets(bool baselineOnly);
+    // The same from one file; a store SQLite finds locked (Firefox's exclusive lock) sets m_locked.
+    Result<QList<Set>> readFrom(const QString& path, bool baselineOnly);
+    Result<QString> copyStore();
     void warnOnce(const QString& problem);
 
     Locate m_locate;
@@ -63,7 +63,6 @@ private:
     QElapsedTimer m_sinceLocate;
     Stamp m_stamp;
     bool m_started = false;
-    bool m_baselineTaken = false; // start() has set the starting point
     bool m_locked = false;           // Firefox holds the store exclusively: read a copy
     qint64 m_lastUpdate = 0;         // updateTime of the newest set carried out (µs)
     QHash<QString, QString> m_known; // stores without updateTime: each cookie's value and expiry

@@ -70,20 +70,20 @@ QString firefoxProfilesFolder(const QString& home, const QString& xdgConfigHome)
     return QFileInfo::exists(xdg + u"/profiles.ini") ? xdg : legacy;
 }
 
-FirefoxProfile findFirefoxProfile(const QString& profilesFolder, const QString& name)
+Result<QString> findFirefoxProfile(const QString& profilesFolder, const QString& name)
 {
     const QDir base(profilesFolder);
     const QString iniPath = base.filePath(QStringLiteral("profiles.ini"));
     if (!QFileInfo::exists(iniPath))
-        return {std::nullopt, QStringLiteral("%1 がありません (Firefox のプロファイルがありません)").arg(iniPath)};
+        return fail(QStringLiteral("%1 がありません (Firefox のプロファイルがありません)").arg(iniPath));
     QSettings ini(iniPath, QSettings::IniFormat);
     const QList<Profile> profiles = readProfiles(ini, base);
 
     if (!name.isEmpty()) {
         for (const Profile& profile : profiles)
             if (profile.name == name)
-                return {profile.folder, {}};
-        return {std::nullopt, QStringLiteral("%1 にプロファイル %2 がありません").arg(iniPath, name)};
+                return profile.folder;
+        return fail(QStringLiteral("%1 にプロファイル %2 がありません").arg(iniPath, name));
     }
 
     QStringList defaults = installDefaults(ini);
@@ -98,13 +98,13 @@ FirefoxProfile findFirefoxProfile(const QString& profilesFolder, const QString& 
             chosen = folder;
     }
     if (chosen)
-        return {chosen, {}};
+        return *chosen;
     for (const Profile& profile : profiles)
         if (profile.isDefault)
-            return {profile.folder, {}};
+            return profile.folder;
     if (profiles.size() == 1)
-        return {profiles.first().folder, {}};
-    return {std::nullopt, QStringLiteral("%1 に既定のプロファイルがありません").arg(iniPath)};
+        return profiles.first().folder;
+    return fail(QStringLiteral("%1 に既定のプロファイルがありません").arg(iniPath));
 }
 
 } // namespace orvane

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "text/result.h"
+
 #include <QString>
-#include <optional>
 
 namespace orvane {
 
@@ -9,16 +10,11 @@ namespace orvane {
 // prefers it), else $XDG_CONFIG_HOME/mozilla/firefox (default ~/.config/mozilla/firefox).
 QString firefoxProfilesFolder(const QString& home, const QString& xdgConfigHome);
 
-struct FirefoxProfile
-{
-    std::optional<QString> folder; // the profile's folder, when one was found
-    QString error;                 // why none was: names profiles.ini and the profile asked for
-};
-
 // The profile whose cookie store carries the commands. With a name: the [Profile…] section of that
 // Name. Without: the profile Firefox starts with, the Default= path of an [Install…] section of
 // profiles.ini or of installs.ini (of several, the one whose cookie store changed last), else the
 // [Profile…] marked Default=1. A relative Path (IsRelative=1) is taken from the ini file's folder.
-FirefoxProfile findFirefoxProfile(const QString& profilesFolder, const QString& name);
+// The profile's folder, or why none was found (naming profiles.ini and the profile asked for).
+Result<QString> findFirefoxProfile(const QString& profilesFolder, const QString& name);
 
 } // namespace orvane

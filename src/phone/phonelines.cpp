@@ -6,34 +6,34 @@
 namespace orvane {
 namespace {
 
-std::optional<QString> setPortNumber(SerialPort& port, const char* key, const std::optional<QString>& setting)
+Result<> setPortNumber(SerialPort& port, const char* key, const std::optional<QString>& setting)
 {
     const std::optional<qint16> number = portNumberSetting(setting);
     if (number && port.setCommPort(*number))
-        return std::nullopt;
-    return invalidSettingError(QLatin1String(key), number ? port.errorString() : textOf(setting));
+        return {};
+    return fail(invalidSettingError(QLatin1String(key), number ? port.errorString() : textOf(setting)));
 }
 
 } // namespace
 
-std::optional<QString> setUpModemLine(SerialPort& port, const Settings& settings)
+Result<> setUpModemLine(SerialPort& port, const Settings& settings)
 {
-    if (std::optional<QString> error = setPortNumber(port, "modemport", settings.modemport))
-        return error;
+    if (Result<> numbered = setPortNumber(port, "modemport", settings.modemport); !numbered)
+        return numbered;
     port.setSettings(QStringLiteral("9600,n,8,1"));
-    return std::nullopt;
+    return {};
 }
 
-std::optional<QString> setUpCallerNumberLine(SerialPort& port, const Settings& settings)
+Result<> setUpCallerNumberLine(SerialPort& port, const Settings& settings)
 {
-    if (std::optional<QString> error = setPortNumber(port, "nodspport", settings.nodspport))
-        return error;
+    if (Result<> numbered = setPortNumber(port, "nodspport", settings.nodspport); !numbered)
+        return numbered;
     port.setSettings(QStringLiteral("9600,E,7,1"));
     port.setHandshaking(0);
     port.setRTSEnable(false);
     port.setRThreshold(1);
     port.setSThreshold(1);
-    return std::nullopt;
+    return {};
 }
 
 } // namespace orvane

@@ -10,7 +10,7 @@ class Dialler
 {
 public:
     virtual ~Dialler() = default;
-    virtual LaunchResult dial(const QString& number) = 0;
+    virtual Result<> dial(const QString& number) = 0;
 };
 
 // The system's telephony handler: the tel: link of the number, opened as the desktop opens links.
@@ -18,7 +18,7 @@ class TelephonyDialler final : public Dialler
 {
 public:
     explicit TelephonyDialler(ProgramLauncher& launcher) : m_launcher(launcher) {}
-    LaunchResult dial(const QString& number) override;
+    Result<> dial(const QString& number) override;
 
 private:
     ProgramLauncher& m_launcher;

@@ -2,7 +2,7 @@
 
 namespace orvane {
 
-LaunchResult TelephonyDialler::dial(const QString& number)
+Result<> TelephonyDialler::dial(const QString& number)
 {
     return m_launcher.startProgram(QStringLiteral("xdg-open"), {u"tel:" + number});
 }

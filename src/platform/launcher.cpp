@@ -137,8 +137,8 @@ QString quoteWindowsArgument(const QString& argument)
     return quoted + u'"';
 }
 
-std::optional<ResolvedCommand> resolveCommandLine(const QString& commandLine, const WindowsPathMapper& mapper,
-                                                  const QString& pathVariable, QString* error)
+Result<ResolvedCommand> resolveCommandLine(const QString& commandLine, const WindowsPathMapper& mapper,
+                                           const QString& pathVariable)
 {
     qsizetype start = 0;
     while (start < commandLine.size() && isBlank(commandLine[start]))
@@ -170,11 +170,8 @@ std::optional<ResolvedCommand> resolveCommandLine(const QString& commandLine, co
                 rest = line.mid(i);
         }
     }
-    if (!program) {
-        if (error)
-            *error = QStringLiteral("プログラム %1 が見つかりません").arg(tried);
-        return std::nullopt;
-    }
+    if (!program)
+        return fail(QStringLiteral("プログラム %1 が見つかりません").arg(tried));
 
     ResolvedCommand command{*program, {}};
     for (const QString& argument : splitWindowsArguments(rest)) {
@@ -190,25 +187,23 @@ std::optional<ResolvedCommand> resolveCommandLine(const QString& commandLine, co
 
 ProcessLauncher::ProcessLauncher(WindowsPathMapper mapper) : m_mapper(std::move(mapper)) {}
 
-LaunchResult ProcessLauncher::startCommandLine(const QString& commandLine, WindowStyle)
+Result<> ProcessLauncher::startCommandLine(const QString& commandLine, WindowStyle)
 {
-    QString error;
-    const std::optional<ResolvedCommand> command =
-        resolveCommandLine(commandLine, m_mapper, qEnvironmentVariable("PATH"), &error);
+    const Result<ResolvedCommand> command = resolveCommandLine(commandLine, m_mapper, qEnvironmentVariable("PATH"));
     if (!command) {
-        qCWarning(lcApp) << "cannot start" << commandLine << ":" << error;
-        return {false, error};
+        qCWarning(lcApp) << "cannot start" << commandLine << ":" << command.error();
+        return fail(command.error());
     }
     return spawn(*command);
 }
 
-LaunchResult ProcessLauncher::startProgram(const QString& program, const QStringList& arguments)
+Result<> ProcessLauncher::startProgram(const QString& program, const QStringList& arguments)
 {
     const std::optional<QString> path = resolveProgram(program, m_mapper, qEnvironmentVariable("PATH"));
     if (!path) {
         const QString error = QStringLiteral("プログラム %1 が見つかりません").arg(program);
         qCWarning(lcApp) << "cannot start" << program << ":" << error;
-        return {false, error};
+        return fail(error);
     }
     ResolvedCommand command{*path, {}};
     for (const QString& argument : arguments)

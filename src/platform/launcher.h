@@ -7,17 +7,12 @@
 #include <optional>
 
 #include "platform/windowspath.h"
+#include "text/result.h"
 
 namespace orvane {
 
 // How a started program's window is shown on Windows; no meaning on other systems.
 enum class WindowStyle { Hide = 0, NormalFocus = 1, MinimizedFocus = 2 };
-
-struct LaunchResult
-{
-    bool ok = true;
-    QString error;
-};
 
 // Starts external programs without waiting for them.
 class ProgramLauncher
@@ -27,11 +22,11 @@ public:
 
     // A Windows command line (the display program, the viewer): program and arguments split by the
     // Windows rules, arguments in the ANSI code page those programs read.
-    virtual LaunchResult startCommandLine(const QString& commandLine, WindowStyle style) = 0;
+    virtual Result<> startCommandLine(const QString& commandLine, WindowStyle style) = 0;
 
     // A program of this system (bare name searched on PATH, or a path) with its arguments as they stand,
     // in this system's own encoding.
-    virtual LaunchResult startProgram(const QString& program, const QStringList& arguments) = 0;
+    virtual Result<> startProgram(const QString& program, const QStringList& arguments) = 0;
 };
 
 // Arguments of a command line after its program, split as Windows programs split them: blanks and tabs
@@ -57,8 +52,8 @@ struct ResolvedCommand
 // the folders of pathVariable; each is tried as written and then without a trailing ".exe". Arguments
 // that begin with a drive letter and ":\" become native paths; all arguments are encoded in the ANSI
 // code page. The error names what could not be found.
-std::optional<ResolvedCommand> resolveCommandLine(const QString& commandLine, const WindowsPathMapper& mapper,
-                                                  const QString& pathVariable, QString* error);
+Result<ResolvedCommand> resolveCommandLine(const QString& commandLine, const WindowsPathMapper& mapper,
+                                           const QString& pathVariable);
 
 // The executable a program name or path stands for, with the same rules; nullopt when none exists.
 std::optional<QString> resolveProgram(const QString& program, const WindowsPathMapper& mapper,
@@ -71,11 +66,11 @@ class ProcessLauncher final : public ProgramLauncher
 public:
     explicit ProcessLauncher(WindowsPathMapper mapper);
 
-    LaunchResult startCommandLine(const QString& commandLine, WindowStyle style) override;
-    LaunchResult startProgram(const QString& program, const QStringList& arguments) override;
+    Result<> startCommandLine(const QString& commandLine, WindowStyle style) override;
+    Result<> startProgram(const QString& program, const QStringList& arguments) override;
 
     // Starts a resolved command; the error says why it could not be started.
-    static LaunchResult spawn(const ResolvedCommand& command);
+    static Result<> spawn(const ResolvedCommand& command);
 
 private:
     WindowsPathMapper m_mapper;

@@ -13,7 +13,7 @@
 
 namespace orvane {
 
-LaunchResult ProcessLauncher::spawn(const ResolvedCommand& command)
+Result<> ProcessLauncher::spawn(const ResolvedCommand& command)
 {
     // Everything the child needs is prepared before fork: after it, only async-signal-safe calls.
     const QByteArray program = QFile::encodeName(command.program);
@@ -30,7 +30,7 @@ LaunchResult ProcessLauncher::spawn(const ResolvedCommand& command)
     // The pipe closes on a successful exec; on failure the grandchild writes its errno into it.
     int report[2];
     if (pipe2(report, O_CLOEXEC) != 0)
-        return {false, QString::fromLocal8Bit(std::strerror(errno))};
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
 
     // Started through an intermediate child that exits at once, so the program is adopted by init and
     // never lingers as a zombie of this process.
@@ -39,7 +39,7 @@ LaunchResult ProcessLauncher::spawn(const ResolvedCommand& command)
         const int error = errno;
         close(report[0]);
         close(report[1]);
-        return {false, QString::fromLocal8Bit(std::strerror(error))};
+        return fail(QString::fromLocal8Bit(std::strerror(error)));
     }
     if (child == 0) {
         close(report[0]);
@@ -69,7 +69,7 @@ LaunchResult ProcessLauncher::spawn(const ResolvedCommand& command)
     if (got == ssize_t(sizeof execError)) {
         const QString error = QString::fromLocal8Bit(std::strerror(execError));
         qCWarning(lcApp) << "cannot start" << command.program << ":" << error;
-        return {false, error};
+        return fail(error);
     }
     return {};
 }

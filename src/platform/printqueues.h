@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text/result.h"
+
 #include <QMarginsF>
 #include <QString>
 #include <optional>
@@ -29,9 +31,9 @@ public:
     // The margins of the printable area of A5 paper on the queue, in points of the portrait sheet;
     // nullopt when the queue does not say.
     virtual std::optional<QMarginsF> a5PrintableMargins(const QString& queue) = 0;
-    // Hands the PDF to the queue as one job on A5 paper, titled title. Returns the print system's
+    // Hands the PDF to the queue as one job on A5 paper, titled title; fails with the print system's
     // reason when it refused the job.
-    virtual std::optional<QString> submitPdf(const QString& queue, const QString& pdfPath, const QString& title) = 0;
+    virtual Result<> submitPdf(const QString& queue, const QString& pdfPath, const QString& title) = 0;
 };
 
 // PrintQueues through libcups: the scheduler of CUPS_SERVER or the system's, the default of
@@ -41,7 +43,7 @@ class CupsPrintQueues final : public PrintQueues
 public:
     DefaultQueue defaultQueue() override;
     std::optional<QMarginsF> a5PrintableMargins(const QString& queue) override;
-    std::optional<QString> submitPdf(const QString& queue, const QString& pdfPath, const QString& title) override;
+    Result<> submitPdf(const QString& queue, const QString& pdfPath, const QString& title) override;
 };
 
 } // namespace orvane

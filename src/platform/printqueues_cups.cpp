@@ -80,7 +80,7 @@ std::optional<QMarginsF> CupsPrintQueues::a5PrintableMargins(const QString& queu
                      size.right * kPointsPerHundredthMm, size.bottom * kPointsPerHundredthMm);
 }
 
-std::optional<QString> CupsPrintQueues::submitPdf(const QString& queue, const QString& pdfPath,
+Result<> CupsPrintQueues::submitPdf(const QString& queue, const QString& pdfPath,
                                                   const QString& title)
 {
     cups_option_t* options = nullptr;
@@ -91,8 +91,8 @@ std::optional<QString> CupsPrintQueues::submitPdf(const QString& queue, const QS
                                    options);
     cupsFreeOptions(count, options);
     if (job <= 0)
-        return lastError();
-    return std::nullopt;
+        return fail(lastError());
+    return {};
 }
 
 } // namespace orvane

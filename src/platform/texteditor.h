@@ -5,6 +5,6 @@
 namespace orvane {
 
 // Opens a file of the working directory in the system's plain text editor, not waiting for it.
-LaunchResult openInTextEditor(ProgramLauncher& launcher, const QString& fileName);
+Result<> openInTextEditor(ProgramLauncher& launcher, const QString& fileName);
 
 } // namespace orvane

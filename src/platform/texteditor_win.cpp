@@ -2,7 +2,7 @@
 
 namespace orvane {
 
-LaunchResult openInTextEditor(ProgramLauncher& launcher, const QString& fileName)
+Result<> openInTextEditor(ProgramLauncher& launcher, const QString& fileName)
 {
     return launcher.startCommandLine(u"notepad.exe " + fileName, WindowStyle::NormalFocus);
 }

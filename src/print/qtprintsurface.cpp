@@ -273,9 +273,9 @@ QString QtPrintSurface::jobTitle() const
 bool QtPrintSurface::submit()
 {
     const QString title = jobTitle();
-    if (const std::optional<QString> refused = m_queues->submitPdf(*m_queue, m_lastPdf, title)) {
+    if (const Result<> taken = m_queues->submitPdf(*m_queue, m_lastPdf, title); !taken) {
         // Refused at the spooler: the page stays in prints/, as on a desk without a printer.
-        qCWarning(lcPrint) << "print queue" << *m_queue << "refused the job" << title << ":" << *refused
+        qCWarning(lcPrint) << "print queue" << *m_queue << "refused the job" << title << ":" << taken.error()
                            << "; kept as" << m_lastPdf;
         return true;
     }

@@ -64,22 +64,25 @@ qint32 readReceiptCounter(const QString& path)
     return text::roundToInt32(text::leadingNumber(content)).value_or(0);
 }
 
-bool writeReceiptCounter(const QString& path, qint32 number)
+Result<> writeReceiptCounter(const QString& path, qint32 number)
 {
     // A counter file made read-only stays as it is.
     if (QFileInfo::exists(path) && !QFileInfo(path).isWritable())
-        return false;
+        return fail(QStringLiteral("%1 is read-only").arg(path));
     // Written to a new file and put in place at once, so a failing write keeps the stored number.
     // Unbuffered, so that a full disk shows in the write itself and the old file is never replaced.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
+        return fail(file.errorString());
     const QByteArray line = (number >= 0 ? " " : "") + QByteArray::number(number) + "\r\n";
     if (file.write(line) != line.size() || file.error() != QFileDevice::NoError) {
+        const QString error = file.errorString();
         file.cancelWriting();
-        return false;
+        return fail(error);
     }
-    return file.commit();
+    if (!file.commit())
+        return fail(file.errorString());
+    return {};
 }
 
 ReceiptOutcome printReceipt(PrintSurface& surface, const QString& commandText, const Settings& settings,
@@ -124,9 +127,9 @@ ReceiptOutcome printReceipt(PrintSurface& surface, const QString& commandText, c
 
     // Kept in 32 bits: numbering goes on past 32767 in the same file format.
     const qint32 next = outcome.number == std::numeric_limits<qint32>::max() ? 0 : outcome.number + 1;
-    outcome.counterWritten = writeReceiptCounter(counterPath, next);
-    if (!outcome.counterWritten)
-        qCWarning(lcPrint) << "cannot write" << counterPath;
+    outcome.counterSaved = writeReceiptCounter(counterPath, next);
+    if (!outcome.counterSaved)
+        qCWarning(lcPrint) << "cannot write" << counterPath << ":" << outcome.counterSaved.error();
     return outcome;
 }
 

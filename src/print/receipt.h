@@ -2,6 +2,7 @@
 
 #include "base/settings.h"
 #include "print/printsurface.h"
+#include "text/result.h"
 
 #include <QDate>
 #include <QString>
@@ -12,13 +13,14 @@ namespace orvane {
 // Reads the receipt counter file: one number, blanks around it skipped. 0 when the file is missing,
 // empty or holds no number.
 qint32 readReceiptCounter(const QString& path);
-// Writes the counter file: the number with one leading blank (its sign place) and CR LF.
-bool writeReceiptCounter(const QString& path, qint32 number);
+// Writes the counter file: the number with one leading blank (its sign place) and CR LF. A failed
+// write keeps the stored number.
+Result<> writeReceiptCounter(const QString& path, qint32 number);
 
 struct ReceiptOutcome
 {
-    qint32 number = 0;          // the number printed
-    bool counterWritten = true; // false when the counter file could not be written
+    qint32 number = 0;    // the number printed
+    Result<> counterSaved; // whether the next number reached the counter file
 };
 
 // Prints a numbered receipt (A5 landscape) for the text after the first "rsh" of the command text:

@@ -2,8 +2,8 @@
 // talks to it over stdin/stdout in native-messaging frames; it hands each cookie set to the bridge on
 // the bridge's local socket and acknowledges the set to the extension once the bridge has answered, so
 // that the extension can resend what a dying host never acknowledged.
-#include "base/bridgesocket.h"
-#include "base/nativemessaging.h"
+#include "browser/bridgesocket.h"
+#include "browser/nativemessaging.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -14,14 +14,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <thread>
 #include <unistd.h>
 
 namespace {
 
 using orvane::CookieSet;
+using namespace Qt::StringLiterals;
 
 // A set that cannot reach the bridge within this time after it was made would be refused as stale:
 // the host answers so itself.
@@ -48,21 +47,10 @@ bool writeAll(int fd, const QByteArray& bytes)
 
 int connectToBridge()
 {
-    const orvane::BridgeSocket socket = orvane::bridgeSocket(false);
-    if (!socket.path)
+    const orvane::Result<QString> socket = orvane::bridgeSocket(false);
+    if (!socket)
         return -1;
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const QByteArray native = QFile::encodeName(*socket.path);
-    if (native.size() >= qsizetype(sizeof address.sun_path))
-        return -1;
-    std::memcpy(address.sun_path, native.constData(), std::size_t(native.size()));
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
-        return fd;
-    if (fd >= 0)
-        ::close(fd);
-    return -1;
+    return orvane::connectLocalSocket(*socket).value_or(-1);
 }
 
 // One answer line from the bridge; empty when the connection broke.
@@ -90,17 +78,15 @@ QString deliver(const CookieSet& set, int& bridge)
             bridge = connectToBridge();
         if (bridge >= 0) {
             if (writeAll(bridge, orvane::bridgeRequest(set))) {
-                const QByteArray answer = readAnswer(bridge);
-                const qsizetype start = answer.indexOf(":\"");
-                if (start >= 0)
-                    return QString::fromUtf8(answer.mid(start + 2, answer.lastIndexOf('"') - start - 2));
+                if (const orvane::Result<QString> answer = orvane::answerFromBridge(readAnswer(bridge)))
+                    return *answer;
             }
             ::close(bridge); // the bridge went away: connect again
             bridge = -1;
         }
         if (QDateTime::currentMSecsSinceEpoch() - set.setAt > kGiveUpMs) {
             log(QStringLiteral("the bridge is not running; a command was dropped"));
-            return QStringLiteral("stale");
+            return orvane::answers::kStale;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
@@ -123,16 +109,15 @@ int main()
         if (got <= 0)
             break; // the browser closed the port
         for (const orvane::NativeFrameReader::Frame& frame : reader.feed(QByteArray(buffer, got))) {
-            if (!frame.message) {
-                log(frame.error);
+            if (!frame) {
+                log(frame.error());
                 continue;
             }
-            QString error;
-            const std::optional<CookieSet> set = orvane::cookieSetFromExtension(*frame.message, &error);
-            const QString answer = set ? deliver(*set, bridge) : QStringLiteral("refused");
+            const orvane::Result<CookieSet> set = orvane::cookieSetFromExtension(*frame);
+            const QString answer = set ? deliver(*set, bridge) : orvane::answers::kRefused;
             if (!set)
-                log(error);
-            const QJsonObject ack{{u"ack"_qs, frame.message->value(u"seq")}, {u"answer"_qs, answer}};
+                log(set.error());
+            const QJsonObject ack{{u"ack"_s, frame->value(u"seq")}, {u"answer"_s, answer}};
             if (!writeAll(STDOUT_FILENO, orvane::nativeFrame(ack)))
                 return 0;
         }

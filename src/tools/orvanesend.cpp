@@ -22,21 +22,20 @@ int main(int argc, char* argv[])
                      "  for the bridge running in this folder. FIFTH-LINE goes to the daily totals.\n");
         return arguments.isEmpty() ? 2 : 0;
     }
-    const orvane::SettingsLoad load = orvane::loadSettingsFile(QStringLiteral("sct.txt"));
-    if (!load.ok()) {
-        std::fprintf(stderr, "orvane-send: %s\n", load.error.toLocal8Bit().constData());
+    const orvane::Result<orvane::LoadedSettings> load = orvane::loadSettingsFile(QStringLiteral("sct.txt"));
+    if (!load) {
+        std::fprintf(stderr, "orvane-send: %s\n", load.error().toLocal8Bit().constData());
         return 1;
     }
-    const QString host = orvane::textOf(load.settings.cookiehost);
+    const QString host = orvane::textOf(load->settings.cookiehost);
     const QString site = host.isEmpty() ? QStringLiteral("orvane.local") : host;
     const QString lineFour =
         arguments.size() > 1 ? arguments[1] : QDateTime::currentDateTime().toString(QStringLiteral("HHmmss"));
-    QString error;
-    const std::optional<QString> path = orvane::writeCommandCookie(
-        orvane::WindowsPathMapper::fromEnvironment(), orvane::textOf(load.settings.wintype),
-        orvane::currentUserName(), site, arguments.first(), lineFour, &error);
+    const orvane::Result<QString> path = orvane::writeCommandCookie(
+        orvane::WindowsPathMapper::fromEnvironment(), orvane::textOf(load->settings.wintype),
+        orvane::currentUserName(), site, arguments.first(), lineFour);
     if (!path) {
-        std::fprintf(stderr, "orvane-send: %s\n", error.toLocal8Bit().constData());
+        std::fprintf(stderr, "orvane-send: %s\n", path.error().toLocal8Bit().constData());
         return 1;
     }
     std::printf("%s\n", path->toLocal8Bit().constData());

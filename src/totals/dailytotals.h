@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text/result.h"
+
 #include <QString>
 
 namespace orvane {
@@ -11,17 +13,12 @@ namespace orvane {
 // blanks around it, joined by "/".
 QString dailyTotalsLine(const QString& statementText, const QString& cookieLine4);
 
-// Appends the line; false when the file cannot be opened or written.
-bool appendDailyTotal(const QString& path, const QString& line);
-
-struct DayStart
-{
-    bool ok = true;
-    QString error;
-};
+// Appends the line, or says why the file cannot be opened or written (the file then keeps its old
+// size: no fragment of the line is left in it).
+Result<> appendDailyTotal(const QString& path, const QString& line);
 
 // Starts a new day: a non-empty file is first copied to backupPath (replacing an earlier copy), so a
 // press by mistake can be undone; then the file is emptied (created when missing).
-DayStart startNewDay(const QString& path, const QString& backupPath);
+Result<> startNewDay(const QString& path, const QString& backupPath);
 
 } // namespace orvane

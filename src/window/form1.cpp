@@ -1,6 +1,6 @@
 #include "window/form1.h"
 
-#include "base/bridgesocket.h"
+#include "browser/bridgesocket.h"
 #include "base/logging.h"
 #include "base/settingsfile.h"
 #include "phone/callernumber.h"
@@ -17,15 +17,12 @@
 #include "totals/dailytotals.h"
 #include "window/notifier.h"
 
-#include <QDir>
 #include <QEvent>
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
-
-#include <limits>
 
 namespace orvane {
 namespace {
@@ -68,10 +65,10 @@ QTimer* makeTimer(QObject* parent, const char* name, int intervalMs)
 } // namespace
 
 Form1::Form1(FormServices services, QWidget* parent)
-    : QWidget(parent), m_services(std::move(services)), m_cookiePoller(m_services.mapper)
+    : QWidget(parent), m_services(std::move(services))
 {
     Q_ASSERT(m_services.userName && m_services.launcher && m_services.makeSerialPort &&
-             m_services.makeTcpClient && m_services.makePrintSurface);
+             m_services.makeTcpClient && m_services.makePrintSurface && m_services.makeCommandSource);
     m_printer = m_services.makePrintSurface();
 
     setObjectName(QStringLiteral("Form1"));
@@ -163,49 +160,39 @@ void Form1::report(const QString& text)
         m_services.notifier->notify(QStringLiteral("Orvane"), text, Notifier::Icon::Warning);
 }
 
-bool Form1::Form_Load()
+Result<> Form1::Form_Load()
 {
     m_userName = m_services.userName();
     setCaption(Label1, u"User:" + m_userName + u'\r' + QStringLiteral("のクッキー参照中"));
 
-    const SettingsLoad load = loadSettingsFile(QStringLiteral("sct.txt"));
-    if (!load.ok()) {
-        m_loadError = load.error;
-        return false;
-    }
-    m_settings = load.settings;
-    m_dialPort = load.dialPort;
+    const Result<LoadedSettings> load = loadSettingsFile(QStringLiteral("sct.txt"));
+    if (!load)
+        return fail(load.error());
+    m_settings = load->settings;
+    m_dialPort = load->dialPort;
     m_dialCheck = DialCheckConversation(m_settings, m_dialPort);
-    // The settings and the user do not change while the program runs: neither does the folder.
-    m_cookieFolder = cookieFolder(textOf(m_settings.wintype), m_userName);
 
-    if (!startCommandSource())
-        return false;
+    m_commandSource = m_services.makeCommandSource(m_settings, m_userName);
+    connect(m_commandSource.get(), &CommandSource::commandArrived, this, &Form1::processCommand);
+    if (Result<> started = m_commandSource->start(); !started)
+        return started;
 
     Timer1->start();
     Timer2->start();
 
     if (!textOf(m_settings.modemport).isEmpty()) {
-        if (const std::optional<QString> error = setUpModemLine(*MSComm1, m_settings)) {
-            m_loadError = *error;
-            return false;
-        }
+        if (Result<> ready = setUpModemLine(*MSComm1, m_settings); !ready)
+            return ready;
     }
 
     if (!textOf(m_settings.nodspport).isEmpty()) {
-        if (const std::optional<QString> error = setUpCallerNumberLine(*MSComm2, m_settings)) {
-            m_loadError = *error;
-            return false;
-        }
+        if (Result<> ready = setUpCallerNumberLine(*MSComm2, m_settings); !ready)
+            return ready;
         const int port = MSComm2->commPort();
         // An absent caller-number device must not stop the desk: report it and open it once it is there.
         // One that is there but taken (another program, another bridge) ends the start.
-        if (!MSComm2->setPortOpen(true) && !MSComm2->deviceMissing()) {
-            m_loadError = QStringLiteral("着信番号装置のポート COM%1 を開けません: %2")
-                              .arg(port)
-                              .arg(MSComm2->errorString());
-            return false;
-        }
+        if (!MSComm2->setPortOpen(true) && !MSComm2->deviceMissing())
+            return fail(QStringLiteral("着信番号装置のポート COM%1 を開けません: %2").arg(port).arg(MSComm2->errorString()));
         if (!MSComm2->portOpen()) {
             report(QStringLiteral("着信番号装置のポート COM%1 を開けません: %2\n接続されしだい使用します。")
                        .arg(port)
@@ -219,68 +206,25 @@ bool Form1::Form_Load()
         Winsock2->setRemotePort(m_dialPort);
         Winsock2->Connect();
     }
-    return true;
+    return {};
 }
 
-bool Form1::startCommandSource()
+void Form1::processCommand(const std::optional<QString>& text)
 {
-    const QString store = textOf(m_settings.cookiestore);
-    if (store == u"firefox") {
-        const QString profile = textOf(m_settings.firefoxprofile);
-        m_firefoxStore = std::make_unique<FirefoxCookieStore>([profile] {
-            return findFirefoxProfile(
-                firefoxProfilesFolder(QDir::homePath(), qEnvironmentVariable("XDG_CONFIG_HOME")), profile);
-        });
-        m_firefoxStore->start();
-        return true;
-    }
-    if (store == u"extension") {
-        // The only source then: a cookie must not run once from here and once from a folder or store.
-        m_extensionSource = new ExtensionSource([this](const QString& record) { processRecord(record); }, this);
-        if (m_services.clock)
-            m_extensionSource->setClock(m_services.clock);
-        const BridgeSocket socket = bridgeSocket(true);
-        QString error = socket.error;
-        if (!socket.path || !m_extensionSource->listen(*socket.path, &error)) {
-            m_loadError = QStringLiteral("ブラウザ拡張機能からの命令を受けられません: ") + error;
-            return false;
-        }
-        return true;
-    }
-    // Cookie files written before the start were handled by the previous run (or are stale): only
-    // files written from now on carry commands. In an empty folder every file to come is newer, even
-    // one dated at the epoch.
-    m_lastCookieTime = m_cookiePoller.newestTime(m_cookieFolder).value_or(std::numeric_limits<qint64>::min());
-    return true;
-}
-
-void Form1::processRecord(const QString& record)
-{
-    processCommandText(record, m_cookieLines, m_settings, *m_services.launcher, m_commandHandlers);
+    processCommandText(text, m_cookieLines, m_settings, *m_services.launcher, m_commandHandlers);
 }
 
 void Form1::Timer1_Timer()
 {
-    if (m_extensionSource)
-        return; // the extension's commands arrive on their own
-    if (m_firefoxStore) {
-        m_firefoxStore->poll([this](const QString& record) { processRecord(record); });
-        return;
-    }
-    m_cookiePoller.poll(m_cookieFolder, m_lastCookieTime,
-                        [this](const QString& path) { ProcessCommandFile(path); });
-}
-
-void Form1::ProcessCommandFile(const QString& path)
-{
-    orvane::ProcessCommandFile(path, m_cookieLines, m_settings, *m_services.launcher, m_commandHandlers);
+    if (m_commandSource)
+        m_commandSource->tick();
 }
 
 void Form1::printReceipt(const QString& commandText)
 {
     const ReceiptOutcome outcome = orvane::printReceipt(*m_printer, commandText, m_settings,
                                                         QDate::currentDate(), QStringLiteral("counter.txt"));
-    if (!outcome.counterWritten)
+    if (!outcome.counterSaved)
         report(QStringLiteral("counter.txt に次の領収書番号を書き込めません。\n"
                               "次の領収書も同じ番号 %1 になります。ファイルを確認してください。")
                    .arg(text::formatNumber(outcome.number, QStringLiteral("0000-###0"))));
@@ -299,9 +243,9 @@ std::optional<double> Form1::printStatement(const QString& commandText)
 
 void Form1::daystart_Click()
 {
-    const DayStart result = startNewDay(QStringLiteral("nikkei.txt"), QStringLiteral("nikkei.bak"));
-    if (!result.ok)
-        report(result.error);
+    const Result<> result = startNewDay(QStringLiteral("nikkei.txt"), QStringLiteral("nikkei.bak"));
+    if (!result)
+        report(result.error());
 }
 
 void Form1::nikkeidump_Click()
@@ -311,18 +255,18 @@ void Form1::nikkeidump_Click()
 
 void Form1::openInEditor(const QString& fileName)
 {
-    const LaunchResult result = openInTextEditor(*m_services.launcher, fileName);
-    if (!result.ok)
-        report(QStringLiteral("%1 を開けません: %2").arg(fileName, result.error));
+    const Result<> result = openInTextEditor(*m_services.launcher, fileName);
+    if (!result)
+        report(QStringLiteral("%1 を開けません: %2").arg(fileName, result.error()));
 }
 
 void Form1::PhoneCall(const QString& number)
 {
     if (!m_services.dialler)
         return;
-    const LaunchResult result = m_services.dialler->dial(number);
-    if (!result.ok)
-        qCWarning(lcPhone) << "call to" << number << "not placed:" << result.error;
+    const Result<> result = m_services.dialler->dial(number);
+    if (!result)
+        qCWarning(lcPhone) << "call to" << number << "not placed:" << result.error();
 }
 
 void Form1::PhoneCall2(const QString& number)
@@ -421,9 +365,9 @@ void Form1::sctset_Click()
 
 void Form1::Command2_Click()
 {
-    const LaunchResult result = m_services.launcher->startCommandLine(viewerTestCommandLine(), WindowStyle::NormalFocus);
-    if (!result.ok)
-        report(QStringLiteral("DICOM ビューアを起動できません: %1").arg(result.error));
+    const Result<> result = m_services.launcher->startCommandLine(viewerTestCommandLine(), WindowStyle::NormalFocus);
+    if (!result)
+        report(QStringLiteral("DICOM ビューアを起動できません: %1").arg(result.error()));
 }
 
 } // namespace orvane

@@ -1,13 +1,11 @@
 #pragma once
 
-#include "platform/launcher.h"
 #include "base/settings.h"
-#include "platform/windowspath.h"
 #include "channel/commandprocessor.h"
-#include "channel/cookiepoller.h"
-#include "channel/extensionsource.h"
-#include "channel/firefoxcookiestore.h"
+#include "channel/commandsource.h"
 #include "phone/dialcheckconversation.h"
+#include "platform/launcher.h"
+#include "platform/windowspath.h"
 
 #include <QWidget>
 #include <functional>
@@ -37,8 +35,9 @@ struct FormServices
     Dialler* dialler = nullptr;
     std::function<SerialPort*(QObject* parent)> makeSerialPort;
     std::function<TcpClient*(QObject* parent)> makeTcpClient;
-    // The bridge's clock for the extension's commands (ms since 1970); the system's when not given.
-    std::function<qint64()> clock;
+    // Where the web system's commands come from, as the settings choose (channel/commandsources.h).
+    std::function<std::unique_ptr<CommandSource>(const Settings& settings, const QString& userName)>
+        makeCommandSource;
     // The printer all forms go to.
     std::function<std::unique_ptr<PrintSurface>()> makePrintSurface;
 };
@@ -56,14 +55,13 @@ public:
     explicit Form1(FormServices services, QWidget* parent = nullptr);
     ~Form1() override;
 
-    // The start-up sequence. False when the program cannot start; loadError() then says why.
-    bool Form_Load();
-    QString loadError() const { return m_loadError; }
+    // The start-up sequence; fails with the reason when the program cannot start.
+    Result<> Form_Load();
 
     const Settings& settings() const { return m_settings; }
     QString userName() const { return m_userName; }
-    qint64 lastCookieTime() const { return m_lastCookieTime; }
     const CookieLines& cookieLines() const { return m_cookieLines; }
+    CommandSource* commandSource() const { return m_commandSource.get(); }
 
     // Places a call through the desk's telephony service; the number is handed over as it stands.
     void PhoneCall(const QString& number);
@@ -118,11 +116,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Starts the command source sct.txt chooses; false (with loadError()) when it cannot.
-    bool startCommandSource();
-    void ProcessCommandFile(const QString& path);
-    // Carries out a command record from Firefox's store or the extension.
-    void processRecord(const QString& record);
+    // Carries out one command as its source hands it on.
+    void processCommand(const std::optional<QString>& text);
     bool modemDial(const QString& number);
     void printReceipt(const QString& commandText);
     std::optional<double> printStatement(const QString& commandText);
@@ -134,15 +129,10 @@ private:
     FormServices m_services;
     Settings m_settings;
     QString m_userName;
-    QString m_loadError;
-    CookieFolder m_cookieFolder;
-    qint64 m_lastCookieTime = 0;
     qint32 m_dialPort = 0; // the server's port, read from dialport at start-up
     DialCheckConversation m_dialCheck;
     CookieLines m_cookieLines;
-    CookiePoller m_cookiePoller;
-    std::unique_ptr<FirefoxCookieStore> m_firefoxStore; // when commands come from Firefox's store
-    ExtensionSource* m_extensionSource = nullptr;        // when they come from the browser extension
+    std::unique_ptr<CommandSource> m_commandSource;
     CommandHandlers m_commandHandlers;
     std::unique_ptr<PrintSurface> m_printer;
 };

@@ -96,19 +96,19 @@ QString builtProgram(const QString& name)
     return QDir(qEnvironmentVariable("ORVANE_BINARY_DIR")).filePath(u"src/" + name);
 }
 
-LaunchResult FakeLauncher::startCommandLine(const QString& commandLine, WindowStyle style)
+Result<> FakeLauncher::startCommandLine(const QString& commandLine, WindowStyle style)
 {
     starts.append({commandLine, style, {}, {}});
-    if (fail)
-        return {false, QStringLiteral("not started")};
+    if (refuses)
+        return fail(QStringLiteral("not started"));
     return {};
 }
 
-LaunchResult FakeLauncher::startProgram(const QString& program, const QStringList& arguments)
+Result<> FakeLauncher::startProgram(const QString& program, const QStringList& arguments)
 {
     starts.append({{}, WindowStyle::NormalFocus, program, arguments});
-    if (fail)
-        return {false, QStringLiteral("not started")};
+    if (refuses)
+        return fail(QStringLiteral("not started"));
     return {};
 }
 

@@ -7,11 +7,19 @@
 #include "platform/dialler.h"
 
 #include <QByteArray>
+#include <QTest>
 #include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+
+// Verifies that an operation of the project's result shape succeeded; names its error when not.
+#define QVERIFY_RESULT(expression)                                                                        \
+    do {                                                                                                  \
+        const auto orvaneResult = (expression);                                                          \
+        QVERIFY2(orvaneResult.has_value(), orvaneResult ? "" : qPrintable(orvaneResult.error()));        \
+    } while (false)
 
 namespace orvane::test {
 
@@ -64,11 +72,11 @@ public:
         QStringList arguments;
     };
 
-    LaunchResult startCommandLine(const QString& commandLine, WindowStyle style) override;
-    LaunchResult startProgram(const QString& program, const QStringList& arguments) override;
+    Result<> startCommandLine(const QString& commandLine, WindowStyle style) override;
+    Result<> startProgram(const QString& program, const QStringList& arguments) override;
 
     QList<Start> starts;
-    bool fail = false;
+    bool refuses = false;
 };
 
 class FakeNotifier final : public Notifier
@@ -90,7 +98,7 @@ public:
 class FakeDialler final : public Dialler
 {
 public:
-    LaunchResult dial(const QString& number) override
+    Result<> dial(const QString& number) override
     {
         numbers.append(number);
         return {};

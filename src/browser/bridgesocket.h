@@ -1,7 +1,8 @@
 #pragma once
 
+#include "text/result.h"
+
 #include <QString>
-#include <optional>
 
 namespace orvane {
 
@@ -9,13 +10,12 @@ namespace orvane {
 // $XDG_RUNTIME_DIR/orvane/bridge.sock, or /tmp/orvane-<uid>/bridge.sock where XDG_RUNTIME_DIR is
 // unset. The folder is the user's alone (mode 0700): one that belongs to another user, or that others
 // may enter, is refused.
-struct BridgeSocket
-{
-    std::optional<QString> path; // when the folder is safe
-    QString error;               // why it is not
-};
-
+//
 // The socket's path, making its folder (0700) when create is set and it is missing.
-BridgeSocket bridgeSocket(bool create);
+Result<QString> bridgeSocket(bool create);
+
+// A connected stream socket (a file descriptor, close-on-exec) to the local socket at path; a socket
+// with nobody listening on it is refused at once, never waited for.
+Result<int> connectLocalSocket(const QString& path);
 
 } // namespace orvane

@@ -1,14 +1,17 @@
-#include "base/nativemessaging.h"
+#include "browser/nativemessaging.h"
 
-#include "text/cookierecord.h"
+#include "browser/cookierecord.h"
 
 #include <QJsonDocument>
+#include <QJsonValue>
 #include <QtEndian>
 
 #include <cmath>
 #include <cstring>
 
 namespace orvane {
+
+using namespace Qt::StringLiterals;
 
 QList<NativeFrameReader::Frame> NativeFrameReader::feed(const QByteArray& bytes)
 {
@@ -27,7 +30,7 @@ QList<NativeFrameReader::Frame> NativeFrameReader::feed(const QByteArray& bytes)
         quint32 length = 0;
         std::memcpy(&length, m_buffer.constData(), 4); // the machine's own byte order
         if (length > kMaxFrame) {
-            frames.append({std::nullopt, QStringLiteral("frame of %1 bytes refused (at most %2)").arg(length).arg(kMaxFrame)});
+            frames.append(fail(QStringLiteral("frame of %1 bytes refused (at most %2)").arg(length).arg(kMaxFrame)));
             m_buffer.remove(0, 4);
             m_skip = length;
             continue;
@@ -38,9 +41,9 @@ QList<NativeFrameReader::Frame> NativeFrameReader::feed(const QByteArray& bytes)
         const QJsonDocument document = QJsonDocument::fromJson(m_buffer.mid(4, length), &parsed);
         m_buffer.remove(0, 4 + qsizetype(length));
         if (parsed.error != QJsonParseError::NoError || !document.isObject())
-            frames.append({std::nullopt, QStringLiteral("frame is not a JSON object: %1").arg(parsed.errorString())});
+            frames.append(fail(QStringLiteral("frame is not a JSON object: %1").arg(parsed.errorString())));
         else
-            frames.append({document.object(), {}});
+            frames.append(document.object());
     }
     return frames;
 }
@@ -54,18 +57,17 @@ QByteArray nativeFrame(const QJsonObject& message)
     return frame + json;
 }
 
-std::optional<CookieSet> cookieSetFromExtension(const QJsonObject& message, QString* error)
+Result<CookieSet> cookieSetFromExtension(const QJsonObject& message)
 {
     const QJsonObject cookie = message.value(u"cookie").toObject();
     if (!message.value(u"id").isString() || !message.value(u"seq").isDouble() ||
         !message.value(u"setAt").isDouble() || !cookie.value(u"name").isString() ||
         !cookie.value(u"value").isString() || !cookie.value(u"domain").isString()) {
-        *error = QStringLiteral("not a cookie set: %1")
-                     .arg(QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact).left(200)));
-        return std::nullopt;
+        return fail(QStringLiteral("not a cookie set: %1")
+                        .arg(QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact).left(200))));
     }
     const qint64 setAt = qint64(message.value(u"setAt").toDouble());
-    text::Cookie set;
+    Cookie set;
     set.name = cookie.value(u"name").toString();
     set.value = cookie.value(u"value").toString();
     set.host = cookie.value(u"domain").toString();
@@ -74,7 +76,7 @@ std::optional<CookieSet> cookieSetFromExtension(const QJsonObject& message, QStr
     const double expiry = cookie.value(u"expirationDate").toDouble(0);
     set.expiryMs = std::isfinite(expiry) ? qint64(expiry * 1000) : 0;
     set.creationUs = setAt * 1000;
-    return CookieSet{text::cookieRecord(set), setAt, message.value(u"id").toString(),
+    return CookieSet{cookieRecord(set), setAt, message.value(u"id").toString(),
                      qint64(message.value(u"seq").toDouble())};
 }
 
@@ -87,14 +89,27 @@ QByteArray bridgeRequest(const CookieSet& set)
     return QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n';
 }
 
-std::optional<CookieSet> cookieSetFromBridgeRequest(const QByteArray& line)
+Result<CookieSet> cookieSetFromBridgeRequest(const QByteArray& line)
 {
     const QJsonObject request = QJsonDocument::fromJson(line).object();
     if (!request.value(u"record").isString() || !request.value(u"setAt").isDouble() ||
         !request.value(u"id").isString() || !request.value(u"seq").isDouble())
-        return std::nullopt;
+        return fail(QStringLiteral("no cookie set: %1").arg(QString::fromUtf8(line.left(200))));
     return CookieSet{request.value(u"record").toString(), qint64(request.value(u"setAt").toDouble()),
                      request.value(u"id").toString(), qint64(request.value(u"seq").toDouble())};
+}
+
+QByteArray bridgeAnswer(const QString& answer)
+{
+    return QJsonDocument(QJsonObject{{u"answer"_s, answer}}).toJson(QJsonDocument::Compact) + '\n';
+}
+
+Result<QString> answerFromBridge(const QByteArray& line)
+{
+    const QJsonValue answer = QJsonDocument::fromJson(line).object().value(u"answer");
+    if (!answer.isString())
+        return fail(QStringLiteral("no answer: %1").arg(QString::fromUtf8(line.left(200))));
+    return answer.toString();
 }
 
 } // namespace orvane

@@ -1,10 +1,10 @@
-#include "text/cookierecord.h"
+#include "browser/cookierecord.h"
 
 #include <QStringList>
 
 #include <algorithm>
 
-namespace orvane::text {
+namespace orvane {
 namespace {
 
 // 100-ns intervals between 1601-01-01 and 1970-01-01.
@@ -34,4 +34,4 @@ QString cookieRecord(const Cookie& cookie)
     return lines.join(u'\n') + u'\n';
 }
 
-} // namespace orvane::text
+} // namespace orvane

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace orvane::text {
+namespace orvane {
 
 // One cookie as a browser store or extension reports it.
 struct Cookie
@@ -21,4 +21,4 @@ struct Cookie
 // decimal, and "*".
 QString cookieRecord(const Cookie& cookie);
 
-} // namespace orvane::text
+} // namespace orvane

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "text/result.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QList>
 #include <QString>
-#include <optional>
 
 namespace orvane {
 
@@ -16,11 +17,8 @@ public:
     // A frame larger than this is refused and its bytes passed over.
     static constexpr quint32 kMaxFrame = 1 << 20;
 
-    struct Frame
-    {
-        std::optional<QJsonObject> message; // nullopt: refused
-        QString error;                      // why it was refused
-    };
+    // A frame's message, or why it was refused.
+    using Frame = Result<QJsonObject>;
 
     // Takes bytes; returns the frames they completed, in order.
     QList<Frame> feed(const QByteArray& bytes);
@@ -43,11 +41,24 @@ struct CookieSet
 };
 
 // The extension's message {id, seq, setAt, cookie: {name, value, domain, path, expirationDate}} as a
-// cookie set; nullopt (with the reason) when it is not one.
-std::optional<CookieSet> cookieSetFromExtension(const QJsonObject& message, QString* error);
+// cookie set, or why it is not one.
+Result<CookieSet> cookieSetFromExtension(const QJsonObject& message);
 
-// The bridge's line protocol: one JSON object a line each way.
+// The bridge's line protocol: one JSON object a line each way. The host sends {record, setAt, id, seq};
+// the bridge answers {answer}, one of the answers below.
 QByteArray bridgeRequest(const CookieSet& set);
-std::optional<CookieSet> cookieSetFromBridgeRequest(const QByteArray& line);
+Result<CookieSet> cookieSetFromBridgeRequest(const QByteArray& line);
+QByteArray bridgeAnswer(const QString& answer);
+Result<QString> answerFromBridge(const QByteArray& line);
+
+namespace answers {
+inline const QString kCarriedOut = QStringLiteral("carried out");
+// Set more than two seconds before it arrived: a late command must not run.
+inline const QString kStale = QStringLiteral("stale");
+// This worker's message was carried out already: a resend.
+inline const QString kDone = QStringLiteral("done");
+// No cookie set.
+inline const QString kRefused = QStringLiteral("refused");
+} // namespace answers
 
 } // namespace orvane
