@@ -12,7 +12,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QLockFile>
-#include <QFont>
 #include <QMessageBox>
 
 #include <cstdio>

@@ -170,7 +170,7 @@ void TestPhoneWindow::reportsLineErrors()
     QVERIFY(form);
     form->txtInputData->setText(u"kept"_qs);
     fakePort(form->MSComm2)->raise(comm::kErFrame);
-    fakePort(form->MSComm2)->raise(1002);
+    fakePort(form->MSComm2)->raise(comm::kErCtsTimeout);
     QCOMPARE(m_notifier.messages.size(), 2);
     QCOMPARE(m_notifier.messages[0].title, u"通信エラー"_qs);
     QCOMPARE(m_notifier.messages[0].text, u"フレームエラー"_qs);

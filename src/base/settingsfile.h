@@ -3,7 +3,6 @@
 #include "base/settings.h"
 #include "text/result.h"
 
-#include <QByteArray>
 #include <QString>
 #include <QStringList>
 

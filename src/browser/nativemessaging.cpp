@@ -4,7 +4,6 @@
 
 #include <QJsonDocument>
 #include <QJsonValue>
-#include <QtEndian>
 
 #include <cmath>
 #include <cstring>

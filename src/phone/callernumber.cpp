@@ -29,22 +29,22 @@ QString receiveAndAcknowledge(SerialPort& port)
 
 std::optional<QString> commEventMessage(int code)
 {
-    if (code >= 1 && code <= 7)
+    if (code >= comm::kEvSend && code <= comm::kEvEof)
         return std::nullopt;
     switch (code) {
-    case 1001:
+    case comm::kErBreak:
         return QStringLiteral("中断信号受信");
-    case 1004:
+    case comm::kErFrame:
         return QStringLiteral("フレームエラー");
-    case 1006:
+    case comm::kErOverrun:
         return QStringLiteral("オーバーランエラー");
-    case 1008:
+    case comm::kErRxOver:
         return QStringLiteral("受信バッファオーバー");
-    case 1009:
+    case comm::kErRxParity:
         return QStringLiteral("受信パリティエラー");
-    case 1010:
+    case comm::kErTxFull:
         return QStringLiteral("送信バッファフル");
-    case 1011:
+    case comm::kErDcb:
         return QStringLiteral("DCB取得エラー");
     default:
         return QStringLiteral("未定義エラー発生");

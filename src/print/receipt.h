@@ -6,7 +6,6 @@
 
 #include <QDate>
 #include <QString>
-#include <QStringList>
 
 namespace orvane {
 

@@ -39,23 +39,6 @@ QByteArray encodeAnsi(const QString& text)
         i += length - 1;
     }
     return bytes;
-    // A character the code page lacks becomes "?", as Windows converts it; the codec's own substitute
-    // (0xFC 0xFC) would be read as another character.
-    bytes.clear();
-    // A fresh encoder after each failure: resetting an ICU-backed one closes its converter.
-    encoder = QStringEncoder(kAnsiCodePage);
-    for (qsizetype i = 0; i < mapped.size(); ++i) {
-        const qsizetype length = mapped[i].isHighSurrogate() && i + 1 < mapped.size() ? 2 : 1;
-        const QByteArray character = encoder.encode(QStringView(mapped).mid(i, length));
-        if (encoder.hasError()) {
-            bytes += '?';
-            encoder = QStringEncoder(kAnsiCodePage);
-        } else {
-            bytes += character;
-        }
-        i += length - 1;
-    }
-    return bytes;
 }
 
 QString decodeAnsi(const QByteArray& bytes)

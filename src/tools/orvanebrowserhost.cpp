@@ -6,7 +6,6 @@
 #include "browser/nativemessaging.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QJsonObject>
 
 #include <cerrno>
