@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace orvane;
 
 // The native host's frames and messages, and the bridge's answers to what it hands over.
@@ -25,11 +27,11 @@ private slots:
 
 void TestBrowserHost::readsFramesInAnyPieces()
 {
-    const QByteArray stream = nativeFrame({{u"seq"_qs, 1}}) + nativeFrame({{u"seq"_qs, 2}, {u"v"_qs, u"様"_qs}});
+    const QByteArray stream = nativeFrame({{u"seq"_s, 1}}) + nativeFrame({{u"seq"_s, 2}, {u"v"_s, u"様"_s}});
     NativeFrameReader whole;
     const QList<NativeFrameReader::Frame> atOnce = whole.feed(stream);
     QCOMPARE(atOnce.size(), 2);
-    QCOMPARE(atOnce[1]->value(u"v").toString(), u"様"_qs);
+    QCOMPARE(atOnce[1]->value(u"v").toString(), u"様"_s);
 
     NativeFrameReader piecewise;
     QList<NativeFrameReader::Frame> frames;
@@ -51,13 +53,13 @@ void TestBrowserHost::refusesOversizedAndMalformedFrames()
     const QByteArray broken = "{\"seq\":";
     const quint32 brokenLength = quint32(broken.size());
     stream += QByteArray(reinterpret_cast<const char*>(&brokenLength), 4) + broken;
-    stream += nativeFrame({{u"seq"_qs, 3}});
+    stream += nativeFrame({{u"seq"_s, 3}});
     QList<NativeFrameReader::Frame> frames;
     for (qsizetype at = 0; at < stream.size(); at += 4096) // the oversized frame is passed over in pieces
         frames += reader.feed(stream.mid(at, 4096));
     QCOMPARE(frames.size(), 3);
-    QVERIFY(!frames[0] && frames[0].error().contains(u"refused"_qs));
-    QVERIFY(!frames[1] && frames[1].error().contains(u"JSON"_qs));
+    QVERIFY(!frames[0] && frames[0].error().contains(u"refused"_s));
+    QVERIFY(!frames[1] && frames[1].error().contains(u"JSON"_s));
     QCOMPARE(frames[2]->value(u"seq").toInt(), 3); // and the next one is read as it should be
 }
 
@@ -70,15 +72,15 @@ void TestBrowserHost::turnsAnExtensionMessageIntoARecord()
     const Result<CookieSet> set = cookieSetFromExtension(message);
     QVERIFY_RESULT(set);
     // The creation time is the time of the set: 1796724000123 ms.
-    QCOMPARE(set->record, u"uketsuke\nTotal12345\nclinic.example/\n0\n189251584\n31299971\n3810301104\n31295226\n*\n"_qs);
-    QCOMPARE(set->worker, u"w1"_qs);
+    QCOMPARE(set->record, u"uketsuke\nTotal12345\nclinic.example/\n0\n189251584\n31299971\n3810301104\n31295226\n*\n"_s);
+    QCOMPARE(set->worker, u"w1"_s);
     QCOMPARE(set->seq, 7);
     QCOMPARE(cookieSetFromBridgeRequest(bridgeRequest(*set))->record, set->record);
 
-    const Result<CookieSet> notASet = cookieSetFromExtension(QJsonObject{{u"seq"_qs, 1}});
+    const Result<CookieSet> notASet = cookieSetFromExtension(QJsonObject{{u"seq"_s, 1}});
     QVERIFY(!notASet);
-    QVERIFY(notASet.error().contains(u"not a cookie set"_qs));
-    QCOMPARE(answerFromBridge(bridgeAnswer(answers::kStale)).value_or(QString()), u"stale"_qs);
+    QVERIFY(notASet.error().contains(u"not a cookie set"_s));
+    QCOMPARE(answerFromBridge(bridgeAnswer(answers::kStale)).value_or(QString()), u"stale"_s);
     QVERIFY(!answerFromBridge("carried out\n"));
 }
 
@@ -91,14 +93,14 @@ void TestBrowserHost::answersStaleAndDone()
     });
     qint64 now = 1'000'000;
     source.setClock([&] { return now; });
-    const CookieSet set{u"a\nwel\n"_qs, now - 500, u"w1"_qs, 1};
-    QCOMPARE(source.take(set), u"carried out"_qs);
-    QCOMPARE(source.take(set), u"done"_qs); // a resend after a reconnect
-    QCOMPARE(source.take({u"a\nTotal1\n"_qs, now - 500, u"w2"_qs, 1}), u"carried out"_qs); // another worker
+    const CookieSet set{u"a\nwel\n"_s, now - 500, u"w1"_s, 1};
+    QCOMPARE(source.take(set), u"carried out"_s);
+    QCOMPARE(source.take(set), u"done"_s); // a resend after a reconnect
+    QCOMPARE(source.take({u"a\nTotal1\n"_s, now - 500, u"w2"_s, 1}), u"carried out"_s); // another worker
     QTest::ignoreMessage(QtWarningMsg, "a command set 2001 ms ago arrived late and is not carried out");
-    QCOMPARE(source.take({u"a\nTotal2\n"_qs, now - 2001, u"w1"_qs, 2}), u"stale"_qs);
-    QCOMPARE(source.take({u"a\nTotal3\n"_qs, now - 2000, u"w1"_qs, 3}), u"carried out"_qs);
-    QCOMPARE(carriedOut, (QStringList{u"a\nwel\n"_qs, u"a\nTotal1\n"_qs, u"a\nTotal3\n"_qs}));
+    QCOMPARE(source.take({u"a\nTotal2\n"_s, now - 2001, u"w1"_s, 2}), u"stale"_s);
+    QCOMPARE(source.take({u"a\nTotal3\n"_s, now - 2000, u"w1"_s, 3}), u"carried out"_s);
+    QCOMPARE(carriedOut, (QStringList{u"a\nwel\n"_s, u"a\nTotal1\n"_s, u"a\nTotal3\n"_s}));
 }
 
 void TestBrowserHost::refusesASocketFolderOthersCanEnter()
@@ -108,11 +110,11 @@ void TestBrowserHost::refusesASocketFolderOthersCanEnter()
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", saved); });
     QVERIFY(!bridgeSocket(false)); // not there yet, and not made
-    QCOMPARE(bridgeSocket(true).value_or(QString()), runtime.path() + u"/orvane/bridge.sock"_qs);
-    QVERIFY(QFile::setPermissions(runtime.path() + u"/orvane"_qs, QFileDevice::Permissions(0x7755)));
+    QCOMPARE(bridgeSocket(true).value_or(QString()), runtime.path() + u"/orvane/bridge.sock"_s);
+    QVERIFY(QFile::setPermissions(runtime.path() + u"/orvane"_s, QFileDevice::Permissions(0x7755)));
     const Result<QString> open = bridgeSocket(true);
     QVERIFY(!open);
-    QVERIFY(open.error().contains(u"0700"_qs));
+    QVERIFY(open.error().contains(u"0700"_s));
 }
 
 QTEST_GUILESS_MAIN(TestBrowserHost)

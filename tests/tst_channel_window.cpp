@@ -9,6 +9,8 @@
 #include <QTest>
 #include <QTimer>
 
+using namespace Qt::StringLiterals;
+
 using namespace orvane;
 
 // The command channel end to end: a running window polls the mapped cookie folder and starts a
@@ -36,7 +38,7 @@ private:
 void TestChannelWindow::init()
 {
     m_desk = std::make_unique<test::Desk>();
-    QVERIFY(test::writeFile(u"sct.txt"_qs, "wintype=1\r\ndialurl=\r\n"));
+    QVERIFY(test::writeFile(u"sct.txt"_s, "wintype=1\r\ndialurl=\r\n"));
 }
 
 void TestChannelWindow::cleanup()
@@ -60,29 +62,29 @@ void TestChannelWindow::carriesOutACookieFileWithinATick()
         QByteArray("\xBE\xDE\xB2\xBA\xD0\xBA\xDE\xB3\xB9\xB2\xB7\xDD\xB6\xDE\xB8     ") +
         QByteArray(13, ' ') + "\\12,345";
     QCOMPARE(m_desk->displayCalls().first(), QList<QByteArray>{expected});
-    QCOMPARE(form->Label1->text(), u"uketsuke受付A"_qs);
+    QCOMPARE(form->Label1->text(), u"uketsuke受付A"_s);
 
     // A second command in a later second; a telephone command goes to the dialler.
     m_desk->writeCookie("uketsuke\ntell0300000000\n", 2);
-    QTRY_COMPARE(m_dialler.numbers, QStringList{u"0300000000"_qs});
+    QTRY_COMPARE(m_dialler.numbers, QStringList{u"0300000000"_s});
     QCOMPARE(m_desk->displayCalls().size(), 1);
 }
 
 void TestChannelWindow::ignoresCookieFilesWrittenBeforeTheStart()
 {
-    m_desk->writeCookie("x\nwel\n", -3600, u"old.txt"_qs);
+    m_desk->writeCookie("x\nwel\n", -3600, u"old.txt"_s);
     const std::unique_ptr<Form1> form = startForm();
     QVERIFY(form);
     const auto* folder = qobject_cast<const CookieFolderSource*>(form->commandSource());
     QVERIFY(folder);
     QCOMPARE(folder->lastCookieTime(),
-             QFileInfo(QDir(m_desk->cookies()).filePath(u"old.txt"_qs)).lastModified().toSecsSinceEpoch());
+             QFileInfo(QDir(m_desk->cookies()).filePath(u"old.txt"_s)).lastModified().toSecsSinceEpoch());
     form->Timer1_Timer(); // a tick that sees the old file
     QVERIFY(m_desk->displayCalls().isEmpty());
 
     // The fresh file is the first the display program hears of: had the tick carried out the old one,
     // its welcome would come first.
-    m_desk->writeCookie("x\nTotal1\n", 0, u"fresh.txt"_qs);
+    m_desk->writeCookie("x\nTotal1\n", 0, u"fresh.txt"_s);
     QTRY_COMPARE(m_desk->displayCalls().size(), 1);
     const QByteArray total =
         QByteArray("\xBE\xDE\xB2\xBA\xD0\xBA\xDE\xB3\xB9\xB2\xB7\xDD\xB6\xDE\xB8     ") + QByteArray(18, ' ') + "\\1";
@@ -93,7 +95,7 @@ void TestChannelWindow::carriesOutAFileDatedAtTheEpoch()
 {
     const std::unique_ptr<Form1> form = startForm(); // an empty folder
     QVERIFY(form);
-    const QString path = QDir(m_desk->cookies()).filePath(u"epoch.txt"_qs);
+    const QString path = QDir(m_desk->cookies()).filePath(u"epoch.txt"_s);
     QVERIFY(test::writeFile(path, "x\nwel\n"));
     QVERIFY(test::setModified(path, QDateTime::fromSecsSinceEpoch(0)));
     QTRY_COMPARE(m_desk->displayCalls().size(), 1);
@@ -102,7 +104,7 @@ void TestChannelWindow::carriesOutAFileDatedAtTheEpoch()
 void TestChannelWindow::showsMarkupAsPlainText()
 {
     // Rich text would load the image: from a FIFO that nobody writes, the window would hang.
-    const QString fifo = m_desk->filePath(u"fifo"_qs);
+    const QString fifo = m_desk->filePath(u"fifo"_s);
     QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     const std::unique_ptr<Form1> form = startForm();
     QVERIFY(form);

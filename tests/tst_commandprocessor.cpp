@@ -4,6 +4,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace orvane;
 
 class TestCommandProcessor : public QObject
@@ -47,11 +49,11 @@ void TestCommandProcessor::init()
     m_lines = {};
     m_settings = {};
     m_events.clear();
-    m_label = u"(start)"_qs;
-    m_handlers.phoneCall = [this](const QString& number) { m_events.append(u"call "_qs + number); };
-    m_handlers.printReceipt = [this](const QString& t) { m_events.append(u"receipt "_qs + t); };
+    m_label = u"(start)"_s;
+    m_handlers.phoneCall = [this](const QString& number) { m_events.append(u"call "_s + number); };
+    m_handlers.printReceipt = [this](const QString& t) { m_events.append(u"receipt "_s + t); };
     m_handlers.printStatement = [this](const QString& t) -> std::optional<double> {
-        m_events.append(u"statement "_qs + t);
+        m_events.append(u"statement "_s + t);
         return std::nullopt;
     };
     m_handlers.setLabel = [this](const QString& caption) { m_label = caption; };
@@ -59,7 +61,7 @@ void TestCommandProcessor::init()
 
 void TestCommandProcessor::process(const QByteArray& content)
 {
-    const QString path = m_dir->filePath(u"cookie.txt"_qs);
+    const QString path = m_dir->filePath(u"cookie.txt"_s);
     QVERIFY(test::writeFile(path, content));
     ProcessCommandFile(path, m_lines, m_settings, m_launcher, m_handlers);
 }
@@ -69,21 +71,21 @@ void TestCommandProcessor::splitsLines_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QString>("caption"); // "-" when the label is not updated
-    QTest::newRow("five lines") << u"site\nwel\nclinic/\n0\nuser"_qs
-                                << QStringList{u"site"_qs, u"wel"_qs, u"clinic/"_qs, u"0"_qs, u"user"_qs}
-                                << u"siteuser"_qs;
+    QTest::newRow("five lines") << u"site\nwel\nclinic/\n0\nuser"_s
+                                << QStringList{u"site"_s, u"wel"_s, u"clinic/"_s, u"0"_s, u"user"_s}
+                                << u"siteuser"_s;
     QTest::newRow("empty lines count")
-        << u"\n\n"_qs << QStringList{QString(), QString(), QString()} << QString();
+        << u"\n\n"_s << QStringList{QString(), QString(), QString()} << QString();
     QTest::newRow("eleven lines fill the table")
-        << u"0\n1\n2\n3\n4\n5\n6\n7\n8\n9\n10"_qs
-        << QStringList{u"0"_qs, u"1"_qs, u"2"_qs, u"3"_qs, u"4"_qs, u"5"_qs,
-                       u"6"_qs, u"7"_qs, u"8"_qs, u"9"_qs, u"10"_qs}
-        << u"04"_qs;
+        << u"0\n1\n2\n3\n4\n5\n6\n7\n8\n9\n10"_s
+        << QStringList{u"0"_s, u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s,
+                       u"6"_s, u"7"_s, u"8"_s, u"9"_s, u"10"_s}
+        << u"04"_s;
     QTest::newRow("twelve lines keep the first eleven and the label")
-        << u"0\n1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11"_qs
-        << QStringList{u"0"_qs, u"1"_qs, u"2"_qs, u"3"_qs, u"4"_qs, u"5"_qs,
-                       u"6"_qs, u"7"_qs, u"8"_qs, u"9"_qs, u"10"_qs}
-        << u"-"_qs;
+        << u"0\n1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11"_s
+        << QStringList{u"0"_s, u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s,
+                       u"6"_s, u"7"_s, u"8"_s, u"9"_s, u"10"_s}
+        << u"-"_s;
 }
 
 void TestCommandProcessor::splitsLines()
@@ -103,12 +105,12 @@ void TestCommandProcessor::splitsLines()
 
 void TestCommandProcessor::readsUpToTheFirstCarriageReturn()
 {
-    const QString path = m_dir->filePath(u"c.txt"_qs);
+    const QString path = m_dir->filePath(u"c.txt"_s);
     QVERIFY(test::writeFile(path, "a\nb\r\nc\nd"));
-    QCOMPARE(*readCommandFile(path), u"a\nb"_qs);
+    QCOMPARE(*readCommandFile(path), u"a\nb"_s);
     QVERIFY(test::writeFile(path, "site\n\x97\x6C\n")); // CP932
-    QCOMPARE(*readCommandFile(path), u"site\n様\n"_qs);
-    QVERIFY(!readCommandFile(m_dir->filePath(u"missing.txt"_qs)));
+    QCOMPARE(*readCommandFile(path), u"site\n様\n"_s);
+    QVERIFY(!readCommandFile(m_dir->filePath(u"missing.txt"_s)));
 }
 
 void TestCommandProcessor::carriesOutKeys_data()
@@ -117,33 +119,33 @@ void TestCommandProcessor::carriesOutKeys_data()
     QTest::addColumn<QStringList>("events");
     QTest::addColumn<QString>("display"); // "-" when no display program is started
 
-    QTest::newRow("tell calls the number") << u"tell123"_qs << QStringList{u"call 123"_qs} << u"-"_qs;
+    QTest::newRow("tell calls the number") << u"tell123"_s << QStringList{u"call 123"_s} << u"-"_s;
     QTest::newRow("tell takes 30 characters")
-        << u"tell" + QString(40, u'9') << QStringList{u"call " + QString(30, u'9')} << u"-"_qs;
+        << u"tell" + QString(40, u'9') << QStringList{u"call " + QString(30, u'9')} << u"-"_s;
     QTest::newRow("Total shows the total")
-        << u"Total12345"_qs << QStringList{} << display::totalText(u"12345"_qs);
-    QTest::newRow("Total then wel shows the welcome") << u"Total500wel"_qs << QStringList{} << u"Welcome"_qs;
+        << u"Total12345"_s << QStringList{} << display::totalText(u"12345"_s);
+    QTest::newRow("Total then wel shows the welcome") << u"Total500wel"_s << QStringList{} << u"Welcome"_s;
     QTest::newRow("nykin shows paid and change")
-        << u"nykin10000/230"_qs << QStringList{} << display::paidChangeText(u"10000"_qs, u"230"_qs);
+        << u"nykin10000/230"_s << QStringList{} << display::paidChangeText(u"10000"_s, u"230"_s);
     QTest::newRow("nykin reads the paid amount from position 6")
-        << u"xxnykin500/20"_qs << QStringList{} << display::paidChangeText(u"in500"_qs, u"20"_qs);
+        << u"xxnykin500/20"_s << QStringList{} << display::paidChangeText(u"in500"_s, u"20"_s);
     QTest::newRow("nykin without a slash")
-        << u"nykin500"_qs << QStringList{} << display::paidChangeText(QString(), u"nykin500"_qs);
+        << u"nykin500"_s << QStringList{} << display::paidChangeText(QString(), u"nykin500"_s);
     QTest::newRow("id with all its keys")
-        << u"idABCDEFGtanka1500suu2kin3000"_qs << QStringList{}
-        << display::itemText(u"ABCDEFG"_qs, u"1500"_qs, u"2"_qs, u"3000"_qs);
-    QTest::newRow("id without kin") << u"idA1tanka10suu2"_qs << QStringList{}
-                                    << display::itemText(u"A1"_qs, u"10"_qs, QString(), u"A1tanka10s"_qs);
+        << u"idABCDEFGtanka1500suu2kin3000"_s << QStringList{}
+        << display::itemText(u"ABCDEFG"_s, u"1500"_s, u"2"_s, u"3000"_s);
+    QTest::newRow("id without kin") << u"idA1tanka10suu2"_s << QStringList{}
+                                    << display::itemText(u"A1"_s, u"10"_s, QString(), u"A1tanka10s"_s);
     QTest::newRow("id without tanka")
-        << u"idA1suu2kin30"_qs << QStringList{} << display::itemText(QString(), QString(), u"2"_qs, u"30"_qs);
+        << u"idA1suu2kin30"_s << QStringList{} << display::itemText(QString(), QString(), u"2"_s, u"30"_s);
     QTest::newRow("rsh prints a receipt")
-        << u"rsh山田/1000/80/3"_qs << QStringList{u"receipt rsh山田/1000/80/3"_qs} << u"-"_qs;
+        << u"rsh山田/1000/80/3"_s << QStringList{u"receipt rsh山田/1000/80/3"_s} << u"-"_s;
     QTest::newRow("a prt text with id shows the item")
-        << u"prt1_idtanka5suu1kin5"_qs << QStringList{u"statement prt1_idtanka5suu1kin5"_qs}
-        << display::itemText(QString(), u"5"_qs, u"1"_qs, u"5"_qs);
-    QTest::newRow("keys are case-sensitive") << u"TELL1 total2 WEL"_qs << QStringList{} << u"-"_qs;
+        << u"prt1_idtanka5suu1kin5"_s << QStringList{u"statement prt1_idtanka5suu1kin5"_s}
+        << display::itemText(QString(), u"5"_s, u"1"_s, u"5"_s);
+    QTest::newRow("keys are case-sensitive") << u"TELL1 total2 WEL"_s << QStringList{} << u"-"_s;
     QTest::newRow("another site's cookie that holds wel")
-        << u"session=welcome-back"_qs << QStringList{} << u"Welcome"_qs;
+        << u"session=welcome-back"_s << QStringList{} << u"Welcome"_s;
 }
 
 void TestCommandProcessor::carriesOutKeys()
@@ -153,7 +155,7 @@ void TestCommandProcessor::carriesOutKeys()
     QFETCH(QString, display);
     process("site\n" + command.toUtf8() + "\nclinic.example/\n0\nuser\n");
     QCOMPARE(m_events, events);
-    QCOMPARE(m_label, u"siteuser"_qs);
+    QCOMPARE(m_label, u"siteuser"_s);
     if (display == u"-") {
         QVERIFY(m_launcher.starts.isEmpty());
         return;
@@ -165,20 +167,20 @@ void TestCommandProcessor::carriesOutKeys()
 
 void TestCommandProcessor::carriesOutEveryKeyInOrder()
 {
-    m_settings.dicmpath = u"z:\\"_qs;
+    m_settings.dicmpath = u"z:\\"_s;
     process("site\ntell0300dicmpathA.dcm Total10 rsh prt\n");
     QCOMPARE(m_events.size(), 3);
-    QVERIFY(m_events[0].startsWith(u"call 0300dicmpathA.dcm"_qs));
-    QVERIFY(m_events[1].startsWith(u"receipt "_qs));
-    QVERIFY(m_events[2].startsWith(u"statement "_qs));
+    QVERIFY(m_events[0].startsWith(u"call 0300dicmpathA.dcm"_s));
+    QVERIFY(m_events[1].startsWith(u"receipt "_s));
+    QVERIFY(m_events[2].startsWith(u"statement "_s));
     QCOMPARE(m_launcher.starts.size(), 2);
     QCOMPARE(m_launcher.starts[0].commandLine,
-             u"C:\\Program Files\\Halden\\Pictora\\Pictora.exe   z:\\A.dcm Total10 rsh prt"_qs);
+             u"C:\\Program Files\\Halden\\Pictora\\Pictora.exe   z:\\A.dcm Total10 rsh prt"_s);
     QCOMPARE(m_launcher.starts[0].style, WindowStyle::MinimizedFocus);
-    QCOMPARE(m_launcher.starts[1].commandLine, display::commandLine(display::totalText(u"10 rsh prt"_qs)));
+    QCOMPARE(m_launcher.starts[1].commandLine, display::commandLine(display::totalText(u"10 rsh prt"_s)));
 
-    QCOMPARE(viewerCommandLine(u"pathA.dcm pathB.dcm"_qs, u"D:\\img\\"_qs),
-             u"C:\\Program Files\\Halden\\Pictora\\Pictora.exe   D:\\img\\A.dcm  D:\\img\\B.dcm"_qs);
+    QCOMPARE(viewerCommandLine(u"pathA.dcm pathB.dcm"_s, u"D:\\img\\"_s),
+             u"C:\\Program Files\\Halden\\Pictora\\Pictora.exe   D:\\img\\A.dcm  D:\\img\\B.dcm"_s);
 }
 
 void TestCommandProcessor::blanksTheDisplayWhenTheFileIsMissing()
@@ -186,9 +188,9 @@ void TestCommandProcessor::blanksTheDisplayWhenTheFileIsMissing()
     process("site\nTotal1\n");
     const CookieLines before = m_lines;
     m_launcher.starts.clear();
-    ProcessCommandFile(m_dir->filePath(u"gone.txt"_qs), m_lines, m_settings, m_launcher, m_handlers);
+    ProcessCommandFile(m_dir->filePath(u"gone.txt"_s), m_lines, m_settings, m_launcher, m_handlers);
     QCOMPARE(m_launcher.starts.size(), 1);
-    QCOMPARE(m_launcher.starts[0].commandLine, u"vfddisp.exe \"\""_qs);
+    QCOMPARE(m_launcher.starts[0].commandLine, u"vfddisp.exe \"\""_s);
     QVERIFY(m_lines == before);
 }
 
@@ -197,7 +199,7 @@ void TestCommandProcessor::takesNoCommandFromAFileWithoutASecondLine_data()
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("label");
     QTest::newRow("an empty file") << QByteArray() << QString();
-    QTest::newRow("lines ended by carriage returns") << QByteArray("site\r\nTotal5\r\n") << u"site"_qs;
+    QTest::newRow("lines ended by carriage returns") << QByteArray("site\r\nTotal5\r\n") << u"site"_s;
 }
 
 void TestCommandProcessor::takesNoCommandFromAFileWithoutASecondLine()
@@ -210,22 +212,22 @@ void TestCommandProcessor::takesNoCommandFromAFileWithoutASecondLine()
     QVERIFY(m_events.isEmpty());
     QVERIFY(m_launcher.starts.isEmpty());
     QCOMPARE(m_label, label);
-    QCOMPARE(m_lines[1], u"tell0311"_qs);
+    QCOMPARE(m_lines[1], u"tell0311"_s);
 }
 
 void TestCommandProcessor::keepsEarlierLinesAndLabel()
 {
     process("0\n1\n2\n3\nuser\n5\n");
     process("a\nwel\nc");
-    QCOMPARE(m_label, u"auser"_qs); // entry 4 of the earlier file
-    QCOMPARE(m_lines[2], u"c"_qs);
-    QCOMPARE(m_lines[5], u"5"_qs);
+    QCOMPARE(m_label, u"auser"_s); // entry 4 of the earlier file
+    QCOMPARE(m_lines[2], u"c"_s);
+    QCOMPARE(m_lines[5], u"5"_s);
 
     process("0\nTotal1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n11");
-    QCOMPARE(m_label, u"auser"_qs); // twelve lines: the label stays
-    QCOMPARE(m_lines[1], u"Total1"_qs);
-    QCOMPARE(m_lines[10], u"10"_qs);
-    QCOMPARE(m_launcher.starts.last().commandLine, display::commandLine(display::totalText(u"1"_qs)));
+    QCOMPARE(m_label, u"auser"_s); // twelve lines: the label stays
+    QCOMPARE(m_lines[1], u"Total1"_s);
+    QCOMPARE(m_lines[10], u"10"_s);
+    QCOMPARE(m_launcher.starts.last().commandLine, display::commandLine(display::totalText(u"1"_s)));
 }
 
 void TestCommandProcessor::usesTheStatementTotalForTheDisplay()
@@ -241,21 +243,21 @@ void TestCommandProcessor::takesCommandsOnlyFromTheWebSystemsSite_data()
     QTest::addColumn<QString>("cookiehost"); // "-" for unset
     QTest::addColumn<QByteArray>("site");
     QTest::addColumn<bool>("carriedOut");
-    QTest::newRow("unset: every site") << u"-"_qs << QByteArray("news.example/") << true;
+    QTest::newRow("unset: every site") << u"-"_s << QByteArray("news.example/") << true;
     QTest::newRow("the web system's site")
-        << u"clinic.example"_qs << QByteArray("www.clinic.example/") << true;
-    QTest::newRow("another site") << u"clinic.example"_qs << QByteArray("news.example/") << false;
-    QTest::newRow("no third line") << u"clinic.example"_qs << QByteArray() << false;
+        << u"clinic.example"_s << QByteArray("www.clinic.example/") << true;
+    QTest::newRow("another site") << u"clinic.example"_s << QByteArray("news.example/") << false;
+    QTest::newRow("no third line") << u"clinic.example"_s << QByteArray() << false;
     QTest::newRow("the host itself, with a leading dot")
-        << u"clinic.example"_qs << QByteArray(".clinic.example/mivaweb/") << true;
+        << u"clinic.example"_s << QByteArray(".clinic.example/mivaweb/") << true;
     QTest::newRow("host names are not case-sensitive")
-        << u"clinic.example"_qs << QByteArray("WWW.Clinic.Example/") << true;
+        << u"clinic.example"_s << QByteArray("WWW.Clinic.Example/") << true;
     QTest::newRow("the name only in the path")
-        << u"clinic.example"_qs << QByteArray("evil.example/clinic.example/") << false;
+        << u"clinic.example"_s << QByteArray("evil.example/clinic.example/") << false;
     QTest::newRow("the name as the start of another host")
-        << u"clinic.example"_qs << QByteArray("clinic.example.evil.example/") << false;
+        << u"clinic.example"_s << QByteArray("clinic.example.evil.example/") << false;
     QTest::newRow("the name as the end of another name")
-        << u"clinic.example"_qs << QByteArray("myclinic.example/") << false;
+        << u"clinic.example"_s << QByteArray("myclinic.example/") << false;
 }
 
 void TestCommandProcessor::takesCommandsOnlyFromTheWebSystemsSite()
@@ -268,7 +270,7 @@ void TestCommandProcessor::takesCommandsOnlyFromTheWebSystemsSite()
     process("name\ntell0300wel\n" + site + "\n1600\nuser\n");
     QCOMPARE(m_events.size(), carriedOut ? 1 : 0);
     QCOMPARE(m_launcher.starts.size(), carriedOut ? 1 : 0);
-    QCOMPARE(m_label, u"nameuser"_qs);
+    QCOMPARE(m_label, u"nameuser"_s);
 }
 
 void TestCommandProcessor::readsNoFurtherThanTheFirstMebibyte()
@@ -281,7 +283,7 @@ void TestCommandProcessor::readsNoFurtherThanTheFirstMebibyte()
 
 void TestCommandProcessor::doesNotLendTheLastSiteToAShortFile()
 {
-    m_settings.cookiehost = u"clinic.example"_qs;
+    m_settings.cookiehost = u"clinic.example"_s;
     process("name\nwel\nclinic.example/\n");
     QCOMPARE(m_launcher.starts.size(), 1);
     process("name\ntell0300\n"); // two lines: the site line left from the last file is not its own

@@ -13,6 +13,8 @@
 
 #include <cups/cups.h>
 
+using namespace Qt::StringLiterals;
+
 using namespace orvane;
 
 // Receipts and statements through a real CUPS scheduler (one of the test's own) to a queue whose
@@ -51,7 +53,7 @@ void TestCups::initTestCase()
     installFontSubstitutions();
     m_cups = std::make_unique<test::PrivateCups>();
     if (!m_cups->start())
-        QSKIP(qPrintable(u"no private CUPS scheduler can run here, so printing through CUPS is not tested: "_qs +
+        QSKIP(qPrintable(u"no private CUPS scheduler can run here, so printing through CUPS is not tested: "_s +
                          m_cups->error()));
 }
 
@@ -69,22 +71,22 @@ void TestCups::cleanupTestCase()
 
 QString TestCups::printReceipt(bool toPrinter)
 {
-    test::writeFile(u"counter.txt"_qs, " 23\r\n"); // the same number either way
+    test::writeFile(u"counter.txt"_s, " 23\r\n"); // the same number either way
     QtPrintSurface surface(toPrinter ? QtPrintSurface::Target::DefaultPrinter : QtPrintSurface::Target::Pdf,
-                           u"prints"_qs, toPrinter ? &m_queues : nullptr);
+                           u"prints"_s, toPrinter ? &m_queues : nullptr);
     Settings settings;
-    settings.name1 = u"オルヴェイン歯科"_qs;
-    orvane::printReceipt(surface, u"rsh山田様/12000/960/3"_qs, settings, QDate(2026, 12, 8), u"counter.txt"_qs);
+    settings.name1 = u"オルヴェイン歯科"_s;
+    orvane::printReceipt(surface, u"rsh山田様/12000/960/3"_s, settings, QDate(2026, 12, 8), u"counter.txt"_s);
     return surface.lastPdf();
 }
 
 QString TestCups::printStatement(bool toPrinter)
 {
     QtPrintSurface surface(toPrinter ? QtPrintSurface::Target::DefaultPrinter : QtPrintSurface::Target::Pdf,
-                           u"prints"_qs, toPrinter ? &m_queues : nullptr);
+                           u"prints"_s, toPrinter ? &m_queues : nullptr);
     Settings settings;
-    settings.name1 = u"オルヴェイン歯科"_qs;
-    orvane::printStatement(surface, test::statementCommand(u"12345"_qs, 20, u"2026-12-08"_qs), settings);
+    settings.name1 = u"オルヴェイン歯科"_s;
+    orvane::printStatement(surface, test::statementCommand(u"12345"_s, 20, u"2026-12-08"_s), settings);
     return surface.lastPdf();
 }
 
@@ -126,7 +128,7 @@ void TestCups::compareShifted(const QString& printed, const QString& fallback, d
         QCOMPARE(found[n]->pageSize, word.pageSize);
         const QPointF shift = found[n]->box.topLeft() - word.box.topLeft();
         QVERIFY2(qAbs(shift.x() - dx) <= 0.5 && qAbs(shift.y() - dy) <= 0.5,
-                 qPrintable(word.text + u" moved by "_qs + QString::number(shift.x()) + u", "_qs +
+                 qPrintable(word.text + u" moved by "_s + QString::number(shift.x()) + u", "_s +
                             QString::number(shift.y())));
     }
 }
@@ -136,53 +138,53 @@ void TestCups::printsAtThePrintableAreasOrigin()
     // The receipt, landscape: the sheet turned, so the printable area's top-left is 18 pt from the
     // page's left (the sheet's bottom margin) and 12 pt from its top (the sheet's left margin).
     QVERIFY(printReceipt(true).isEmpty()); // nothing kept: the job went to the queue
-    QTRY_COMPARE_WITH_TIMEOUT(jobTitles(CUPS_WHICHJOBS_COMPLETED), QStringList{u"receipt 0000-23"_qs}, 10000);
-    const QString receipt = m_dir->filePath(u"printed-receipt.pdf"_qs);
+    QTRY_COMPARE_WITH_TIMEOUT(jobTitles(CUPS_WHICHJOBS_COMPLETED), QStringList{u"receipt 0000-23"_s}, 10000);
+    const QString receipt = m_dir->filePath(u"printed-receipt.pdf"_s);
     QVERIFY2(QFile::copy(m_cups->output(), receipt), qPrintable(m_cups->log().right(900)));
     compareShifted(receipt, printReceipt(false), 18, 12);
 
     // The statement, portrait, two pages: 12 pt from the left, 15 from the top.
     QVERIFY(printStatement(true).isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(jobTitles(CUPS_WHICHJOBS_COMPLETED),
-                              (QStringList{u"receipt 0000-23"_qs, u"statement 12345"_qs}), 10000);
-    const QString statement = m_dir->filePath(u"printed-statement.pdf"_qs);
+                              (QStringList{u"receipt 0000-23"_s, u"statement 12345"_s}), 10000);
+    const QString statement = m_dir->filePath(u"printed-statement.pdf"_s);
     QVERIFY2(QFile::copy(m_cups->output(), statement), qPrintable(m_cups->log().right(900)));
     compareShifted(statement, printStatement(false), 12, 15);
-    QCOMPARE(test::readBarcodes(statement, 2), QStringList{u"Codabar:A0123450A"_qs});
-    QVERIFY(QDir(u"prints"_qs).entryList(QDir::Files).size() == 2); // only the two fallback jobs
+    QCOMPARE(test::readBarcodes(statement, 2), QStringList{u"Codabar:A0123450A"_s});
+    QVERIFY(QDir(u"prints"_s).entryList(QDir::Files).size() == 2); // only the two fallback jobs
 }
 
 void TestCups::keepsThePageWhenTheQueueRefuses()
 {
-    QVERIFY(m_cups->run(u"cupsreject"_qs, {u"desk"_qs}));
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"print queue \"desk\" refused the job \"receipt 0000-23\""_qs));
+    QVERIFY(m_cups->run(u"cupsreject"_s, {u"desk"_s}));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"print queue \"desk\" refused the job \"receipt 0000-23\""_s));
     const QString kept = printReceipt(true);
     QVERIFY(QFile::exists(kept));
-    QVERIFY(kept.startsWith(u"prints/"_qs));
-    QCOMPARE(test::readFile(u"counter.txt"_qs), QByteArray(" 24\r\n"));
+    QVERIFY(kept.startsWith(u"prints/"_s));
+    QCOMPARE(test::readFile(u"counter.txt"_s), QByteArray(" 24\r\n"));
 }
 
 void TestCups::holdsTheJobOnAPausedQueue()
 {
-    QVERIFY(m_cups->run(u"cupsdisable"_qs, {u"desk"_qs}));
-    QTest::failOnWarning(QRegularExpression(u"print queue"_qs));
+    QVERIFY(m_cups->run(u"cupsdisable"_s, {u"desk"_s}));
+    QTest::failOnWarning(QRegularExpression(u"print queue"_s));
     QVERIFY(printReceipt(true).isEmpty());
-    QVERIFY(jobTitles(CUPS_WHICHJOBS_ACTIVE).contains(u"receipt 0000-23"_qs)); // waiting in the queue
-    QVERIFY(!QDir(u"prints"_qs).exists() || QDir(u"prints"_qs).entryList(QDir::Files).isEmpty());
-    QVERIFY(m_cups->run(u"cancel"_qs, {u"-a"_qs, u"desk"_qs}));
+    QVERIFY(jobTitles(CUPS_WHICHJOBS_ACTIVE).contains(u"receipt 0000-23"_s)); // waiting in the queue
+    QVERIFY(!QDir(u"prints"_s).exists() || QDir(u"prints"_s).entryList(QDir::Files).isEmpty());
+    QVERIFY(m_cups->run(u"cancel"_s, {u"-a"_s, u"desk"_s}));
 }
 
 void TestCups::keepsThePageWhenTheQueueIsDeleted()
 {
-    QVERIFY(m_cups->run(u"lpadmin"_qs, {u"-x"_qs, u"desk"_qs}));
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"print queue \"desk\" is not available"_qs));
+    QVERIFY(m_cups->run(u"lpadmin"_s, {u"-x"_s, u"desk"_s}));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"print queue \"desk\" is not available"_s));
     QVERIFY(QFile::exists(printReceipt(true)));
 }
 
 void TestCups::keepsThePageWhenTheSchedulerIsDown()
 {
     m_cups->stop();
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"print queue \"desk\" is not available"_qs));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"print queue \"desk\" is not available"_s));
     QVERIFY(QFile::exists(printStatement(true)));
 }
 

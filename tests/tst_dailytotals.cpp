@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace orvane;
 
 class TestDailyTotals : public QObject
@@ -50,7 +52,7 @@ void TestDailyTotals::cleanup()
 std::unique_ptr<Form1> TestDailyTotals::makeForm()
 {
     FormServices services =
-        test::formServices(m_dir->filePath(u"wine"_qs), &m_launcher, &m_notifier, nullptr);
+        test::formServices(m_dir->filePath(u"wine"_s), &m_launcher, &m_notifier, nullptr);
     services.makePrintSurface = [this] {
         auto surface = std::make_unique<RecordingSurface>();
         m_surface = surface.get();
@@ -64,10 +66,10 @@ void TestDailyTotals::buildsTheLine_data()
     QTest::addColumn<QString>("statement");
     QTest::addColumn<QString>("line4");
     QTest::addColumn<QString>("line");
-    QTest::newRow("plain") << u"1_a_0_100"_qs << u"受付A"_qs << u"1_a_0_100/受付A"_qs;
+    QTest::newRow("plain") << u"1_a_0_100"_s << u"受付A"_s << u"1_a_0_100/受付A"_s;
     QTest::newRow("blanks around are trimmed, inside kept")
-        << u"  1_山田 様_0  "_qs << u" x y "_qs << u"1_山田 様_0/x y"_qs;
-    QTest::newRow("an empty fifth line") << u"1"_qs << QString() << u"1/"_qs;
+        << u"  1_山田 様_0  "_s << u" x y "_s << u"1_山田 様_0/x y"_s;
+    QTest::newRow("an empty fifth line") << u"1"_s << QString() << u"1/"_s;
 }
 
 void TestDailyTotals::buildsTheLine()
@@ -80,77 +82,77 @@ void TestDailyTotals::buildsTheLine()
 
 void TestDailyTotals::appendsLinesInCp932()
 {
-    QVERIFY(appendDailyTotal(u"nikkei.txt"_qs, u"1_山田/受付"_qs));
-    QVERIFY(appendDailyTotal(u"nikkei.txt"_qs, u"2_ｶﾅ/x"_qs));
-    QCOMPARE(test::readFile(u"nikkei.txt"_qs),
+    QVERIFY(appendDailyTotal(u"nikkei.txt"_s, u"1_山田/受付"_s));
+    QVERIFY(appendDailyTotal(u"nikkei.txt"_s, u"2_ｶﾅ/x"_s));
+    QCOMPARE(test::readFile(u"nikkei.txt"_s),
              QByteArray("1_\x8E\x52\x93\x63/\x8E\xF3\x95\x74\r\n2_\xB6\xC5/x\r\n"));
 }
 
 void TestDailyTotals::reportsAnAppendThatFails()
 {
-    QVERIFY(QDir().mkdir(u"nikkei.txt"_qs)); // cannot be opened as a file, whoever runs the test
-    QVERIFY(!appendDailyTotal(u"nikkei.txt"_qs, u"1/x"_qs));
+    QVERIFY(QDir().mkdir(u"nikkei.txt"_s)); // cannot be opened as a file, whoever runs the test
+    QVERIFY(!appendDailyTotal(u"nikkei.txt"_s, u"1/x"_s));
 }
 
 void TestDailyTotals::startsANewDay()
 {
     // A missing file is created empty; no copy is made of nothing.
-    QVERIFY(startNewDay(u"nikkei.txt"_qs, u"nikkei.bak"_qs));
-    QCOMPARE(QFileInfo(u"nikkei.txt"_qs).size(), 0);
-    QVERIFY(!QFile::exists(u"nikkei.bak"_qs));
+    QVERIFY(startNewDay(u"nikkei.txt"_s, u"nikkei.bak"_s));
+    QCOMPARE(QFileInfo(u"nikkei.txt"_s).size(), 0);
+    QVERIFY(!QFile::exists(u"nikkei.bak"_s));
 
-    QVERIFY(test::writeFile(u"nikkei.txt"_qs, "day one\r\n"));
-    QVERIFY(startNewDay(u"nikkei.txt"_qs, u"nikkei.bak"_qs));
-    QCOMPARE(QFileInfo(u"nikkei.txt"_qs).size(), 0);
-    QCOMPARE(test::readFile(u"nikkei.bak"_qs), QByteArray("day one\r\n"));
+    QVERIFY(test::writeFile(u"nikkei.txt"_s, "day one\r\n"));
+    QVERIFY(startNewDay(u"nikkei.txt"_s, u"nikkei.bak"_s));
+    QCOMPARE(QFileInfo(u"nikkei.txt"_s).size(), 0);
+    QCOMPARE(test::readFile(u"nikkei.bak"_s), QByteArray("day one\r\n"));
 
     // Pressed again on the empty file: it stays empty and the copy of the last day stays.
-    QVERIFY(startNewDay(u"nikkei.txt"_qs, u"nikkei.bak"_qs));
-    QCOMPARE(test::readFile(u"nikkei.bak"_qs), QByteArray("day one\r\n"));
+    QVERIFY(startNewDay(u"nikkei.txt"_s, u"nikkei.bak"_s));
+    QCOMPARE(test::readFile(u"nikkei.bak"_s), QByteArray("day one\r\n"));
 
-    QVERIFY(test::writeFile(u"nikkei.txt"_qs, "day two\r\n"));
+    QVERIFY(test::writeFile(u"nikkei.txt"_s, "day two\r\n"));
     const std::unique_ptr<Form1> form = makeForm();
     form->daystart_Click();
-    QCOMPARE(QFileInfo(u"nikkei.txt"_qs).size(), 0);
-    QCOMPARE(test::readFile(u"nikkei.bak"_qs), QByteArray("day two\r\n"));
+    QCOMPARE(QFileInfo(u"nikkei.txt"_s).size(), 0);
+    QCOMPARE(test::readFile(u"nikkei.bak"_s), QByteArray("day two\r\n"));
     QVERIFY(m_notifier.messages.isEmpty());
 }
 
 void TestDailyTotals::printsAStatementFromACommandFile()
 {
-    QVERIFY(test::writeFile(u"sct.txt"_qs, "wintype=1\r\ndialurl=\r\n"));
+    QVERIFY(test::writeFile(u"sct.txt"_s, "wintype=1\r\ndialurl=\r\n"));
     const QString cookies =
-        m_dir->filePath(u"wine/drive_c/Users/alice/AppData/Roaming/Microsoft/Windows/Cookies"_qs);
+        m_dir->filePath(u"wine/drive_c/Users/alice/AppData/Roaming/Microsoft/Windows/Cookies"_s);
     QDir().mkpath(cookies);
     const std::unique_ptr<Form1> form = makeForm();
     QVERIFY(form->Form_Load());
     const QByteArray command = " prt77_山田 様_1_錠?薬?1?500?500_500_0_1000_500_3_x_0_0_y_0_2024-03-05_0 ";
-    QVERIFY(test::writeFile(QDir(cookies).filePath(u"c.txt"_qs), "site\n" + command + "\n/\n0\n受付1\n"));
-    QTRY_VERIFY(QFile::exists(u"nikkei.txt"_qs));
-    QCOMPARE(test::readFile(u"nikkei.txt"_qs),
+    QVERIFY(test::writeFile(QDir(cookies).filePath(u"c.txt"_s), "site\n" + command + "\n/\n0\n受付1\n"));
+    QTRY_VERIFY(QFile::exists(u"nikkei.txt"_s));
+    QCOMPARE(test::readFile(u"nikkei.txt"_s),
              QByteArray("77_\x8E\x52\x93\x63 "
                         "\x97\x6C_1_\x8F\xF9?\x96\xF2?1?500?500_500_0_1000_500_3_x_0_0_y_0_2024-03-05_0/"
                         "\x8E\xF3\x95\x74"
                         "1\r\n"));
-    QVERIFY(m_surface->findText(u"A0770A"_qs));
+    QVERIFY(m_surface->findText(u"A0770A"_s));
     QCOMPARE(m_launcher.starts.size(), 1);
-    QVERIFY(m_launcher.starts[0].commandLine.endsWith(u"\\500\""_qs));
+    QVERIFY(m_launcher.starts[0].commandLine.endsWith(u"\\500\""_s));
 }
 
 void TestDailyTotals::showsTheLineWhenItCannotBeAppended()
 {
-    QVERIFY(test::writeFile(u"sct.txt"_qs, "wintype=1\r\ndialurl=\r\n"));
-    QVERIFY(QDir().mkdir(u"nikkei.txt"_qs));
+    QVERIFY(test::writeFile(u"sct.txt"_s, "wintype=1\r\ndialurl=\r\n"));
+    QVERIFY(QDir().mkdir(u"nikkei.txt"_s));
     const QString cookies =
-        m_dir->filePath(u"wine/drive_c/Users/alice/AppData/Roaming/Microsoft/Windows/Cookies"_qs);
+        m_dir->filePath(u"wine/drive_c/Users/alice/AppData/Roaming/Microsoft/Windows/Cookies"_s);
     QDir().mkpath(cookies);
     const std::unique_ptr<Form1> form = makeForm();
     QVERIFY(form->Form_Load());
-    QVERIFY(test::writeFile(QDir(cookies).filePath(u"c.txt"_qs),
+    QVERIFY(test::writeFile(QDir(cookies).filePath(u"c.txt"_s),
                             "site\nprt5_a_0_100_0_0_0_1_x_0_0_y_0_2024-03-05_0\n"));
     QTRY_COMPARE(m_notifier.messages.size(), 1);
-    QVERIFY(m_notifier.messages[0].text.contains(u"5_a_0_100_0_0_0_1_x_0_0_y_0_2024-03-05_0/"_qs));
-    QVERIFY(m_surface->findText(u"A050A"_qs)); // the statement itself was printed
+    QVERIFY(m_notifier.messages[0].text.contains(u"5_a_0_100_0_0_0_1_x_0_0_y_0_2024-03-05_0/"_s));
+    QVERIFY(m_surface->findText(u"A050A"_s)); // the statement itself was printed
 }
 
 void TestDailyTotals::opensTheDayInTheEditor()
@@ -158,8 +160,8 @@ void TestDailyTotals::opensTheDayInTheEditor()
     const std::unique_ptr<Form1> form = makeForm();
     QTest::mouseClick(form->nikkeidump, Qt::LeftButton);
     QCOMPARE(m_launcher.starts.size(), 1);
-    QCOMPARE(m_launcher.starts[0].program, u"xdg-open"_qs);
-    QCOMPARE(m_launcher.starts[0].arguments, QStringList{u"nikkei.txt"_qs});
+    QCOMPARE(m_launcher.starts[0].program, u"xdg-open"_s);
+    QCOMPARE(m_launcher.starts[0].arguments, QStringList{u"nikkei.txt"_s});
     m_launcher.refuses = true;
     form->nikkeidump_Click();
     QCOMPARE(m_notifier.messages.size(), 1);

@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace orvane;
 
 namespace {
@@ -71,7 +73,7 @@ void TestExtension::drivesTheBridgeFromAPage()
     if (!test::HeadlessBrowser::installed(kind))
         QSKIP("the browser is not installed; the extension is not tested with it here");
     test::Desk desk;
-    const QString runtime = desk.filePath(u"runtime"_qs);
+    const QString runtime = desk.filePath(u"runtime"_s);
     QDir().mkpath(runtime);
     QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
@@ -81,9 +83,9 @@ void TestExtension::drivesTheBridgeFromAPage()
     // Set up as a desk is, for the sites 127.0.0.1 and localhost, into this test's folders. The bridge
     // takes commands from 127.0.0.1 only (cookiehost), so localhost's cookies reach it and run nothing.
     const test::ExtensionSetup setup =
-        test::setUpExtension(kind, desk.filePath(u"extension"_qs), {u"127.0.0.1"_qs, u"localhost"_qs},
+        test::setUpExtension(kind, desk.filePath(u"extension"_s), {u"127.0.0.1"_s, u"localhost"_s},
                              QFile::decodeName(qgetenv("ORVANE_SOURCE_DIR")),
-                             test::builtProgram(u"orvane-browser-host"_qs));
+                             test::builtProgram(u"orvane-browser-host"_s));
     QVERIFY2(setup.browser, qPrintable(setup.error));
     QCOMPARE(QFileInfo(setup.key).permissions() & 0x0077, 0);
 
@@ -109,14 +111,14 @@ void TestExtension::drivesTheBridgeFromAPage()
     pages.setPage("/end", page("(async () => { set('wel'); await go('down'); set('Total777');"
                                "  await go('back'); set('wel'); })();"));
 
-    QVERIFY(test::writeFile(u"sct.txt"_qs, "wintype=1\r\ndialurl=\r\ncookiestore=extension\r\ncookiehost=127.0.0.1\r\n"));
+    QVERIFY(test::writeFile(u"sct.txt"_s, "wintype=1\r\ndialurl=\r\ncookiestore=extension\r\ncookiehost=127.0.0.1\r\n"));
     test::FakeNotifier notifier;
     test::FakeDialler dialler;
     auto form = std::make_unique<Form1>(
         test::formServices(desk.winePrefix(), &desk.launcher(), &notifier, &dialler, true));
     QVERIFY_RESULT(form->Form_Load());
 
-    QVERIFY(setup.browser->open(u"http://127.0.0.1:"_qs + QString::fromLatin1(port) + u"/visit"_qs));
+    QVERIFY(setup.browser->open(u"http://127.0.0.1:"_s + QString::fromLatin1(port) + u"/visit"_s));
     const QByteArray total = "\xBE\xDE\xB2\xBA\xD0\xBA\xDE\xB3\xB9\xB2\xB7\xDD\xB6\xDE\xB8     ";
     const QList<QByteArray> statementTotal{total + QByteArray(16, ' ') + "\\300"};
     QTRY_VERIFY_WITH_TIMEOUT(!desk.displayCalls().isEmpty(), 60000); // a "wel" came through
@@ -162,8 +164,8 @@ void TestExtension::drivesTheBridgeFromAPage()
     expected.append({"Welcome"}); // the end page: nothing from localhost, nothing from the deletion
     expected.append({"Welcome"}); // after the restart: the command set while the bridge was down is gone
     QCOMPARE(calls, expected);
-    QVERIFY(test::readFile(u"nikkei.txt"_qs).startsWith("9_a_2_x?A?1?100?100_"));
-    QCOMPARE(QDir(u"prints"_qs).entryList({u"*-statement.pdf"_qs}, QDir::Files).size(), 1);
+    QVERIFY(test::readFile(u"nikkei.txt"_s).startsWith("9_a_2_x?A?1?100?100_"));
+    QCOMPARE(QDir(u"prints"_s).entryList({u"*-statement.pdf"_s}, QDir::Files).size(), 1);
 }
 
 QTEST_MAIN(TestExtension)

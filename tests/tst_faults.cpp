@@ -13,6 +13,8 @@
 #include <QTest>
 #include <QTimer>
 
+using namespace Qt::StringLiterals;
+
 using namespace orvane;
 
 // The bridge keeps running through the faults of a working day: every other function goes on and
@@ -58,7 +60,7 @@ void TestFaults::cleanup()
 std::unique_ptr<Form1> TestFaults::startForm(const QByteArray& settings,
                                              std::unique_ptr<PrintSurface> printer)
 {
-    test::writeFile(u"sct.txt"_qs, "wintype=1\r\n" + settings);
+    test::writeFile(u"sct.txt"_s, "wintype=1\r\n" + settings);
     FormServices services =
         test::formServices(m_desk->winePrefix(), &m_desk->launcher(), &m_notifier, &m_dialler, true);
     // A returning device is looked for every 100 ms here, not every few seconds.
@@ -103,7 +105,7 @@ void TestFaults::goesOnWithoutTheDisplayProgram()
     sendCommand("Total100");
     form->Timer1_Timer(); // carried out now: the display program is not found
     sendCommand("tell0300000000");
-    QTRY_COMPARE(m_dialler.numbers, QStringList{u"0300000000"_qs});
+    QTRY_COMPARE(m_dialler.numbers, QStringList{u"0300000000"_s});
     QVERIFY(m_notifier.messages.isEmpty()); // the display program's absence is not the staff's concern
 }
 
@@ -115,32 +117,32 @@ void TestFaults::finishesAStatementWhenThePrinterFails()
     const std::unique_ptr<Form1> form = startForm("dialurl=\r\n", std::move(printer));
     QVERIFY(form);
     sendCommand("prt9_a_2_x?A?1?100?100_x?B?1?200?200_300_0_300_0_1_x_0_0_y_0_2024-03-05_0");
-    QTRY_VERIFY(QFile::exists(u"nikkei.txt"_qs));
+    QTRY_VERIFY(QFile::exists(u"nikkei.txt"_s));
     QCOMPARE(failing->workingOperations, 0); // the printer did fail in the middle of the job
     QCOMPARE(failing->operations.last().kind, RecordingSurface::Kind::EndDoc); // and the job was ended
-    QVERIFY(test::readFile(u"nikkei.txt"_qs).startsWith("9_a_2_"));
+    QVERIFY(test::readFile(u"nikkei.txt"_s).startsWith("9_a_2_"));
     QTRY_COMPARE(m_desk->displayCalls().size(), 1); // the total still reaches the display
 
     sendCommand("rsh山田/100/8/1");
-    QTRY_COMPARE(test::readFile(u"counter.txt"_qs), QByteArray(" 1\r\n"));
+    QTRY_COMPARE(test::readFile(u"counter.txt"_s), QByteArray(" 1\r\n"));
 }
 
 void TestFaults::reportsUnwritableFiles()
 {
-    QVERIFY(QDir().mkdir(u"counter.txt"_qs));
-    QVERIFY(QDir().mkdir(u"nikkei.txt"_qs));
+    QVERIFY(QDir().mkdir(u"counter.txt"_s));
+    QVERIFY(QDir().mkdir(u"nikkei.txt"_s));
     const std::unique_ptr<Form1> form = startForm("dialurl=\r\n");
     QVERIFY(form);
     sendCommand("rsh山田/100/8/1");
     QTRY_COMPARE(m_notifier.messages.size(), 1);
-    QVERIFY(m_notifier.messages[0].text.contains(u"counter.txt"_qs));
+    QVERIFY(m_notifier.messages[0].text.contains(u"counter.txt"_s));
     sendCommand("prt9_a_0_300_0_300_0_1_x_0_0_y_0_2024-03-05_0");
     QTRY_COMPARE(m_notifier.messages.size(), 2);
-    QVERIFY(m_notifier.messages[1].text.contains(u"9_a_0_300_0_300_0_1_x_0_0_y_0_2024-03-05_0/line4"_qs));
+    QVERIFY(m_notifier.messages[1].text.contains(u"9_a_0_300_0_300_0_1_x_0_0_y_0_2024-03-05_0/line4"_s));
     form->daystart_Click(); // a folder cannot be emptied as a file: reported, and the program goes on
     QCOMPARE(m_notifier.messages.size(), 3);
     sendCommand("tell0311");
-    QTRY_COMPARE(m_dialler.numbers, QStringList{u"0311"_qs});
+    QTRY_COMPARE(m_dialler.numbers, QStringList{u"0311"_s});
 }
 
 void TestFaults::keepsPollingAMisbehavingServer()
@@ -189,22 +191,22 @@ void TestFaults::keepsPollingAMisbehavingServer()
     QTRY_COMPARE(dropped, 1);
     behaviour = Behaviour::Answer;
     form->Timer2_Timer();
-    QTRY_COMPARE(form->tellno->text(), u"0300000000/abc"_qs);
+    QTRY_COMPARE(form->tellno->text(), u"0300000000/abc"_s);
     form->Timer2_Timer(); // the reply now shown names the number
-    QCOMPARE(m_dialler.numbers, QStringList{u"0300000000"_qs});
+    QCOMPARE(m_dialler.numbers, QStringList{u"0300000000"_s});
     QVERIFY(m_notifier.messages.isEmpty());
 }
 
 void TestFaults::takesTheDeviceBackWhenItReturns()
 {
-    QDir().mkpath(m_desk->filePath(u"wine/dosdevices"_qs));
-    const QString line = m_desk->filePath(u"line"_qs);
-    const QStringList socatArguments{u"pty,raw,echo=0,link="_qs + line + u"-ours"_qs,
-                                     u"pty,raw,echo=0,link="_qs + line};
+    QDir().mkpath(m_desk->filePath(u"wine/dosdevices"_s));
+    const QString line = m_desk->filePath(u"line"_s);
+    const QStringList socatArguments{u"pty,raw,echo=0,link="_s + line + u"-ours"_s,
+                                     u"pty,raw,echo=0,link="_s + line};
     QProcess socat;
-    socat.start(u"socat"_qs, socatArguments);
-    QTRY_VERIFY(QFile::exists(line) && QFile::exists(line + u"-ours"_qs));
-    QFile::link(line + u"-ours"_qs, m_desk->filePath(u"wine/dosdevices/com3"_qs));
+    socat.start(u"socat"_s, socatArguments);
+    QTRY_VERIFY(QFile::exists(line) && QFile::exists(line + u"-ours"_s));
+    QFile::link(line + u"-ours"_s, m_desk->filePath(u"wine/dosdevices/com3"_s));
     const std::unique_ptr<Form1> form = startForm("nodspport=3\r\ndialurl=\r\n");
     QVERIFY(form);
     QVERIFY(form->MSComm2->portOpen());
@@ -212,13 +214,13 @@ void TestFaults::takesTheDeviceBackWhenItReturns()
     socat.terminate();
     socat.waitForFinished();
     QTRY_COMPARE(m_notifier.messages.size(), 1); // reported once, not once per failed read
-    QCOMPARE(m_notifier.messages[0].title, u"通信エラー"_qs);
+    QCOMPARE(m_notifier.messages[0].title, u"通信エラー"_s);
 
     sendCommand("tell0322"); // the rest of the desk works meanwhile
-    QTRY_COMPARE(m_dialler.numbers, QStringList{u"0322"_qs});
+    QTRY_COMPARE(m_dialler.numbers, QStringList{u"0322"_s});
     QCOMPARE(m_notifier.messages.size(), 1); // and no further report came while it did
 
-    socat.start(u"socat"_qs, socatArguments);
+    socat.start(u"socat"_s, socatArguments);
     QTRY_VERIFY(QFile::exists(line));
     QSerialPort peer(line);
     QTRY_VERIFY2(peer.isOpen() || peer.open(QIODevice::ReadWrite), qPrintable(peer.errorString()));
@@ -226,31 +228,31 @@ void TestFaults::takesTheDeviceBackWhenItReturns()
     QVERIFY(control);
     QTRY_VERIFY(!control->waitingForDevice()); // reopened; text sent after that arrives
     peer.write("0123456789");
-    QTRY_COMPARE_WITH_TIMEOUT(form->txtInputData->text(), u"0123456789"_qs, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(form->txtInputData->text(), u"0123456789"_s, 5000);
     socat.terminate();
     socat.waitForFinished();
 }
 
 void TestFaults::endsTheStartWhenTheDeviceIsTaken()
 {
-    QDir().mkpath(m_desk->filePath(u"wine/dosdevices"_qs));
-    const QString line = m_desk->filePath(u"line"_qs);
+    QDir().mkpath(m_desk->filePath(u"wine/dosdevices"_s));
+    const QString line = m_desk->filePath(u"line"_s);
     QProcess socat;
-    socat.start(u"socat"_qs, {u"pty,raw,echo=0,link="_qs + line + u"-ours"_qs, u"pty,raw,echo=0,link="_qs + line});
-    QTRY_VERIFY(QFile::exists(line) && QFile::exists(line + u"-ours"_qs));
-    QFile::link(line + u"-ours"_qs, m_desk->filePath(u"wine/dosdevices/com3"_qs));
+    socat.start(u"socat"_s, {u"pty,raw,echo=0,link="_s + line + u"-ours"_s, u"pty,raw,echo=0,link="_s + line});
+    QTRY_VERIFY(QFile::exists(line) && QFile::exists(line + u"-ours"_s));
+    QFile::link(line + u"-ours"_s, m_desk->filePath(u"wine/dosdevices/com3"_s));
     const auto stop = qScopeGuard([&] {
         socat.terminate();
         socat.waitForFinished();
     });
 
-    QSerialPort other(m_desk->filePath(u"wine/dosdevices/com3"_qs)); // another program has the port
+    QSerialPort other(m_desk->filePath(u"wine/dosdevices/com3"_s)); // another program has the port
     QVERIFY(other.open(QIODevice::ReadWrite));
-    test::writeFile(u"sct.txt"_qs, "wintype=1\r\nnodspport=3\r\ndialurl=\r\n");
+    test::writeFile(u"sct.txt"_s, "wintype=1\r\nnodspport=3\r\ndialurl=\r\n");
     Form1 busy(test::formServices(m_desk->winePrefix(), &m_desk->launcher(), &m_notifier, &m_dialler, true));
     const Result<> loaded = busy.Form_Load();
     QVERIFY(!loaded);
-    QVERIFY2(loaded.error().contains(u"COM3"_qs), qPrintable(loaded.error()));
+    QVERIFY2(loaded.error().contains(u"COM3"_s), qPrintable(loaded.error()));
     QVERIFY(m_notifier.messages.isEmpty());
 
     other.close(); // free again: the bridge starts

@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace orvane;
 
 // The web system's unchanged pages in a real Firefox ESR (headless) drive the bridge through the
@@ -40,10 +42,10 @@ void TestFirefox::drivesTheBridgeFromAPage()
 {
     QFETCH(QByteArray, prefs);
     test::Desk desk;
-    const QString home = desk.filePath(u"home"_qs);
-    const QString profile = desk.filePath(u"firefox-profile"_qs);
+    const QString home = desk.filePath(u"home"_s);
+    const QString profile = desk.filePath(u"firefox-profile"_s);
     QDir().mkpath(profile);
-    QVERIFY(test::writeFile(home + u"/.mozilla/firefox/profiles.ini"_qs,
+    QVERIFY(test::writeFile(home + u"/.mozilla/firefox/profiles.ini"_s,
                             "[Profile0]\nName=orvane-test\nIsRelative=0\nPath=" + QFile::encodeName(profile) + "\n"));
     const QByteArray savedHome = qgetenv("HOME");
     qputenv("HOME", QFile::encodeName(home));
@@ -74,7 +76,7 @@ void TestFirefox::drivesTheBridgeFromAPage()
                                  "setTimeout(() => { location.href = 'http://127.0.0.1:" + port + "/end'; }, 1500);"));
     pages.setPage("/end", page("document.cookie = 'c5=wel; max-age=3600; path=/';"));
 
-    QVERIFY(test::writeFile(u"sct.txt"_qs, "wintype=1\r\ndialurl=\r\ncookiestore=firefox\r\n"
+    QVERIFY(test::writeFile(u"sct.txt"_s, "wintype=1\r\ndialurl=\r\ncookiestore=firefox\r\n"
                                            "firefoxprofile=orvane-test\r\ncookiehost=127.0.0.1\r\n"));
     test::FakeNotifier notifier;
     test::FakeDialler dialler;
@@ -82,7 +84,7 @@ void TestFirefox::drivesTheBridgeFromAPage()
     QVERIFY_RESULT(form.Form_Load());
 
     const std::unique_ptr<test::HeadlessBrowser> firefox = test::HeadlessBrowser::firefox(profile, home, prefs);
-    QVERIFY(firefox->open(u"http://127.0.0.1:"_qs + QString::fromLatin1(port) + u"/visit"_qs));
+    QVERIFY(firefox->open(u"http://127.0.0.1:"_s + QString::fromLatin1(port) + u"/visit"_s));
     QTRY_COMPARE_WITH_TIMEOUT(desk.displayCalls().size(), 4, 90000);
     firefox->stop();
 
@@ -95,9 +97,9 @@ void TestFirefox::drivesTheBridgeFromAPage()
     };
     QCOMPARE(desk.displayCalls(), expected);
     QVERIFY(pages.requests.contains("/end"));
-    QVERIFY(test::readFile(u"nikkei.txt"_qs).startsWith("9_a_2_x?A?1?100?100_x?B?1?200?200_300_"));
-    QCOMPARE(QDir(u"prints"_qs).entryList({u"*-statement.pdf"_qs}, QDir::Files).size(), 1);
-    QVERIFY(Form1::caption(form.Label1).startsWith(u"c5"_qs)); // the label shows the record's lines
+    QVERIFY(test::readFile(u"nikkei.txt"_s).startsWith("9_a_2_x?A?1?100?100_x?B?1?200?200_300_"));
+    QCOMPARE(QDir(u"prints"_s).entryList({u"*-statement.pdf"_s}, QDir::Files).size(), 1);
+    QVERIFY(Form1::caption(form.Label1).startsWith(u"c5"_s)); // the label shows the record's lines
 }
 
 QTEST_MAIN(TestFirefox)

@@ -8,6 +8,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace orvane;
 
 namespace {
@@ -43,7 +45,7 @@ private slots:
 
 private:
     bool sql(const QByteArray& statements);
-    QByteArray set(const QString& name, const QString& value, qint64 update, const QString& host = u".clinic.example"_qs);
+    QByteArray set(const QString& name, const QString& value, qint64 update, const QString& host = u".clinic.example"_s);
     QStringList poll(FirefoxCookieStore& store);
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -53,14 +55,14 @@ private:
 void TestFirefoxStore::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
-    QDir().mkpath(m_dir->filePath(u"profile"_qs));
-    m_store = m_dir->filePath(u"profile/cookies.sqlite"_qs);
+    QDir().mkpath(m_dir->filePath(u"profile"_s));
+    m_store = m_dir->filePath(u"profile/cookies.sqlite"_s);
 }
 
 bool TestFirefoxStore::sql(const QByteArray& statements)
 {
     QProcess sqlite;
-    sqlite.start(u"sqlite3"_qs, {m_store});
+    sqlite.start(u"sqlite3"_s, {m_store});
     sqlite.write(statements + "\n.quit\n");
     sqlite.closeWriteChannel();
     return sqlite.waitForFinished(10000) && sqlite.exitCode() == 0 && sqlite.readAllStandardError().isEmpty();
@@ -93,51 +95,51 @@ QStringList TestFirefoxStore::poll(FirefoxCookieStore& store)
 
 void TestFirefoxStore::buildsTheRecordOfTheOldCookieFiles()
 {
-    const Cookie cookie{u"uketsuke"_qs, u"Total12345 様"_qs, u".clinic.example"_qs, u"/mivaweb/"_qs,
+    const Cookie cookie{u"uketsuke"_s, u"Total12345 様"_s, u".clinic.example"_s, u"/mivaweb/"_s,
                               kExpiry, kCreation};
     QCOMPARE(cookieRecord(cookie), u"uketsuke\nTotal12345 様\nclinic.example/mivaweb/\n0\n"
-                                         u"189251584\n31299971\n3810305664\n31295226\n*\n"_qs);
+                                         u"189251584\n31299971\n3810305664\n31295226\n*\n"_s);
 }
 
 void TestFirefoxStore::handsOnSetsSinceTheStartInOrder()
 {
-    QVERIFY(sql(kSchema + set(u"old"_qs, u"wel"_qs, kCreation)));
-    FirefoxCookieStore store([this] { return Result<QString>(m_dir->filePath(u"profile"_qs)); });
+    QVERIFY(sql(kSchema + set(u"old"_s, u"wel"_s, kCreation)));
+    FirefoxCookieStore store([this] { return Result<QString>(m_dir->filePath(u"profile"_s)); });
     QVERIFY_RESULT(store.start());
     QVERIFY(poll(store).isEmpty()); // set before the start: not carried out
 
     // Two sets within one second, then the first cookie set again: three commands, in order.
-    QVERIFY(sql(set(u"a"_qs, u"Total1"_qs, kCreation + 10) + set(u"b"_qs, u"Total2"_qs, kCreation + 20)));
-    QVERIFY(sql(set(u"old"_qs, u"nykin5/1"_qs, kCreation + 30)));
+    QVERIFY(sql(set(u"a"_s, u"Total1"_s, kCreation + 10) + set(u"b"_s, u"Total2"_s, kCreation + 20)));
+    QVERIFY(sql(set(u"old"_s, u"nykin5/1"_s, kCreation + 30)));
     const QStringList records = poll(store);
     QCOMPARE(records.size(), 3);
-    QVERIFY(records[0].startsWith(u"a\nTotal1\nclinic.example/\n0\n"_qs));
-    QVERIFY(records[1].startsWith(u"b\nTotal2\n"_qs));
-    QVERIFY(records[2].startsWith(u"old\nnykin5/1\n"_qs));
+    QVERIFY(records[0].startsWith(u"a\nTotal1\nclinic.example/\n0\n"_s));
+    QVERIFY(records[1].startsWith(u"b\nTotal2\n"_s));
+    QVERIFY(records[2].startsWith(u"old\nnykin5/1\n"_s));
     QVERIFY(poll(store).isEmpty()); // nothing changed since
 
     // Set twice between two ticks: carried out once, with its last value.
-    QVERIFY(sql(set(u"a"_qs, u"Total7"_qs, kCreation + 40) + set(u"a"_qs, u"Total8"_qs, kCreation + 50)));
+    QVERIFY(sql(set(u"a"_s, u"Total7"_s, kCreation + 40) + set(u"a"_s, u"Total8"_s, kCreation + 50)));
     const QStringList last = poll(store);
     QCOMPARE(last.size(), 1);
-    QVERIFY(last[0].startsWith(u"a\nTotal8\n"_qs));
+    QVERIFY(last[0].startsWith(u"a\nTotal8\n"_s));
 }
 
 void TestFirefoxStore::readsAStoreLockedByAnotherProcess()
 {
-    QVERIFY(sql(kSchema + set(u"old"_qs, u"wel"_qs, kCreation)));
+    QVERIFY(sql(kSchema + set(u"old"_s, u"wel"_s, kCreation)));
     // Another process holds the store as Firefox does by default: exclusively, in WAL mode.
     QProcess firefox;
-    firefox.start(u"sqlite3"_qs, {m_store});
-    firefox.write("PRAGMA locking_mode=EXCLUSIVE;\n" + set(u"x"_qs, u"wel"_qs, kCreation + 1) + "\n");
-    FirefoxCookieStore store([this] { return Result<QString>(m_dir->filePath(u"profile"_qs)); });
-    QTRY_VERIFY(QFile::exists(m_store + u"-wal"_qs) && (store.start(), true));
+    firefox.start(u"sqlite3"_s, {m_store});
+    firefox.write("PRAGMA locking_mode=EXCLUSIVE;\n" + set(u"x"_s, u"wel"_s, kCreation + 1) + "\n");
+    FirefoxCookieStore store([this] { return Result<QString>(m_dir->filePath(u"profile"_s)); });
+    QTRY_VERIFY(QFile::exists(m_store + u"-wal"_s) && (store.start(), true));
     QVERIFY(poll(store).isEmpty());
-    firefox.write(set(u"b"_qs, u"Total2"_qs, kCreation + 20) + "\n");
+    firefox.write(set(u"b"_s, u"Total2"_s, kCreation + 20) + "\n");
     QStringList records;
     QTRY_VERIFY((records += poll(store), !records.isEmpty()));
     QCOMPARE(records.size(), 1);
-    QVERIFY(records[0].startsWith(u"b\nTotal2\n"_qs));
+    QVERIFY(records[0].startsWith(u"b\nTotal2\n"_s));
     firefox.write(".quit\n");
     QVERIFY(firefox.waitForFinished(10000));
 }
@@ -150,31 +152,31 @@ void TestFirefoxStore::takesValueChangesWhereThereIsNoUpdateTime()
                 " creationTime INTEGER, UNIQUE (name, host, path, originAttributes));"
                 "INSERT INTO moz_cookies (name, value, host, path, expiry, lastAccessed, creationTime)"
                 " VALUES ('a', 'wel', 'clinic.example', '/', 1798761600, 1, 1796724000123456);"));
-    FirefoxCookieStore store([this] { return Result<QString>(m_dir->filePath(u"profile"_qs)); });
+    FirefoxCookieStore store([this] { return Result<QString>(m_dir->filePath(u"profile"_s)); });
     QVERIFY_RESULT(store.start());
     QVERIFY(sql("UPDATE moz_cookies SET value='Total3', lastAccessed=2 WHERE name='a';"));
     const QStringList records = poll(store);
-    QCOMPARE(records, QStringList{u"a\nTotal3\nclinic.example/\n0\n189251584\n31299971\n3810305664\n31295226\n*\n"_qs});
+    QCOMPARE(records, QStringList{u"a\nTotal3\nclinic.example/\n0\n189251584\n31299971\n3810305664\n31295226\n*\n"_s});
 }
 
 void TestFirefoxStore::warnsOnceAndPicksTheStoreUpLater()
 {
-    const QString profile = m_dir->filePath(u"profile"_qs);
+    const QString profile = m_dir->filePath(u"profile"_s);
     FirefoxCookieStore store([&] { return Result<QString>(profile); });
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"cookies.sqlite がありません"_qs));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"cookies.sqlite がありません"_s));
     QVERIFY_RESULT(store.start());
     for (int tick = 0; tick < 3; ++tick)
         QVERIFY(poll(store).isEmpty()); // one warning, not one a tick
 
     // A store without the expected columns: one warning naming the file and what is missing.
     QVERIFY(sql("CREATE TABLE moz_cookies (id INTEGER PRIMARY KEY, name TEXT, value TEXT);"));
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"cookies.sqlite .* host, path, expiry, creationTime"_qs));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"cookies.sqlite .* host, path, expiry, creationTime"_s));
     QVERIFY(poll(store).isEmpty());
     QVERIFY(poll(store).isEmpty());
 
     // Firefox made the store anew: cookies set since the start are carried out.
     QFile::remove(m_store);
-    QVERIFY(sql(kSchema + set(u"a"_qs, u"Total1"_qs, QDateTime::currentMSecsSinceEpoch() * 1000 + 1000)));
+    QVERIFY(sql(kSchema + set(u"a"_s, u"Total1"_s, QDateTime::currentMSecsSinceEpoch() * 1000 + 1000)));
     QCOMPARE(poll(store).size(), 1);
 }
 
@@ -189,16 +191,16 @@ void TestFirefoxStore::findsTheProfile_data()
                              "[Profile0]\nName=default-esr\nIsRelative=1\nPath=abc.default-esr\n\n"
                              "[General]\nStartWithLastProfile=1\nVersion=2\n";
     QTest::newRow("a fresh machine: the install's default, not Default=1") << fresh << QByteArray() << QString()
-                                                                           << u"abc.default-esr"_qs;
-    QTest::newRow("a profile asked for by name") << fresh << QByteArray() << u"default"_qs << u"xyz.default"_qs;
-    QTest::newRow("a name that is not there") << fresh << QByteArray() << u"work"_qs << u"-"_qs;
+                                                                           << u"abc.default-esr"_s;
+    QTest::newRow("a profile asked for by name") << fresh << QByteArray() << u"default"_s << u"xyz.default"_s;
+    QTest::newRow("a name that is not there") << fresh << QByteArray() << u"work"_s << u"-"_s;
     const QByteArray old = "[Profile0]\nName=default\nIsRelative=1\nPath=old.default\nDefault=1\n";
-    QTest::newRow("without an install: Default=1") << old << QByteArray() << QString() << u"old.default"_qs;
+    QTest::newRow("without an install: Default=1") << old << QByteArray() << QString() << u"old.default"_s;
     QTest::newRow("the install's default in installs.ini")
         << old << QByteArray("[4F96D1932A9F858E]\nDefault=new.default-esr\nLocked=1\n") << QString()
-        << u"new.default-esr"_qs;
+        << u"new.default-esr"_s;
     QTest::newRow("an absolute path") << QByteArray("[Profile0]\nName=x\nIsRelative=0\nPath=/srv/ff/x\n")
-                                      << QByteArray() << u"x"_qs << u"/srv/ff/x"_qs;
+                                      << QByteArray() << u"x"_s << u"/srv/ff/x"_s;
 }
 
 void TestFirefoxStore::findsTheProfile()
@@ -207,19 +209,19 @@ void TestFirefoxStore::findsTheProfile()
     QFETCH(QByteArray, installs);
     QFETCH(QString, name);
     QFETCH(QString, folder);
-    const QString home = m_dir->filePath(u"home"_qs);
-    const QString mozilla = home + u"/.mozilla/firefox"_qs;
-    QVERIFY(test::writeFile(mozilla + u"/profiles.ini"_qs, profiles));
+    const QString home = m_dir->filePath(u"home"_s);
+    const QString mozilla = home + u"/.mozilla/firefox"_s;
+    QVERIFY(test::writeFile(mozilla + u"/profiles.ini"_s, profiles));
     if (!installs.isEmpty())
-        QVERIFY(test::writeFile(mozilla + u"/installs.ini"_qs, installs));
+        QVERIFY(test::writeFile(mozilla + u"/installs.ini"_s, installs));
     // A second profiles.ini under XDG_CONFIG_HOME: Firefox prefers ~/.mozilla, so does the bridge.
-    QVERIFY(test::writeFile(home + u"/.config/mozilla/firefox/profiles.ini"_qs,
+    QVERIFY(test::writeFile(home + u"/.config/mozilla/firefox/profiles.ini"_s,
                             "[Profile0]\nName=default\nIsRelative=1\nPath=xdg.default\nDefault=1\n"));
     QCOMPARE(firefoxProfilesFolder(home, QString()), mozilla);
     const Result<QString> profile = findFirefoxProfile(mozilla, name);
     if (folder == u"-") {
         QVERIFY(!profile);
-        QVERIFY(profile.error().contains(u"profiles.ini"_qs) && profile.error().contains(name));
+        QVERIFY(profile.error().contains(u"profiles.ini"_s) && profile.error().contains(name));
         return;
     }
     QVERIFY_RESULT(profile);

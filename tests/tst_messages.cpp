@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace orvane;
 
 // Messages to the staff on a screen (the minimal platform stands for one).
@@ -27,15 +29,15 @@ static QList<QMessageBox*> openBoxes()
 void TestMessages::showsEachMessageOnce()
 {
     MessageBoxNotifier notifier;
-    notifier.notify(u"通信エラー"_qs, u"フレームエラー"_qs, Notifier::Icon::Warning);
-    notifier.notify(u"通信エラー"_qs, u"フレームエラー"_qs, Notifier::Icon::Warning); // already on screen
-    notifier.notify(u"通信エラー"_qs, u"受信パリティエラー"_qs, Notifier::Icon::Warning);
+    notifier.notify(u"通信エラー"_s, u"フレームエラー"_s, Notifier::Icon::Warning);
+    notifier.notify(u"通信エラー"_s, u"フレームエラー"_s, Notifier::Icon::Warning); // already on screen
+    notifier.notify(u"通信エラー"_s, u"受信パリティエラー"_s, Notifier::Icon::Warning);
     QCOMPARE(notifier.openCount(), 2);
     QList<QMessageBox*> boxes = openBoxes();
     QCOMPARE(boxes.size(), 2);
     for (QMessageBox* box : boxes) {
         QVERIFY(!box->isModal());
-        QCOMPARE(box->windowTitle(), u"通信エラー"_qs);
+        QCOMPARE(box->windowTitle(), u"通信エラー"_s);
         QCOMPARE(box->icon(), QMessageBox::Warning);
         QCOMPARE(box->standardButtons(), QMessageBox::Ok);
         QVERIFY(!box->testAttribute(Qt::WA_QuitOnClose));
@@ -46,13 +48,13 @@ void TestMessages::showsEachMessageOnce()
         if (box->text() == u"フレームエラー")
             box->close();
     QTRY_COMPARE(notifier.openCount(), 1);
-    notifier.notify(u"通信エラー"_qs, u"フレームエラー"_qs, Notifier::Icon::Warning);
+    notifier.notify(u"通信エラー"_s, u"フレームエラー"_s, Notifier::Icon::Warning);
     QCOMPARE(notifier.openCount(), 2);
-    notifier.notify(u"Orvane"_qs, u"ok"_qs, Notifier::Icon::None);
+    notifier.notify(u"Orvane"_s, u"ok"_s, Notifier::Icon::None);
     QCOMPARE(openBoxes().size(), 3);
 
     // Text from outside is shown as it stands, never as markup.
-    notifier.notify(u"Orvane"_qs, u"<b>sct.txt</b> を開けません"_qs, Notifier::Icon::Warning);
+    notifier.notify(u"Orvane"_s, u"<b>sct.txt</b> を開けません"_s, Notifier::Icon::Warning);
     for (QMessageBox* box : openBoxes())
         QCOMPARE(box->textFormat(), Qt::PlainText);
 }

@@ -12,6 +12,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 using namespace orvane;
 
 class TestPlatform : public QObject
@@ -42,11 +44,11 @@ private:
 void TestPlatform::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
-    m_prefix = m_dir->filePath(u"wine"_qs);
-    QDir().mkpath(m_prefix + u"/dosdevices"_qs);
-    QDir().mkpath(m_prefix + u"/drive_c/Users/Alice/AppData"_qs);
-    QDir().mkpath(m_dir->filePath(u"d-drive/Images"_qs));
-    QFile::link(m_dir->filePath(u"d-drive"_qs), m_prefix + u"/dosdevices/d:"_qs);
+    m_prefix = m_dir->filePath(u"wine"_s);
+    QDir().mkpath(m_prefix + u"/dosdevices"_s);
+    QDir().mkpath(m_prefix + u"/drive_c/Users/Alice/AppData"_s);
+    QDir().mkpath(m_dir->filePath(u"d-drive/Images"_s));
+    QFile::link(m_dir->filePath(u"d-drive"_s), m_prefix + u"/dosdevices/d:"_s);
 }
 
 void TestPlatform::mapsDrivePaths_data()
@@ -54,14 +56,14 @@ void TestPlatform::mapsDrivePaths_data()
     QTest::addColumn<QString>("windowsPath");
     QTest::addColumn<QString>("expected"); // relative to the temporary folder; "-" for no mapping
     QTest::newRow("c: falls back to drive_c")
-        << u"C:\\Users\\Alice\\AppData\\"_qs << u"wine/drive_c/Users/Alice/AppData/"_qs;
+        << u"C:\\Users\\Alice\\AppData\\"_s << u"wine/drive_c/Users/Alice/AppData/"_s;
     QTest::newRow("components match case-insensitively")
-        << u"c:\\users\\ALICE\\appdata"_qs << u"wine/drive_c/Users/Alice/AppData"_qs;
+        << u"c:\\users\\ALICE\\appdata"_s << u"wine/drive_c/Users/Alice/AppData"_s;
     QTest::newRow("missing components are kept as written")
-        << u"C:\\Users\\Bob\\Cookies\\"_qs << u"wine/drive_c/Users/Bob/Cookies/"_qs;
-    QTest::newRow("a dosdevices link") << u"D:\\images\\a.dcm"_qs << u"wine/dosdevices/d:/Images/a.dcm"_qs;
-    QTest::newRow("an unknown drive has no mapping") << u"Q:\\x"_qs << u"-"_qs;
-    QTest::newRow("a text without a drive has no mapping") << u"\\x\\y"_qs << u"-"_qs;
+        << u"C:\\Users\\Bob\\Cookies\\"_s << u"wine/drive_c/Users/Bob/Cookies/"_s;
+    QTest::newRow("a dosdevices link") << u"D:\\images\\a.dcm"_s << u"wine/dosdevices/d:/Images/a.dcm"_s;
+    QTest::newRow("an unknown drive has no mapping") << u"Q:\\x"_s << u"-"_s;
+    QTest::newRow("a text without a drive has no mapping") << u"\\x\\y"_s << u"-"_s;
 }
 
 void TestPlatform::mapsDrivePaths()
@@ -75,35 +77,35 @@ void TestPlatform::mapsDrivePaths()
     else
         QCOMPARE(*native, m_dir->filePath(expected));
 
-    const std::optional<QString> root = mapper.toNative(u"z:\\tmp"_qs);
-    QCOMPARE(*root, u"/tmp"_qs);
+    const std::optional<QString> root = mapper.toNative(u"z:\\tmp"_s);
+    QCOMPARE(*root, u"/tmp"_s);
 }
 
 void TestPlatform::mapsSerialPorts()
 {
     const WindowsPathMapper mapper(m_prefix);
-    QCOMPARE(mapper.serialDevice(1), u"/dev/ttyS0"_qs);
-    QFile::link(u"/dev/null"_qs, m_prefix + u"/dosdevices/com3"_qs);
-    QCOMPARE(mapper.serialDevice(3), m_prefix + u"/dosdevices/com3"_qs);
+    QCOMPARE(mapper.serialDevice(1), u"/dev/ttyS0"_s);
+    QFile::link(u"/dev/null"_s, m_prefix + u"/dosdevices/com3"_s);
+    QCOMPARE(mapper.serialDevice(3), m_prefix + u"/dosdevices/com3"_s);
     // A link to an unplugged device still names the port.
-    QFile::link(m_dir->filePath(u"gone"_qs), m_prefix + u"/dosdevices/com4"_qs);
-    QCOMPARE(mapper.serialDevice(4), m_prefix + u"/dosdevices/com4"_qs);
+    QFile::link(m_dir->filePath(u"gone"_s), m_prefix + u"/dosdevices/com4"_s);
+    QCOMPARE(mapper.serialDevice(4), m_prefix + u"/dosdevices/com4"_s);
 }
 
 void TestPlatform::splitsWindowsArguments_data()
 {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("blanks separate") << u" a  b\tc "_qs << QStringList{u"a"_qs, u"b"_qs, u"c"_qs};
-    QTest::newRow("quotes keep blanks") << u"\"a b\" c"_qs << QStringList{u"a b"_qs, u"c"_qs};
-    QTest::newRow("an empty quoted argument") << u"\"\""_qs << QStringList{QString()};
-    QTest::newRow("quotes inside an argument") << u"a\"b c\"d"_qs << QStringList{u"ab cd"_qs};
+    QTest::newRow("blanks separate") << u" a  b\tc "_s << QStringList{u"a"_s, u"b"_s, u"c"_s};
+    QTest::newRow("quotes keep blanks") << u"\"a b\" c"_s << QStringList{u"a b"_s, u"c"_s};
+    QTest::newRow("an empty quoted argument") << u"\"\""_s << QStringList{QString()};
+    QTest::newRow("quotes inside an argument") << u"a\"b c\"d"_s << QStringList{u"ab cd"_s};
     QTest::newRow("backslashes without a quote are literal")
-        << u"C:\\a\\b\\"_qs << QStringList{u"C:\\a\\b\\"_qs};
-    QTest::newRow("an escaped quote") << u"a\\\"b"_qs << QStringList{u"a\"b"_qs};
-    QTest::newRow("two backslashes before a quote") << u"\"a\\\\\" b"_qs << QStringList{u"a\\"_qs, u"b"_qs};
-    QTest::newRow("doubled quotes inside quotes") << u"\"a\"\"b\""_qs << QStringList{u"a\"b"_qs};
-    QTest::newRow("nothing") << u"   "_qs << QStringList{};
+        << u"C:\\a\\b\\"_s << QStringList{u"C:\\a\\b\\"_s};
+    QTest::newRow("an escaped quote") << u"a\\\"b"_s << QStringList{u"a\"b"_s};
+    QTest::newRow("two backslashes before a quote") << u"\"a\\\\\" b"_s << QStringList{u"a\\"_s, u"b"_s};
+    QTest::newRow("doubled quotes inside quotes") << u"\"a\"\"b\""_s << QStringList{u"a\"b"_s};
+    QTest::newRow("nothing") << u"   "_s << QStringList{};
 }
 
 void TestPlatform::splitsWindowsArguments()
@@ -119,20 +121,20 @@ void TestPlatform::resolvesCommandLines_data()
     QTest::addColumn<QString>("program"); // relative to the temporary folder, "-" when not found
     QTest::addColumn<QList<QByteArray>>("arguments");
     QTest::newRow("an unquoted program path with blanks")
-        << u"C:\\Program Files\\Halden\\Pictora\\Pictora.exe  C:\\testdicom\\1.dcm"_qs
-        << u"wine/drive_c/Program Files/Halden/Pictora/Pictora"_qs
+        << u"C:\\Program Files\\Halden\\Pictora\\Pictora.exe  C:\\testdicom\\1.dcm"_s
+        << u"wine/drive_c/Program Files/Halden/Pictora/Pictora"_s
         << QList<QByteArray>{"@/wine/drive_c/testdicom/1.dcm"};
     QTest::newRow("a quoted program path")
-        << u"\"C:\\Program Files\\Halden\\Pictora\\Pictora.exe\" \"a b\""_qs
-        << u"wine/drive_c/Program Files/Halden/Pictora/Pictora"_qs << QList<QByteArray>{"a b"};
+        << u"\"C:\\Program Files\\Halden\\Pictora\\Pictora.exe\" \"a b\""_s
+        << u"wine/drive_c/Program Files/Halden/Pictora/Pictora"_s << QList<QByteArray>{"a b"};
     QTest::newRow("a bare name found on PATH without .exe")
-        << u"vfddisp.exe \"ｾﾞｲ\\12\""_qs << u"bin/vfddisp"_qs << QList<QByteArray>{"\xBE\xDE\xB2\\12"};
+        << u"vfddisp.exe \"ｾﾞｲ\\12\""_s << u"bin/vfddisp"_s << QList<QByteArray>{"\xBE\xDE\xB2\\12"};
     QTest::newRow("a mapped path goes out in the file system's encoding")
-        << u"vfddisp.exe C:\\画像\\山田.dcm 山田"_qs << u"bin/vfddisp"_qs
+        << u"vfddisp.exe C:\\画像\\山田.dcm 山田"_s << u"bin/vfddisp"_s
         << QList<QByteArray>{"@/wine/drive_c/\xE7\x94\xBB\xE5\x83\x8F/\xE5\xB1\xB1\xE7\x94\xB0.dcm",
                              "\x8E\x52\x93\x63"};
     QTest::newRow("a program that does not exist")
-        << u"nosuchprogram.exe x"_qs << u"-"_qs << QList<QByteArray>{};
+        << u"nosuchprogram.exe x"_s << u"-"_s << QList<QByteArray>{};
 }
 
 void TestPlatform::resolvesCommandLines()
@@ -140,17 +142,17 @@ void TestPlatform::resolvesCommandLines()
     QFETCH(QString, commandLine);
     QFETCH(QString, program);
     QFETCH(QList<QByteArray>, arguments);
-    const QString log = m_dir->filePath(u"log"_qs);
-    QDir().mkpath(m_dir->filePath(u"bin"_qs));
-    QDir().mkpath(m_prefix + u"/drive_c/Program Files/Halden/Pictora"_qs);
-    test::writeRecordingProgram(m_dir->filePath(u"bin"_qs), u"vfddisp"_qs, log);
-    test::writeRecordingProgram(m_prefix + u"/drive_c/Program Files/Halden/Pictora"_qs, u"Pictora"_qs, log);
+    const QString log = m_dir->filePath(u"log"_s);
+    QDir().mkpath(m_dir->filePath(u"bin"_s));
+    QDir().mkpath(m_prefix + u"/drive_c/Program Files/Halden/Pictora"_s);
+    test::writeRecordingProgram(m_dir->filePath(u"bin"_s), u"vfddisp"_s, log);
+    test::writeRecordingProgram(m_prefix + u"/drive_c/Program Files/Halden/Pictora"_s, u"Pictora"_s, log);
 
     const Result<ResolvedCommand> command =
-        resolveCommandLine(commandLine, WindowsPathMapper(m_prefix), m_dir->filePath(u"bin"_qs));
+        resolveCommandLine(commandLine, WindowsPathMapper(m_prefix), m_dir->filePath(u"bin"_s));
     if (program == u"-") {
         QVERIFY(!command);
-        QVERIFY(command.error().contains(u"nosuchprogram"_qs));
+        QVERIFY(command.error().contains(u"nosuchprogram"_s));
         return;
     }
     QVERIFY_RESULT(command);
@@ -164,10 +166,10 @@ void TestPlatform::resolvesCommandLines()
 void TestPlatform::namesTheMissingProgramAsGiven()
 {
     const Result<ResolvedCommand> command =
-        resolveCommandLine(u"C:\\Program Files\\Halden\\Pictora\\Pictora.exe  C:\\testdicom\\1.dcm"_qs,
+        resolveCommandLine(u"C:\\Program Files\\Halden\\Pictora\\Pictora.exe  C:\\testdicom\\1.dcm"_s,
                            WindowsPathMapper(m_prefix), QString());
     QVERIFY(!command);
-    QCOMPARE(command.error(), u"プログラム C:\\Program Files\\Halden\\Pictora\\Pictora.exe が見つかりません"_qs);
+    QCOMPARE(command.error(), u"プログラム C:\\Program Files\\Halden\\Pictora\\Pictora.exe が見つかりません"_s);
 }
 
 void TestPlatform::startsProgramsWithRawArguments_data()
@@ -175,11 +177,11 @@ void TestPlatform::startsProgramsWithRawArguments_data()
     QTest::addColumn<QString>("commandLine");
     QTest::addColumn<QList<QByteArray>>("arguments");
     QTest::newRow("a quoted argument with blanks")
-        << u"stand-in.exe \"a b\" c"_qs << QList<QByteArray>{"a b", "c"};
-    QTest::newRow("shell metacharacters stay literal") << u"stand-in \"$(touch pwned); `id` | & > x\""_qs
+        << u"stand-in.exe \"a b\" c"_s << QList<QByteArray>{"a b", "c"};
+    QTest::newRow("shell metacharacters stay literal") << u"stand-in \"$(touch pwned); `id` | & > x\""_s
                                                        << QList<QByteArray>{"$(touch pwned); `id` | & > x"};
-    QTest::newRow("an empty argument") << u"stand-in \"\""_qs << QList<QByteArray>{""};
-    QTest::newRow("CP932 bytes") << u"stand-in ｾﾞｲｺﾐ様\\"_qs
+    QTest::newRow("an empty argument") << u"stand-in \"\""_s << QList<QByteArray>{""};
+    QTest::newRow("CP932 bytes") << u"stand-in ｾﾞｲｺﾐ様\\"_s
                                  << QList<QByteArray>{"\xBE\xDE\xB2\xBA\xD0\x97\x6C\\"};
 }
 
@@ -187,32 +189,32 @@ void TestPlatform::startsProgramsWithRawArguments()
 {
     QFETCH(QString, commandLine);
     QFETCH(QList<QByteArray>, arguments);
-    const QString log = m_dir->filePath(u"log"_qs);
-    QDir().mkpath(m_dir->filePath(u"bin"_qs));
-    test::writeRecordingProgram(m_dir->filePath(u"bin"_qs), u"stand-in"_qs, log);
+    const QString log = m_dir->filePath(u"log"_s);
+    QDir().mkpath(m_dir->filePath(u"bin"_s));
+    test::writeRecordingProgram(m_dir->filePath(u"bin"_s), u"stand-in"_s, log);
     const QByteArray savedPath = qgetenv("PATH");
-    qputenv("PATH", QFile::encodeName(m_dir->filePath(u"bin"_qs)) + ':' + savedPath);
+    qputenv("PATH", QFile::encodeName(m_dir->filePath(u"bin"_s)) + ':' + savedPath);
     ProcessLauncher launcher{WindowsPathMapper(m_prefix)};
     const Result<> result = launcher.startCommandLine(commandLine, WindowStyle::NormalFocus);
     qputenv("PATH", savedPath);
     QVERIFY_RESULT(result);
     QTRY_COMPARE(test::readRecordedCalls(log).size(), 1);
     QCOMPARE(test::readRecordedCalls(log).first(), arguments);
-    QVERIFY(!QFile::exists(u"pwned"_qs));
+    QVERIFY(!QFile::exists(u"pwned"_s));
 }
 
 void TestPlatform::reportsAProgramThatCannotStart()
 {
     ProcessLauncher launcher{WindowsPathMapper(m_prefix)};
     Result<> result =
-        launcher.startCommandLine(u"C:\\nowhere\\viewer.exe a"_qs, WindowStyle::MinimizedFocus);
+        launcher.startCommandLine(u"C:\\nowhere\\viewer.exe a"_s, WindowStyle::MinimizedFocus);
     QVERIFY(!result);
-    QVERIFY(result.error().contains(u"viewer"_qs));
-    result = launcher.startProgram(u"no-such-program-here"_qs, {});
+    QVERIFY(result.error().contains(u"viewer"_s));
+    result = launcher.startProgram(u"no-such-program-here"_s, {});
     QVERIFY(!result);
 
     // A file that is executable but cannot be run: the exec failure comes back.
-    const QString broken = m_dir->filePath(u"broken"_qs);
+    const QString broken = m_dir->filePath(u"broken"_s);
     test::writeFile(broken, "#!/no/such/interpreter\n");
     QFile::setPermissions(broken, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     result = launcher.startProgram(broken, {});
@@ -224,7 +226,7 @@ void TestPlatform::leavesNoZombie()
 {
     ProcessLauncher launcher{WindowsPathMapper(m_prefix)};
     for (int i = 0; i < 3; ++i)
-        QVERIFY(launcher.startProgram(u"true"_qs, {}));
+        QVERIFY(launcher.startProgram(u"true"_s, {}));
     // Every intermediate child has been reaped and the programs belong to init: none is ours to wait for.
     errno = 0;
     QCOMPARE(waitpid(-1, nullptr, WNOHANG), -1);
@@ -234,7 +236,7 @@ void TestPlatform::leavesNoZombie()
 void TestPlatform::readsTheUserName()
 {
     QProcess id;
-    id.start(u"id"_qs, {u"-un"_qs});
+    id.start(u"id"_s, {u"-un"_s});
     QVERIFY(id.waitForFinished());
     QCOMPARE(currentUserName(), QString::fromLocal8Bit(id.readAllStandardOutput()).trimmed());
 }

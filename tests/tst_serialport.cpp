@@ -9,6 +9,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace orvane;
 
 #include <fcntl.h>
@@ -38,8 +40,8 @@ public:
     {
         QFile::remove(ours());
         QFile::remove(theirs());
-        m_socat.start(u"socat"_qs,
-                      {u"pty,raw,echo=0,link="_qs + ours(), u"pty,raw,echo=0,link="_qs + theirs()});
+        m_socat.start(u"socat"_s,
+                      {u"pty,raw,echo=0,link="_s + ours(), u"pty,raw,echo=0,link="_s + theirs()});
         if (!m_socat.waitForStarted())
             return false;
         return QTest::qWaitFor([this] { return QFile::exists(ours()) && QFile::exists(theirs()); }, 2000);
@@ -51,8 +53,8 @@ public:
             m_socat.waitForFinished(3000);
         }
     }
-    QString ours() const { return m_folder + u"/ours"_qs; }
-    QString theirs() const { return m_folder + u"/theirs"_qs; }
+    QString ours() const { return m_folder + u"/ours"_s; }
+    QString theirs() const { return m_folder + u"/theirs"_s; }
 
 private:
     QString m_folder;
@@ -90,11 +92,11 @@ private:
 void TestSerialPort::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
-    QDir().mkpath(m_dir->filePath(u"wine/dosdevices"_qs));
+    QDir().mkpath(m_dir->filePath(u"wine/dosdevices"_s));
     m_pty = std::make_unique<PtyPair>(m_dir->path());
     QVERIFY(m_pty->start());
-    QFile::link(m_pty->ours(), m_dir->filePath(u"wine/dosdevices/com5"_qs));
-    m_control = std::make_unique<SerialPortControl>(WindowsPathMapper(m_dir->filePath(u"wine"_qs)));
+    QFile::link(m_pty->ours(), m_dir->filePath(u"wine/dosdevices/com5"_s));
+    m_control = std::make_unique<SerialPortControl>(WindowsPathMapper(m_dir->filePath(u"wine"_s)));
     QVERIFY(m_control->setCommPort(5));
     m_control->setRThreshold(1);
     m_control->setSThreshold(1);
@@ -117,12 +119,12 @@ void TestSerialPort::parsesLineSettings_data()
 {
     QTest::addColumn<QString>("settings");
     QTest::addColumn<bool>("valid");
-    QTest::newRow("modem settings") << u"9600,n,8,1"_qs << true;
-    QTest::newRow("device settings") << u"9600,E,7,1"_qs << true;
-    QTest::newRow("one and a half stop bits") << u"2400,o,5,1.5"_qs << true;
-    QTest::newRow("missing part") << u"9600,n,8"_qs << false;
-    QTest::newRow("unknown parity") << u"9600,x,8,1"_qs << false;
-    QTest::newRow("nine data bits") << u"9600,n,9,1"_qs << false;
+    QTest::newRow("modem settings") << u"9600,n,8,1"_s << true;
+    QTest::newRow("device settings") << u"9600,E,7,1"_s << true;
+    QTest::newRow("one and a half stop bits") << u"2400,o,5,1.5"_s << true;
+    QTest::newRow("missing part") << u"9600,n,8"_s << false;
+    QTest::newRow("unknown parity") << u"9600,x,8,1"_s << false;
+    QTest::newRow("nine data bits") << u"9600,n,9,1"_s << false;
 }
 
 void TestSerialPort::parsesLineSettings()
@@ -130,7 +132,7 @@ void TestSerialPort::parsesLineSettings()
     QFETCH(QString, settings);
     QFETCH(bool, valid);
     QCOMPARE(m_control->setSettings(settings), valid);
-    QCOMPARE(m_control->settings(), valid ? settings : u"9600,n,8,1"_qs);
+    QCOMPARE(m_control->settings(), valid ? settings : u"9600,n,8,1"_s);
 }
 
 void TestSerialPort::rejectsPortNumbers()
@@ -148,7 +150,7 @@ void TestSerialPort::sendsAndReceives()
     QVERIFY(openPeer());
     QSignalSpy events(m_control.get(), &SerialPort::OnComm);
 
-    QVERIFY(m_control->setOutput(u"ATDT0300000000\r"_qs));
+    QVERIFY(m_control->setOutput(u"ATDT0300000000\r"_s));
     QTRY_COMPARE(m_peer.bytesAvailable(), qint64(15));
     QCOMPARE(m_peer.readAll(), QByteArray("ATDT0300000000\r"));
     QTRY_VERIFY(!events.isEmpty());
@@ -160,12 +162,12 @@ void TestSerialPort::sendsAndReceives()
                             4));
     QTRY_VERIFY(!events.isEmpty());
     QCOMPARE(m_control->commEvent(), comm::kEvReceive);
-    QCOMPARE(m_control->input(), QString(QChar(6)) + u"ABC"_qs);
+    QCOMPARE(m_control->input(), QString(QChar(6)) + u"ABC"_s);
     QCOMPARE(m_control->input(), QString());
 
     QVERIFY(m_control->setPortOpen(false));
     QVERIFY(!m_control->portOpen());
-    QVERIFY(!m_control->setOutput(u"x"_qs));
+    QVERIFY(!m_control->setOutput(u"x"_s));
 }
 
 void TestSerialPort::appendsChunksInOrder()
@@ -183,16 +185,16 @@ void TestSerialPort::appendsChunksInOrder()
     m_peer.write("0123456789");
     QTRY_COMPARE(received.size(), 10);
     m_peer.write("0300000000");
-    QTRY_COMPARE(received, u"01234567890300000000"_qs);
+    QTRY_COMPARE(received, u"01234567890300000000"_s);
     QVERIFY(receiveEvents >= 2);
 }
 
 void TestSerialPort::warnsAboutRefusedSettings()
 {
     // A pty refuses 7 data bits with even parity: the port still opens, with a warning.
-    QVERIFY(m_control->setSettings(u"9600,E,7,1"_qs));
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"refused the data bits"_qs));
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"refused the parity"_qs));
+    QVERIFY(m_control->setSettings(u"9600,E,7,1"_s));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"refused the data bits"_s));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"refused the parity"_s));
     QVERIFY(m_control->setPortOpen(true));
     QVERIFY(openPeer());
     m_control->setRTSEnable(true); // a pty has no RTS line: ignored
@@ -208,13 +210,13 @@ void TestSerialPort::reopensAfterTheDeviceReturns()
     QVERIFY(m_control->setPortOpen(true));
     QSignalSpy events(m_control.get(), &SerialPort::OnComm);
 
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"lost"_qs));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"lost"_s));
     m_pty->stop();
     QTRY_VERIFY(m_control->waitingForDevice());
     QCOMPARE(m_control->commEvent(), comm::kErDeviceLost);
     QVERIFY(m_control->portOpen());
 
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"is back"_qs));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"is back"_s));
     QVERIFY(m_pty->start());
     QTRY_VERIFY(!m_control->waitingForDevice());
     QCOMPARE(events.size(), 1); // the loss was raised once, however often the dead line was read
@@ -223,7 +225,7 @@ void TestSerialPort::reopensAfterTheDeviceReturns()
     QString received;
     connect(m_control.get(), &SerialPort::OnComm, this, [&] { received += m_control->input(); });
     m_peer.write("again");
-    QTRY_COMPARE(received, u"again"_qs);
+    QTRY_COMPARE(received, u"again"_s);
 }
 
 void TestSerialPort::opensADeviceThatArrivesLater()
@@ -236,7 +238,7 @@ void TestSerialPort::opensADeviceThatArrivesLater()
     m_control->openWhenAvailable();
     QVERIFY(m_control->portOpen());
     QVERIFY(m_control->waitingForDevice());
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"is back"_qs));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"is back"_s));
     QVERIFY(m_pty->start());
     QTRY_VERIFY(!m_control->waitingForDevice());
 }

@@ -4,6 +4,8 @@
 #include <QProcess>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace orvane;
 
 // The program as staff start it: in its working folder, without a screen.
@@ -30,11 +32,11 @@ void TestStartup::init()
 void TestStartup::start(QProcess& process)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"WINEPREFIX"_qs, m_dir->filePath(u"wine"_qs));
-    env.insert(u"QT_QPA_PLATFORM"_qs, u"offscreen"_qs);
+    env.insert(u"WINEPREFIX"_s, m_dir->filePath(u"wine"_s));
+    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(m_dir->path());
-    process.start(test::builtProgram(u"orvane"_qs), {});
+    process.start(test::builtProgram(u"orvane"_s), {});
     QVERIFY(process.waitForStarted());
 }
 
@@ -42,9 +44,9 @@ void TestStartup::endsOnABadSettingsFile_data()
 {
     QTest::addColumn<QByteArray>("content"); // "-" for no file
     QTest::addColumn<QString>("named");
-    QTest::newRow("no sct.txt") << QByteArray("-") << u"sct.txt"_qs;
-    QTest::newRow("a sizef with one slash") << QByteArray("sizef1=15/1800\r\n") << u"sizef1"_qs;
-    QTest::newRow("a sizef5 out of range") << QByteArray("sizef5=20/99999/10550\r\n") << u"sizef5"_qs;
+    QTest::newRow("no sct.txt") << QByteArray("-") << u"sct.txt"_s;
+    QTest::newRow("a sizef with one slash") << QByteArray("sizef1=15/1800\r\n") << u"sizef1"_s;
+    QTest::newRow("a sizef5 out of range") << QByteArray("sizef5=20/99999/10550\r\n") << u"sizef5"_s;
 }
 
 void TestStartup::endsOnABadSettingsFile()
@@ -52,20 +54,20 @@ void TestStartup::endsOnABadSettingsFile()
     QFETCH(QByteArray, content);
     QFETCH(QString, named);
     if (content != "-")
-        QVERIFY(test::writeFile(m_dir->filePath(u"sct.txt"_qs), content));
+        QVERIFY(test::writeFile(m_dir->filePath(u"sct.txt"_s), content));
     QProcess process;
     start(process);
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 1);
     const QString error = QString::fromLocal8Bit(process.readAllStandardError());
-    QVERIFY2(error.contains(u"sct.txt"_qs) && error.contains(named), qPrintable(error));
+    QVERIFY2(error.contains(u"sct.txt"_s) && error.contains(named), qPrintable(error));
 }
 
 void TestStartup::runsOneBridgePerFolder()
 {
-    QVERIFY(test::writeFile(m_dir->filePath(u"sct.txt"_qs), "name1=Clinic\r\ndialurl=\r\n"));
-    const QString lockFile = m_dir->filePath(u"orvane.lock"_qs);
+    QVERIFY(test::writeFile(m_dir->filePath(u"sct.txt"_s), "name1=Clinic\r\ndialurl=\r\n"));
+    const QString lockFile = m_dir->filePath(u"orvane.lock"_s);
     const auto lockHolder = [&] { return test::readFile(lockFile).split('\n').value(0).toLongLong(); };
     QProcess first;
     start(first);

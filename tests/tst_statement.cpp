@@ -5,6 +5,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace orvane;
 using Kind = RecordingSurface::Kind;
 using Op = RecordingSurface::Operation;
@@ -18,22 +20,22 @@ constexpr int designRowY(int row)
 }
 
 // A statement command: reception number 123, an addressee, the items, the totals block, date, marker.
-QString statement(const QStringList& items, const QStringList& totals, const QString& date = u"2024-03-05"_qs,
-                  const QString& marker = u"0"_qs)
+QString statement(const QStringList& items, const QStringList& totals, const QString& date = u"2024-03-05"_s,
+                  const QString& marker = u"0"_s)
 {
-    QStringList fields{u"123"_qs, u"山田太郎 様"_qs, QString::number(items.size())};
+    QStringList fields{u"123"_s, u"山田太郎 様"_s, QString::number(items.size())};
     fields += items;
     fields += totals;
     fields += date;
     fields += marker;
-    return u"prt"_qs + fields.join(u'_');
+    return u"prt"_s + fields.join(u'_');
 }
 
 QStringList itemsOf(int count)
 {
     QStringList items;
     for (int i = 1; i <= count; ++i)
-        items.append(u"回?処置"_qs + QString::number(i) + u"?1?100?100"_qs);
+        items.append(u"回?処置"_s + QString::number(i) + u"?1?100?100"_s);
     return items;
 }
 
@@ -46,10 +48,10 @@ QStringList totalsOf(int fee, int tax, int cash, int change, const QString& staf
             QString::number(cash),
             QString::number(change),
             staff,
-            u"x"_qs,
+            u"x"_s,
             QString::number(credit),
             QString::number(balance),
-            u"y"_qs,
+            u"y"_s,
             QString::number(insurance)};
 }
 
@@ -99,16 +101,16 @@ void TestStatement::init()
 {
     m_surface = {};
     m_settings = {};
-    m_settings.name1 = u"オルヴェイン"_qs;
-    m_settings.name2 = u"歯科"_qs;
-    m_settings.addr = u"東京都港区"_qs;
-    m_settings.zip = u"105-0011"_qs;
-    m_settings.tel = u"03-0000-0000"_qs;
-    m_settings.foot1 = u"F1"_qs;
-    m_settings.foot2 = u"F2"_qs;
-    m_settings.foot3 = u"F3"_qs;
-    m_settings.foot4 = u"F4"_qs;
-    m_settings.foot5 = u"F5"_qs;
+    m_settings.name1 = u"オルヴェイン"_s;
+    m_settings.name2 = u"歯科"_s;
+    m_settings.addr = u"東京都港区"_s;
+    m_settings.zip = u"105-0011"_s;
+    m_settings.tel = u"03-0000-0000"_s;
+    m_settings.foot1 = u"F1"_s;
+    m_settings.foot2 = u"F2"_s;
+    m_settings.foot3 = u"F3"_s;
+    m_settings.foot4 = u"F4"_s;
+    m_settings.foot5 = u"F5"_s;
 }
 
 StatementOutcome TestStatement::print(const QString& commandText)
@@ -137,9 +139,9 @@ void TestStatement::printsTheHeader_data()
 {
     QTest::addColumn<QString>("margin"); // "-" for unset
     QTest::addColumn<int>("L");
-    QTest::newRow("margin unset") << u"-"_qs << 0;
-    QTest::newRow("margin 0") << u"0"_qs << 0;
-    QTest::newRow("margin 200") << u"200"_qs << 200;
+    QTest::newRow("margin unset") << u"-"_s << 0;
+    QTest::newRow("margin 0") << u"0"_s << 0;
+    QTest::newRow("margin 200") << u"200"_s << 200;
 }
 
 void TestStatement::printsTheHeader()
@@ -148,9 +150,9 @@ void TestStatement::printsTheHeader()
     QFETCH(int, L);
     if (margin != u"-")
         m_settings.leftmrg = margin;
-    m_settings.addr2 = u"ビル2F"_qs;
-    print(statement(itemsOf(17), totalsOf(1000, 100, 0, 0, u"3"_qs, 0, 0, 0)));
-    QCOMPARE(m_surface.documentNames, QStringList{u"statement"_qs});
+    m_settings.addr2 = u"ビル2F"_s;
+    print(statement(itemsOf(17), totalsOf(1000, 100, 0, 0, u"3"_s, 0, 0, 0)));
+    QCOMPARE(m_surface.documentNames, QStringList{u"statement"_s});
 
     const struct
     {
@@ -158,16 +160,16 @@ void TestStatement::printsTheHeader()
         double size;
         float x, y;
     } header[] = {
-        {u"診療明細書"_qs, 12, float(L + 2300), 300},
-        {u"2024年03月05日 火曜日"_qs, 9, float(L + 4500), 300},
-        {u"オルヴェイン"_qs, 11, float(L + 4500), 550},
-        {u"歯科"_qs, 11, float(L + 4500), 800},
-        {u"東京都港区"_qs, 10, float(L + 4500), 1250},
-        {u"ビル2F"_qs, 10, float(L + 4500), 1450},
-        {u"〒105-0011  TEL:03-0000-0000"_qs, 9, float(L + 4500), 1050},
-        {u"山田太郎 様"_qs, 10, float(L + 500), 1750},
-        {u"受付NO:　123"_qs, 10, float(L + 600), 1450},
-        {u"診 察 項 目 名 称                       数  量   単位     単  価     金   額"_qs, 9, float(L),
+        {u"診療明細書"_s, 12, float(L + 2300), 300},
+        {u"2024年03月05日 火曜日"_s, 9, float(L + 4500), 300},
+        {u"オルヴェイン"_s, 11, float(L + 4500), 550},
+        {u"歯科"_s, 11, float(L + 4500), 800},
+        {u"東京都港区"_s, 10, float(L + 4500), 1250},
+        {u"ビル2F"_s, 10, float(L + 4500), 1450},
+        {u"〒105-0011  TEL:03-0000-0000"_s, 9, float(L + 4500), 1050},
+        {u"山田太郎 様"_s, 10, float(L + 500), 1750},
+        {u"受付NO:　123"_s, 10, float(L + 600), 1450},
+        {u"診 察 項 目 名 称                       数  量   単位     単  価     金   額"_s, 9, float(L),
          2100},
     };
     for (int page = 1; page <= 2; ++page) {
@@ -181,12 +183,12 @@ void TestStatement::printsTheHeader()
             QCOMPARE(texts[qsizetype(i)].paperSize, int(PrintSurface::kPaperA5));
         }
         const Op& pageNumber = texts[std::size(header)];
-        QCOMPARE(pageNumber.text, page == 1 ? u"01"_qs : u"02"_qs);
+        QCOMPARE(pageNumber.text, page == 1 ? u"01"_s : u"02"_s);
         QCOMPARE(pageNumber.size, 10.0);
         QCOMPARE(rightEdge(pageNumber), double(L + 4000));
         QCOMPARE(pageNumber.y, 11100.0f);
     }
-    QCOMPARE(u"診 察 項 目 名 称                       数  量   単位     単  価     金   額"_qs.size(), 62);
+    QCOMPARE(u"診 察 項 目 名 称                       数  量   単位     単  価     金   額"_s.size(), 62);
 
     // The addressee rule moves with the margin on the first page only.
     QList<Op> rules;
@@ -206,11 +208,11 @@ void TestStatement::readsTheDateAndMarker_data()
     QTest::addColumn<QString>("marker");
     QTest::addColumn<QString>("printed");
     QTest::addColumn<int>("itemsOnFirstPage");
-    QTest::newRow("dashes") << u"2024-03-05"_qs << u"0"_qs << u"2024年03月05日 火曜日"_qs << 16;
-    QTest::newRow("slashes") << u"2024/03/05"_qs << QString() << u"2024年03月05日 火曜日"_qs << 16;
-    QTest::newRow("no date") << u"unknown"_qs << u"abc"_qs << u"1899年12月30日 土曜日"_qs << 16;
-    QTest::newRow("insurance 1") << u"2024-03-05"_qs << u"1"_qs << u"2024年03月05日 火曜日"_qs << 15;
-    QTest::newRow("insurance 2.5") << u"2024-03-05"_qs << u"2.5"_qs << u"2024年03月05日 火曜日"_qs << 15;
+    QTest::newRow("dashes") << u"2024-03-05"_s << u"0"_s << u"2024年03月05日 火曜日"_s << 16;
+    QTest::newRow("slashes") << u"2024/03/05"_s << QString() << u"2024年03月05日 火曜日"_s << 16;
+    QTest::newRow("no date") << u"unknown"_s << u"abc"_s << u"1899年12月30日 土曜日"_s << 16;
+    QTest::newRow("insurance 1") << u"2024-03-05"_s << u"1"_s << u"2024年03月05日 火曜日"_s << 15;
+    QTest::newRow("insurance 2.5") << u"2024-03-05"_s << u"2.5"_s << u"2024年03月05日 火曜日"_s << 15;
 }
 
 void TestStatement::readsTheDateAndMarker()
@@ -219,10 +221,10 @@ void TestStatement::readsTheDateAndMarker()
     QFETCH(QString, marker);
     QFETCH(QString, printed);
     QFETCH(int, itemsOnFirstPage);
-    print(statement(itemsOf(20), totalsOf(1, 0, 0, 0, u"1"_qs, 0, 0, 0), date, marker));
+    print(statement(itemsOf(20), totalsOf(1, 0, 0, 0, u"1"_s, 0, 0, 0), date, marker));
     QVERIFY(text(printed, 1));
-    QVERIFY(text(u"処置"_qs + QString::number(itemsOnFirstPage), 1));
-    QVERIFY(text(u"処置"_qs + QString::number(itemsOnFirstPage + 1), 2));
+    QVERIFY(text(u"処置"_s + QString::number(itemsOnFirstPage), 1));
+    QVERIFY(text(u"処置"_s + QString::number(itemsOnFirstPage + 1), 2));
 }
 
 void TestStatement::breaksPages_data()
@@ -232,12 +234,12 @@ void TestStatement::breaksPages_data()
     QTest::addColumn<int>("pages");
     QTest::addColumn<int>("lastItemPage");
     QTest::addColumn<int>("lastItemRow");
-    QTest::newRow("no items") << 0 << u"0"_qs << 1 << 0 << 0;
-    QTest::newRow("16 items fill page 1") << 16 << u"0"_qs << 1 << 1 << 17;
-    QTest::newRow("17 items: the last on page 2, row 2") << 17 << u"0"_qs << 2 << 2 << 2;
-    QTest::newRow("33 items: the last alone on page 3") << 33 << u"0"_qs << 3 << 3 << 2;
-    QTest::newRow("16 items with insurance: the last on page 2") << 16 << u"1"_qs << 2 << 2 << 2;
-    QTest::newRow("15 items with insurance fill page 1") << 15 << u"1"_qs << 1 << 1 << 16;
+    QTest::newRow("no items") << 0 << u"0"_s << 1 << 0 << 0;
+    QTest::newRow("16 items fill page 1") << 16 << u"0"_s << 1 << 1 << 17;
+    QTest::newRow("17 items: the last on page 2, row 2") << 17 << u"0"_s << 2 << 2 << 2;
+    QTest::newRow("33 items: the last alone on page 3") << 33 << u"0"_s << 3 << 3 << 2;
+    QTest::newRow("16 items with insurance: the last on page 2") << 16 << u"1"_s << 2 << 2 << 2;
+    QTest::newRow("15 items with insurance fill page 1") << 15 << u"1"_s << 1 << 1 << 16;
 }
 
 void TestStatement::breaksPages()
@@ -248,7 +250,7 @@ void TestStatement::breaksPages()
     QFETCH(int, lastItemPage);
     QFETCH(int, lastItemRow);
     const StatementOutcome outcome =
-        print(statement(itemsOf(items), totalsOf(1000, 0, 0, 0, u"1"_qs, 0, 0, 0), u"2024-03-05"_qs, marker));
+        print(statement(itemsOf(items), totalsOf(1000, 0, 0, 0, u"1"_s, 0, 0, 0), u"2024-03-05"_s, marker));
     QCOMPARE(outcome.pages, pages);
     int newPages = 0;
     int boxes = 0;
@@ -263,20 +265,20 @@ void TestStatement::breaksPages()
     QCOMPARE(newPages, pages - 1);
     QCOMPARE(boxes, pages);
     for (int page = 1; page <= pages; ++page) {
-        QVERIFY(text(orvane::text::formatNumber(page, u"00"_qs), page));
+        QVERIFY(text(orvane::text::formatNumber(page, u"00"_s), page));
         // Every page but the last ends with all five footer lines; the last with four and the barcode.
-        QCOMPARE(bool(text(u"F5"_qs, page)), page < pages);
-        QVERIFY(text(u"F4"_qs, page));
+        QCOMPARE(bool(text(u"F5"_s, page)), page < pages);
+        QVERIFY(text(u"F4"_s, page));
     }
     if (items > 0) {
-        const Op* last = text(u"処置"_qs + QString::number(items));
+        const Op* last = text(u"処置"_s + QString::number(items));
         QCOMPARE(last->page, lastItemPage);
         QCOMPARE(last->y, float(designRowY(lastItemRow)));
-        const Op* first = text(u"処置1"_qs);
+        const Op* first = text(u"処置1"_s);
         QCOMPARE(first->y, 2300.0f);
     }
     // The totals follow the last item on its page.
-    const Op* fee = text(u"今回治療費："_qs);
+    const Op* fee = text(u"今回治療費："_s);
     QCOMPARE(fee->page, pages);
     QCOMPARE(fee->y, float(designRowY(items == 0 ? 2 : lastItemRow + 1)));
 }
@@ -287,28 +289,28 @@ void TestStatement::printsItemRecords_data()
     QTest::addColumn<QString>("record");
     QTest::addColumn<QStringList>("printed"); // quantity, unit price, amount
     QTest::addColumn<QList<int>>("edges");
-    QTest::newRow("whole numbers") << u"-"_qs << u"錠?抗生剤A?2?150?300"_qs
-                                   << QStringList{u" 2"_qs, u"150"_qs, u"300"_qs}
+    QTest::newRow("whole numbers") << u"-"_s << u"錠?抗生剤A?2?150?300"_s
+                                   << QStringList{u" 2"_s, u"150"_s, u"300"_s}
                                    << QList<int>{4200, 5900, 7000};
-    QTest::newRow("decimals") << u"1"_qs << u"錠?抗生剤A?2?150?300"_qs
-                              << QStringList{u"2.00"_qs, u"150.00"_qs, u"300"_qs}
+    QTest::newRow("decimals") << u"1"_s << u"錠?抗生剤A?2?150?300"_s
+                              << QStringList{u"2.00"_s, u"150.00"_s, u"300"_s}
                               << QList<int>{4200, 5800, 7000};
-    QTest::newRow("grouped") << u"0"_qs << u"回?処置?1?1500?12000"_qs
-                             << QStringList{u" 1"_qs, u"1,500"_qs, u"12,000"_qs}
+    QTest::newRow("grouped") << u"0"_s << u"回?処置?1?1500?12000"_s
+                             << QStringList{u" 1"_s, u"1,500"_s, u"12,000"_s}
                              << QList<int>{4200, 5900, 7000};
-    QTest::newRow("zeros") << u"0"_qs << u"回?処置?0?0?0"_qs << QStringList{u" "_qs, QString(), u"0"_qs}
+    QTest::newRow("zeros") << u"0"_s << u"回?処置?0?0?0"_s << QStringList{u" "_s, QString(), u"0"_s}
                            << QList<int>{4200, 5900, 7000};
     QTest::newRow("decimal quantity in the whole layout")
-        << u"0"_qs << u"ml?薬?2.5?10?25"_qs << QStringList{u" 3"_qs, u"10"_qs, u"25"_qs}
+        << u"0"_s << u"ml?薬?2.5?10?25"_s << QStringList{u" 3"_s, u"10"_s, u"25"_s}
         << QList<int>{4200, 5900, 7000};
     QTest::newRow("a deci that is no number: whole numbers")
-        << u"yes"_qs << u"錠?抗生剤A?2?150?300"_qs << QStringList{u" 2"_qs, u"150"_qs, u"300"_qs}
+        << u"yes"_s << u"錠?抗生剤A?2?150?300"_s << QStringList{u" 2"_s, u"150"_s, u"300"_s}
         << QList<int>{4200, 5900, 7000};
     QTest::newRow("seven fields: the last two ignored")
-        << u"-"_qs << u"a?b?1?2?3?x?y"_qs << QStringList{u" 1"_qs, u"2"_qs, u"3"_qs}
+        << u"-"_s << u"a?b?1?2?3?x?y"_s << QStringList{u" 1"_s, u"2"_s, u"3"_s}
         << QList<int>{4200, 5900, 7000};
     QTest::newRow("a text that is no number is printed as it stands")
-        << u"-"_qs << u"回?処置?一?-?込み"_qs << QStringList{u"一"_qs, u"-"_qs, u"込み"_qs}
+        << u"-"_s << u"回?処置?一?-?込み"_s << QStringList{u"一"_s, u"-"_s, u"込み"_s}
         << QList<int>{4200, 5900, 7000};
 }
 
@@ -320,7 +322,7 @@ void TestStatement::printsItemRecords()
     QFETCH(QList<int>, edges);
     if (deci != u"-")
         m_settings.deci = deci;
-    print(statement({record}, totalsOf(300, 0, 0, 0, u"1"_qs, 0, 0, 0)));
+    print(statement({record}, totalsOf(300, 0, 0, 0, u"1"_s, 0, 0, 0)));
     const QStringList fields = record.split(u'?');
     const Op* unit = text(fields[0]);
     QVERIFY(unit);
@@ -352,14 +354,14 @@ void TestStatement::shortensNamesAndUnits_data()
     QTest::addColumn<QString>("printedUnit");
     QTest::addColumn<QString>("printedName");
     QTest::addColumn<double>("nameSize");
-    const QString twenty = u"一二三四五六七八九十一二三四五六七八九十"_qs;
-    QTest::newRow("a name of 20 characters at size 10") << u"錠"_qs << twenty << u"錠"_qs << twenty << 10.0;
+    const QString twenty = u"一二三四五六七八九十一二三四五六七八九十"_s;
+    QTest::newRow("a name of 20 characters at size 10") << u"錠"_s << twenty << u"錠"_s << twenty << 10.0;
     QTest::newRow("a name of 21 characters at size 8")
-        << u"錠"_qs << twenty + u"A"_qs << u"錠"_qs << twenty + u"A"_qs << 8.0;
+        << u"錠"_s << twenty + u"A"_s << u"錠"_s << twenty + u"A"_s << 8.0;
     QTest::newRow("a name of 35 characters keeps 30")
-        << u"錠"_qs << twenty + u"ABCDEFGHIJKLMNO"_qs << u"錠"_qs << twenty + u"ABCDEFGHIJ"_qs << 8.0;
+        << u"錠"_s << twenty + u"ABCDEFGHIJKLMNO"_s << u"錠"_s << twenty + u"ABCDEFGHIJ"_s << 8.0;
     QTest::newRow("a unit of 10 characters keeps 8")
-        << u"0123456789"_qs << u"薬"_qs << u"01234567"_qs << u"薬"_qs << 10.0;
+        << u"0123456789"_s << u"薬"_s << u"01234567"_s << u"薬"_s << 10.0;
 }
 
 void TestStatement::shortensNamesAndUnits()
@@ -369,7 +371,7 @@ void TestStatement::shortensNamesAndUnits()
     QFETCH(QString, printedUnit);
     QFETCH(QString, printedName);
     QFETCH(double, nameSize);
-    print(statement({unit + u'?' + name + u"?1?1?1"_qs}, totalsOf(1, 0, 0, 0, u"1"_qs, 0, 0, 0)));
+    print(statement({unit + u'?' + name + u"?1?1?1"_s}, totalsOf(1, 0, 0, 0, u"1"_s, 0, 0, 0)));
     QCOMPARE(text(printedUnit)->size, 8.0);
     QCOMPARE(text(printedName)->size, nameSize);
     QCOMPARE(text(printedName)->x, 0.0f);
@@ -377,7 +379,7 @@ void TestStatement::shortensNamesAndUnits()
 
 void TestStatement::clearsColumnsOfShortRecords()
 {
-    print(statement({u"錠?薬A?2?150?300"_qs, u"回?処置B"_qs}, totalsOf(300, 0, 0, 0, u"1"_qs, 0, 0, 0)));
+    print(statement({u"錠?薬A?2?150?300"_s, u"回?処置B"_s}, totalsOf(300, 0, 0, 0, u"1"_s, 0, 0, 0)));
     const QList<Op> texts = m_surface.texts();
     qsizetype index = 0;
     while (texts[index].text != u"処置B")
@@ -386,7 +388,7 @@ void TestStatement::clearsColumnsOfShortRecords()
     QCOMPARE(texts[index + 1].text, QString());
     QCOMPARE(texts[index + 2].text, QString());
     QCOMPARE(texts[index + 3].text, QString());
-    QVERIFY(!text(u"150"_qs, 1) || text(u"150"_qs)->y == 2300.0f);
+    QVERIFY(!text(u"150"_s, 1) || text(u"150"_s)->y == 2300.0f);
 }
 
 void TestStatement::printsTheTotals_data()
@@ -398,48 +400,48 @@ void TestStatement::printsTheTotals_data()
     QTest::addColumn<QStringList>("expected");
 
     QTest::newRow("cash with change")
-        << totalsOf(2800, 0, 3000, 200, u"3"_qs, 0, 1200, 0) << u"0"_qs << QString()
-        << QStringList{u"今回治療費：|L4550|0"_qs, u"2,800|R7000|0"_qs,
-                       u"消費税：|L5000|1"_qs,     u"0|R7000|1"_qs,
-                       u"税込計：|L5000|2"_qs,     u"2,800|R7000|2"_qs,
-                       u"預かり：|L2000|0"_qs,     u"3,000|R4000|0"_qs,
-                       u"お釣銭：|L2000|1"_qs,     u"200|R4000|1"_qs,
-                       u"未収金残：|L1750|2"_qs,   u"1,200|R4000|2"_qs,
-                       u"領収金額：|L1750|3"_qs,   u"2,800円也|R5000|3"_qs,
-                       u"担当:3|L4500|-"_qs};
-    QTest::newRow("credit only") << totalsOf(5000, 0, 0, 0, u"3"_qs, 5000, 0, 0) << u"0"_qs << QString()
-                                 << QStringList{u"クレジット：|L1500|0"_qs, u"5,000|R4000|0"_qs,
-                                                u"未収金残：|L1750|2"_qs,   u"0|R4000|2"_qs,
-                                                u"!領収金額："_qs,          u"!預かり："_qs};
-    QTest::newRow("cash and credit") << totalsOf(3000, 0, 1000, 0, u"3"_qs, 2000, 0, 0) << u"0"_qs
+        << totalsOf(2800, 0, 3000, 200, u"3"_s, 0, 1200, 0) << u"0"_s << QString()
+        << QStringList{u"今回治療費：|L4550|0"_s, u"2,800|R7000|0"_s,
+                       u"消費税：|L5000|1"_s,     u"0|R7000|1"_s,
+                       u"税込計：|L5000|2"_s,     u"2,800|R7000|2"_s,
+                       u"預かり：|L2000|0"_s,     u"3,000|R4000|0"_s,
+                       u"お釣銭：|L2000|1"_s,     u"200|R4000|1"_s,
+                       u"未収金残：|L1750|2"_s,   u"1,200|R4000|2"_s,
+                       u"領収金額：|L1750|3"_s,   u"2,800円也|R5000|3"_s,
+                       u"担当:3|L4500|-"_s};
+    QTest::newRow("credit only") << totalsOf(5000, 0, 0, 0, u"3"_s, 5000, 0, 0) << u"0"_s << QString()
+                                 << QStringList{u"クレジット：|L1500|0"_s, u"5,000|R4000|0"_s,
+                                                u"未収金残：|L1750|2"_s,   u"0|R4000|2"_s,
+                                                u"!領収金額："_s,          u"!預かり："_s};
+    QTest::newRow("cash and credit") << totalsOf(3000, 0, 1000, 0, u"3"_s, 2000, 0, 0) << u"0"_s
                                      << QString()
-                                     << QStringList{u"ｸﾚｼﾞｯﾄ：|L500|0"_qs,    u"2,000|R2300|0"_qs,
-                                                    u"現金：|L2500|0"_qs,     u"1,000|R4000|0"_qs,
-                                                    u"領収金額：|L1750|3"_qs, u"1,000円也|R5000|3"_qs};
+                                     << QStringList{u"ｸﾚｼﾞｯﾄ：|L500|0"_s,    u"2,000|R2300|0"_s,
+                                                    u"現金：|L2500|0"_s,     u"1,000|R4000|0"_s,
+                                                    u"領収金額：|L1750|3"_s, u"1,000円也|R5000|3"_s};
     QTest::newRow("neither cash nor credit")
-        << totalsOf(3000, 0, 0, 0, u"3"_qs, 0, 500, 0) << u"0"_qs << QString()
-        << QStringList{u"!預かり："_qs,          u"!クレジット："_qs, u"!ｸﾚｼﾞｯﾄ："_qs,  u"!お釣銭："_qs,
-                       u"未収金残：|L1750|2"_qs, u"500|R4000|2"_qs,   u"!領収金額："_qs};
-    QTest::newRow("unpaid") << totalsOf(3000, 0, 2500, -500, u"3"_qs, 0, 1200, 0) << u"0"_qs << QString()
-                            << QStringList{u"今回未収金：|L1550|1"_qs, u"500|R4000|1"_qs,
-                                           u"未収金残：|L1750|2"_qs, u"1,700|R4000|2"_qs,
-                                           u"2,500円也|R5000|3"_qs};
-    QTest::newRow("insurance") << totalsOf(3000, 300, 3300, 0, u"3"_qs, 0, 0, 2000) << u"1"_qs << QString()
-                               << QStringList{u"今回治療費：|L4550|0"_qs, u"消費税：|L5000|1"_qs,
-                                              u"保険適用：|L4650|2"_qs,   u"2,000|R7000|2"_qs,
-                                              u"税込計：|L5000|3"_qs,     u"1,300|R7000|3"_qs,
-                                              u"預かり：|L2000|1"_qs,     u"3,300|R4000|1"_qs,
-                                              u"未収金残：|L1750|3"_qs,   u"領収金額：|L1750|4"_qs};
+        << totalsOf(3000, 0, 0, 0, u"3"_s, 0, 500, 0) << u"0"_s << QString()
+        << QStringList{u"!預かり："_s,          u"!クレジット："_s, u"!ｸﾚｼﾞｯﾄ："_s,  u"!お釣銭："_s,
+                       u"未収金残：|L1750|2"_s, u"500|R4000|2"_s,   u"!領収金額："_s};
+    QTest::newRow("unpaid") << totalsOf(3000, 0, 2500, -500, u"3"_s, 0, 1200, 0) << u"0"_s << QString()
+                            << QStringList{u"今回未収金：|L1550|1"_s, u"500|R4000|1"_s,
+                                           u"未収金残：|L1750|2"_s, u"1,700|R4000|2"_s,
+                                           u"2,500円也|R5000|3"_s};
+    QTest::newRow("insurance") << totalsOf(3000, 300, 3300, 0, u"3"_s, 0, 0, 2000) << u"1"_s << QString()
+                               << QStringList{u"今回治療費：|L4550|0"_s, u"消費税：|L5000|1"_s,
+                                              u"保険適用：|L4650|2"_s,   u"2,000|R7000|2"_s,
+                                              u"税込計：|L5000|3"_s,     u"1,300|R7000|3"_s,
+                                              u"預かり：|L2000|1"_s,     u"3,300|R4000|1"_s,
+                                              u"未収金残：|L1750|3"_s,   u"領収金額：|L1750|4"_s};
     QTest::newRow("a second address line: no staff line")
-        << totalsOf(1000, 0, 1000, 0, u"3"_qs, 0, 0, 0) << u"0"_qs << u"ビル2F"_qs
-        << QStringList{u"!担当:3"_qs};
+        << totalsOf(1000, 0, 1000, 0, u"3"_s, 0, 0, 0) << u"0"_s << u"ビル2F"_s
+        << QStringList{u"!担当:3"_s};
     QTest::newRow("a staff name is printed as it stands")
-        << totalsOf(1000, 0, 1000, 0, u"佐藤"_qs, 0, 0, 0) << u"0"_qs << QString()
-        << QStringList{u"担当:佐藤|L4500|-"_qs};
+        << totalsOf(1000, 0, 1000, 0, u"佐藤"_s, 0, 0, 0) << u"0"_s << QString()
+        << QStringList{u"担当:佐藤|L4500|-"_s};
     QTest::newRow("a fee that is no number leaves the total out")
-        << QStringList{u"abc"_qs, u"100"_qs, u"0"_qs, u"0"_qs, u"1"_qs,
-                       u"x"_qs,   u"0"_qs,   u"0"_qs, u"y"_qs, u"0"_qs}
-        << u"0"_qs << QString() << QStringList{u"0|R7000|0"_qs, u"税込計：|L5000|2"_qs, u"!100|R7000|2"_qs};
+        << QStringList{u"abc"_s, u"100"_s, u"0"_s, u"0"_s, u"1"_s,
+                       u"x"_s,   u"0"_s,   u"0"_s, u"y"_s, u"0"_s}
+        << u"0"_s << QString() << QStringList{u"0|R7000|0"_s, u"税込計：|L5000|2"_s, u"!100|R7000|2"_s};
 }
 
 void TestStatement::printsTheTotals()
@@ -449,7 +451,7 @@ void TestStatement::printsTheTotals()
     QFETCH(QString, addr2);
     QFETCH(QStringList, expected);
     m_settings.addr2 = addr2;
-    print(statement(itemsOf(2), totals, u"2024-03-05"_qs, marker));
+    print(statement(itemsOf(2), totals, u"2024-03-05"_s, marker));
     const int r0 = 4; // two items on rows 2 and 3
     // "!text" is printed nowhere; "!text|edge|row" is not printed on that row.
     const QList<Op> texts = m_surface.texts();
@@ -477,7 +479,7 @@ void TestStatement::closesTheLastPage()
 {
     m_settings.sizef5 = {20, 2500, 10550};
     const StatementOutcome outcome =
-        print(statement(itemsOf(1), totalsOf(4500, 0, 5000, 500, u"3"_qs, 0, 0, 0)));
+        print(statement(itemsOf(1), totalsOf(4500, 0, 5000, 500, u"3"_s, 0, 0, 0)));
     // Rules under the summary rows, before any of their texts.
     QList<Op> rules;
     for (const Op& op : m_surface.operations)
@@ -488,54 +490,54 @@ void TestStatement::closesTheLastPage()
     QCOMPARE(rules[2].y, 3580.0f);
     QCOMPARE(rules[3].y, 3990.0f);
     QCOMPARE(rules[3].x2, 7500.0f);
-    QCOMPARE(text(u"4,500円也"_qs)->size, 14.0);
+    QCOMPARE(text(u"4,500円也"_s)->size, 14.0);
 
     const QList<Op>& ops = m_surface.operations;
     QCOMPARE(ops.last().kind, Kind::EndDoc);
     const Op& barcode = ops[ops.size() - 2];
-    QCOMPARE(barcode.text, u"A01230A"_qs);
-    QCOMPARE(barcode.font, u"NW-7"_qs);
+    QCOMPARE(barcode.text, u"A01230A"_s);
+    QCOMPARE(barcode.font, u"NW-7"_s);
     QCOMPARE(barcode.size, 20.0);
     QCOMPARE(barcode.x, 2500.0f);
     QCOMPARE(barcode.y, 10550.0f);
-    QCOMPARE(text(u"F1"_qs)->x, 1800.0f);
-    QCOMPARE(text(u"F4"_qs)->y, 10350.0f);
+    QCOMPARE(text(u"F1"_s)->x, 1800.0f);
+    QCOMPARE(text(u"F4"_s)->y, 10350.0f);
     QCOMPARE(outcome.fee, std::optional<double>(4500));
-    QCOMPARE(outcome.statementText.left(6), u"123_山田"_qs);
+    QCOMPARE(outcome.statementText.left(6), u"123_山田"_s);
 }
 
 void TestStatement::leavesOutFieldsPastIndex100()
 {
     // 98 items: the totals block starts at index 101, past the fields kept.
     const StatementOutcome outcome =
-        print(statement(itemsOf(98), totalsOf(1000, 0, 1000, 0, u"3"_qs, 0, 0, 0)));
-    QVERIFY(text(u"処置98"_qs));
-    QVERIFY(text(u"今回治療費："_qs));
-    QVERIFY(text(u"未収金残："_qs));
-    QVERIFY(!text(u"担当:3"_qs));
+        print(statement(itemsOf(98), totalsOf(1000, 0, 1000, 0, u"3"_s, 0, 0, 0)));
+    QVERIFY(text(u"処置98"_s));
+    QVERIFY(text(u"今回治療費："_s));
+    QVERIFY(text(u"未収金残："_s));
+    QVERIFY(!text(u"担当:3"_s));
     QVERIFY(!outcome.fee);
     QCOMPARE(m_surface.operations.last().kind, Kind::EndDoc);
     // Without its marker the statement counts as one without insurance: 16 items a page.
-    QCOMPARE(text(u"処置16"_qs)->page, 1);
-    QCOMPARE(text(u"処置17"_qs)->page, 2);
+    QCOMPARE(text(u"処置16"_s)->page, 1);
+    QCOMPARE(text(u"処置17"_s)->page, 2);
 }
 
 void TestStatement::copesWithABadItemCount_data()
 {
     QTest::addColumn<QString>("count");
     QTest::addColumn<int>("printedItems");
-    QTest::newRow("a count that is no number: the records between count and totals") << u"abc"_qs << 3;
-    QTest::newRow("a count past the fields: only fields that exist") << u"500"_qs << 3 + 12;
-    QTest::newRow("a negative count: no item") << u"-4"_qs << 0;
-    QTest::newRow("a count beyond any number of fields") << u"99999999999999999999999"_qs << 3 + 12;
+    QTest::newRow("a count that is no number: the records between count and totals") << u"abc"_s << 3;
+    QTest::newRow("a count past the fields: only fields that exist") << u"500"_s << 3 + 12;
+    QTest::newRow("a negative count: no item") << u"-4"_s << 0;
+    QTest::newRow("a count beyond any number of fields") << u"99999999999999999999999"_s << 3 + 12;
 }
 
 void TestStatement::copesWithABadItemCount()
 {
     QFETCH(QString, count);
     QFETCH(int, printedItems);
-    QString command = statement(itemsOf(3), totalsOf(1000, 0, 1000, 0, u"3"_qs, 0, 0, 0));
-    command.replace(u"様_3_"_qs, u"様_"_qs + count + u'_');
+    QString command = statement(itemsOf(3), totalsOf(1000, 0, 1000, 0, u"3"_s, 0, 0, 0));
+    command.replace(u"様_3_"_s, u"様_"_s + count + u'_');
     print(command);
     int items = 0;
     for (const Op& op : m_surface.texts())
@@ -548,17 +550,17 @@ void TestStatement::printsABadMarginAsZero_data()
 {
     QTest::addColumn<QString>("margin");
     QTest::newRow("empty") << QString();
-    QTest::newRow("not a number") << u"1cm"_qs;
+    QTest::newRow("not a number") << u"1cm"_s;
 }
 
 void TestStatement::printsABadMarginAsZero()
 {
     QFETCH(QString, margin);
-    const QString command = statement(itemsOf(1), totalsOf(1000, 0, 1000, 0, u"3"_qs, 0, 0, 0));
-    m_settings.leftmrg = u"0"_qs;
+    const QString command = statement(itemsOf(1), totalsOf(1000, 0, 1000, 0, u"3"_s, 0, 0, 0));
+    m_settings.leftmrg = u"0"_s;
     print(command);
     const QList<Op> atZero = m_surface.operations;
-    QVERIFY(text(u"今回治療費："_qs)); // amounts and totals are there
+    QVERIFY(text(u"今回治療費："_s)); // amounts and totals are there
 
     m_surface = RecordingSurface();
     m_settings.leftmrg = margin;

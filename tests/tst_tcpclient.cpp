@@ -5,6 +5,8 @@
 #include <QTcpSocket>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace orvane;
 
 class TestTcpClient : public QObject
@@ -23,7 +25,7 @@ void TestTcpClient::connectsSendsAndReceives()
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost));
     TcpClientControl client;
-    client.setRemoteHost(u"127.0.0.1"_qs);
+    client.setRemoteHost(u"127.0.0.1"_s);
     client.setRemotePort(server.serverPort());
     QCOMPARE(client.remotePort(), qint32(server.serverPort()));
     QSignalSpy connected(&client, &TcpClient::ConnectEvent);
@@ -33,13 +35,13 @@ void TestTcpClient::connectsSendsAndReceives()
     QTRY_VERIFY(server.hasPendingConnections());
     QTcpSocket* peer = server.nextPendingConnection();
 
-    client.SendData(u"GET /x?a=様\r\n\r\n"_qs);
+    client.SendData(u"GET /x?a=様\r\n\r\n"_s);
     QTRY_COMPARE(peer->bytesAvailable(), qint64(15));
     QCOMPARE(peer->readAll(), QByteArray("GET /x?a=\x97\x6C\r\n\r\n"));
 
     peer->write("0300000000/abc");
     QVERIFY(arrived.wait());
-    QCOMPARE(client.GetData(), u"0300000000/abc"_qs);
+    QCOMPARE(client.GetData(), u"0300000000/abc"_s);
     QCOMPARE(client.GetData(), QString());
 }
 
@@ -49,7 +51,7 @@ void TestTcpClient::closesInAnyState()
     QVERIFY(server.listen(QHostAddress::LocalHost));
     TcpClientControl client;
     client.Close(); // never connected
-    client.setRemoteHost(u"127.0.0.1"_qs);
+    client.setRemoteHost(u"127.0.0.1"_s);
     client.setRemotePort(server.serverPort());
     client.Connect();
     client.Close(); // while connecting
@@ -71,10 +73,10 @@ void TestTcpClient::swallowsConnectionErrors()
 
     TcpClientControl client;
     QSignalSpy connected(&client, &TcpClient::ConnectEvent);
-    client.setRemoteHost(u"127.0.0.1"_qs);
+    client.setRemoteHost(u"127.0.0.1"_s);
     client.setRemotePort(closedPort); // refused
     client.Connect();
-    client.SendData(u"nothing goes out"_qs);
+    client.SendData(u"nothing goes out"_s);
     client.setRemotePort(0); // no such port
     client.Connect();
     client.setRemoteHost(QString());
@@ -84,7 +86,7 @@ void TestTcpClient::swallowsConnectionErrors()
     // A server that is there: its connection is the first and only one the client reports.
     QTcpServer live;
     QVERIFY(live.listen(QHostAddress::LocalHost));
-    client.setRemoteHost(u"127.0.0.1"_qs);
+    client.setRemoteHost(u"127.0.0.1"_s);
     client.setRemotePort(live.serverPort());
     client.Connect();
     QVERIFY(connected.wait());
@@ -96,7 +98,7 @@ void TestTcpClient::joinsACharacterSplitAcrossReads()
     QTcpServer server;
     QVERIFY(server.listen(QHostAddress::LocalHost));
     TcpClientControl client;
-    client.setRemoteHost(u"127.0.0.1"_qs);
+    client.setRemoteHost(u"127.0.0.1"_s);
     client.setRemotePort(server.serverPort());
     QSignalSpy arrived(&client, &TcpClient::DataArrival);
     client.Connect();
@@ -112,7 +114,7 @@ void TestTcpClient::joinsACharacterSplitAcrossReads()
         QVERIFY(arrived.wait());
         received += client.GetData();
     }
-    QCOMPARE(received, u"0312/山田様"_qs);
+    QCOMPARE(received, u"0312/山田様"_s);
 
     // A new connection is a new reply, judged on its own: this one is UTF-8.
     client.Connect();
@@ -124,7 +126,7 @@ void TestTcpClient::joinsACharacterSplitAcrossReads()
     received = client.GetData();
     peer->write("\xB1");
     QVERIFY(arrived.wait());
-    QCOMPARE(received + client.GetData(), u"山"_qs);
+    QCOMPARE(received + client.GetData(), u"山"_s);
 }
 
 QTEST_GUILESS_MAIN(TestTcpClient)

@@ -9,6 +9,8 @@
 #include <QTest>
 #include <QTimer>
 
+using namespace Qt::StringLiterals;
+
 using namespace orvane;
 
 class TestWindow : public QObject
@@ -62,7 +64,7 @@ void TestWindow::cleanup()
 std::unique_ptr<Form1> TestWindow::makeForm()
 {
     FormServices services =
-        test::formServices(m_dir->filePath(u"wine"_qs), &m_launcher, &m_notifier, &m_dialler);
+        test::formServices(m_dir->filePath(u"wine"_s), &m_launcher, &m_notifier, &m_dialler);
     services.makeSerialPort = [this](QObject* parent) {
         m_ports.append(new test::FakeSerialPort(parent));
         return m_ports.last();
@@ -79,16 +81,16 @@ void TestWindow::placesEveryControl_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QRect>("twips");
-    QTest::newRow("Label1") << u"Label1"_qs << u"Label1"_qs << QRect(120, 1800, 3135, 375);
-    QTest::newRow("Label3") << u"Label3"_qs << u"TollaneV2(IE7)"_qs << QRect(480, 120, 2775, 255);
-    QTest::newRow("daystart") << u"daystart"_qs << u"日計スタート"_qs << QRect(120, 480, 1335, 375);
-    QTest::newRow("nikkeidump") << u"nikkeidump"_qs << u"日計出力"_qs << QRect(2040, 480, 1335, 375);
-    QTest::newRow("sctset") << u"sctset"_qs << u"印刷設定"_qs << QRect(2040, 2280, 1335, 375);
-    QTest::newRow("tellno") << u"tellno"_qs << u"ココに電話番号入力"_qs << QRect(120, 1320, 1935, 375);
-    QTest::newRow("Command1") << u"Command1"_qs << u"電話呼出"_qs << QRect(2160, 1320, 975, 375);
-    QTest::newRow("Command2") << u"Command2"_qs << u"Command2"_qs << QRect(2160, 960, 975, 375);
-    QTest::newRow("txtInputData") << u"txtInputData"_qs << QString() << QRect(120, 960, 1695, 270);
-    QTest::newRow("Command3") << u"Command3"_qs << u"テスト電話"_qs << QRect(840, 1800, 1215, 375);
+    QTest::newRow("Label1") << u"Label1"_s << u"Label1"_s << QRect(120, 1800, 3135, 375);
+    QTest::newRow("Label3") << u"Label3"_s << u"TollaneV2(IE7)"_s << QRect(480, 120, 2775, 255);
+    QTest::newRow("daystart") << u"daystart"_s << u"日計スタート"_s << QRect(120, 480, 1335, 375);
+    QTest::newRow("nikkeidump") << u"nikkeidump"_s << u"日計出力"_s << QRect(2040, 480, 1335, 375);
+    QTest::newRow("sctset") << u"sctset"_s << u"印刷設定"_s << QRect(2040, 2280, 1335, 375);
+    QTest::newRow("tellno") << u"tellno"_s << u"ココに電話番号入力"_s << QRect(120, 1320, 1935, 375);
+    QTest::newRow("Command1") << u"Command1"_s << u"電話呼出"_s << QRect(2160, 1320, 975, 375);
+    QTest::newRow("Command2") << u"Command2"_s << u"Command2"_s << QRect(2160, 960, 975, 375);
+    QTest::newRow("txtInputData") << u"txtInputData"_s << QString() << QRect(120, 960, 1695, 270);
+    QTest::newRow("Command3") << u"Command3"_s << u"テスト電話"_s << QRect(840, 1800, 1215, 375);
 }
 
 void TestWindow::placesEveryControl()
@@ -97,7 +99,7 @@ void TestWindow::placesEveryControl()
     QFETCH(QString, text);
     QFETCH(QRect, twips);
     const std::unique_ptr<Form1> form = makeForm();
-    QCOMPARE(form->windowTitle(), u"Form1"_qs);
+    QCOMPARE(form->windowTitle(), u"Form1"_s);
     QCOMPARE(form->size(), QSize(3615 / 15, 2805 / 15));
     auto* widget = form->findChild<QWidget*>(name);
     QVERIFY(widget);
@@ -135,26 +137,26 @@ void TestWindow::setsUpTheTimers()
     QVERIFY(!form->Timer1->isActive());
     QVERIFY(!form->Timer2->isActive());
     QVERIFY(!form->Timer3->isActive());
-    QCOMPARE(form->MSComm1->objectName(), u"MSComm1"_qs);
-    QCOMPARE(form->Winsock2->objectName(), u"Winsock2"_qs);
+    QCOMPARE(form->MSComm1->objectName(), u"MSComm1"_s);
+    QCOMPARE(form->Winsock2->objectName(), u"Winsock2"_s);
 }
 
 void TestWindow::startsUp()
 {
-    QVERIFY(test::writeFile(u"sct.txt"_qs, "name1=Clinic\r\nmodemport=3\r\n"));
+    QVERIFY(test::writeFile(u"sct.txt"_s, "name1=Clinic\r\nmodemport=3\r\n"));
     const std::unique_ptr<Form1> form = makeForm();
     QVERIFY_RESULT(form->Form_Load());
-    QCOMPARE(form->userName(), u"alice"_qs);
-    QCOMPARE(Form1::caption(form->Label1), u"User:alice\rのクッキー参照中"_qs);
-    QCOMPARE(form->Label1->text(), u"User:alice\nのクッキー参照中"_qs);
-    QCOMPARE(textOf(form->settings().name1), u"Clinic"_qs);
+    QCOMPARE(form->userName(), u"alice"_s);
+    QCOMPARE(Form1::caption(form->Label1), u"User:alice\rのクッキー参照中"_s);
+    QCOMPARE(form->Label1->text(), u"User:alice\nのクッキー参照中"_s);
+    QCOMPARE(textOf(form->settings().name1), u"Clinic"_s);
     QVERIFY(form->Timer1->isActive());
     QVERIFY(form->Timer2->isActive());
     QVERIFY(!form->Timer3->isActive());
 
     auto* modem = qobject_cast<test::FakeSerialPort*>(form->MSComm1);
     QCOMPARE(modem->commPort(), 3);
-    QCOMPARE(modem->settings(), u"9600,n,8,1"_qs);
+    QCOMPARE(modem->settings(), u"9600,n,8,1"_s);
     QVERIFY(!modem->portOpen());
     auto* device = qobject_cast<test::FakeSerialPort*>(form->MSComm2);
     QVERIFY(device->log.isEmpty()); // no nodspport: left alone
@@ -165,7 +167,7 @@ void TestWindow::failsWithoutTheSettingsFile()
     const std::unique_ptr<Form1> form = makeForm();
     const Result<> loaded = form->Form_Load();
     QVERIFY(!loaded);
-    QVERIFY(loaded.error().contains(u"sct.txt"_qs));
+    QVERIFY(loaded.error().contains(u"sct.txt"_s));
     QVERIFY(!form->Timer1->isActive());
 }
 
@@ -173,48 +175,48 @@ void TestWindow::failsOnABadSetting_data()
 {
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QString>("key");
-    QTest::newRow("modem port out of range") << QByteArray("modemport=99999") << u"modemport"_qs;
-    QTest::newRow("device port refused") << QByteArray("nodspport=0") << u"nodspport"_qs;
-    QTest::newRow("a sizef without two slashes") << QByteArray("sizef4=10/1800") << u"sizef4"_qs;
+    QTest::newRow("modem port out of range") << QByteArray("modemport=99999") << u"modemport"_s;
+    QTest::newRow("device port refused") << QByteArray("nodspport=0") << u"nodspport"_s;
+    QTest::newRow("a sizef without two slashes") << QByteArray("sizef4=10/1800") << u"sizef4"_s;
     QTest::newRow("a command source the bridge does not know") << QByteArray("cookiestore=chrome")
-                                                               << u"cookiestore: 「chrome」"_qs;
+                                                               << u"cookiestore: 「chrome」"_s;
 }
 
 void TestWindow::failsOnABadSetting()
 {
     QFETCH(QByteArray, line);
     QFETCH(QString, key);
-    QVERIFY(test::writeFile(u"sct.txt"_qs, line + "\r\n"));
+    QVERIFY(test::writeFile(u"sct.txt"_s, line + "\r\n"));
     const std::unique_ptr<Form1> form = makeForm();
     const Result<> loaded = form->Form_Load();
     QVERIFY(!loaded);
     QVERIFY2(loaded.error().contains(key), qPrintable(loaded.error()));
-    QVERIFY(loaded.error().contains(u"sct.txt"_qs));
+    QVERIFY(loaded.error().contains(u"sct.txt"_s));
 }
 
 void TestWindow::opensTheCallerNumberPort()
 {
-    QVERIFY(test::writeFile(u"sct.txt"_qs, "nodspport=2\r\n"));
+    QVERIFY(test::writeFile(u"sct.txt"_s, "nodspport=2\r\n"));
     const std::unique_ptr<Form1> form = makeForm();
     QVERIFY(form->Form_Load());
     auto* device = qobject_cast<test::FakeSerialPort*>(form->MSComm2);
     QCOMPARE(device->commPort(), 2);
-    QCOMPARE(device->settings(), u"9600,E,7,1"_qs);
+    QCOMPARE(device->settings(), u"9600,E,7,1"_s);
     QCOMPARE(device->handshakingValue, 0);
     QCOMPARE(device->rThreshold, 1);
     QCOMPARE(device->sThreshold, 1);
-    QCOMPARE(device->log, (QStringList{u"RTS off"_qs, u"open"_qs}));
+    QCOMPARE(device->log, (QStringList{u"RTS off"_s, u"open"_s}));
     QVERIFY(m_notifier.messages.isEmpty());
 }
 
 void TestWindow::goesOnWhenTheCallerNumberPortIsAbsent()
 {
-    QVERIFY(test::writeFile(u"sct.txt"_qs, "nodspport=2\r\n"));
+    QVERIFY(test::writeFile(u"sct.txt"_s, "nodspport=2\r\n"));
     const std::unique_ptr<Form1> form = makeForm();
     qobject_cast<test::FakeSerialPort*>(form->MSComm2)->failOpen = true;
     QVERIFY(form->Form_Load());
     QCOMPARE(m_notifier.messages.size(), 1);
-    QVERIFY(m_notifier.messages[0].text.contains(u"COM2"_qs));
+    QVERIFY(m_notifier.messages[0].text.contains(u"COM2"_s));
     QVERIFY(qobject_cast<test::FakeSerialPort*>(form->MSComm2)->waitingForDevice);
     QVERIFY(form->Timer1->isActive());
 }
@@ -223,9 +225,9 @@ void TestWindow::connectsTheRegistrationClient_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QStringList>("log");
-    QTest::newRow("the built-in server, port 0") << QByteArray() << QStringList{u"connect localhost:0"_qs};
+    QTest::newRow("the built-in server, port 0") << QByteArray() << QStringList{u"connect localhost:0"_s};
     QTest::newRow("a configured server")
-        << QByteArray("dialurl=127.0.0.1\r\ndialport=8080\r\n") << QStringList{u"connect 127.0.0.1:8080"_qs};
+        << QByteArray("dialurl=127.0.0.1\r\ndialport=8080\r\n") << QStringList{u"connect 127.0.0.1:8080"_s};
     QTest::newRow("an empty dialurl connects nowhere") << QByteArray("dialurl=\r\n") << QStringList{};
 }
 
@@ -233,7 +235,7 @@ void TestWindow::connectsTheRegistrationClient()
 {
     QFETCH(QByteArray, content);
     QFETCH(QStringList, log);
-    QVERIFY(test::writeFile(u"sct.txt"_qs, content));
+    QVERIFY(test::writeFile(u"sct.txt"_s, content));
     const std::unique_ptr<Form1> form = makeForm();
     QVERIFY(form->Form_Load());
     QCOMPARE(qobject_cast<test::FakeTcpClient*>(form->Winsock2)->log, log);
@@ -244,13 +246,13 @@ void TestWindow::opensTheSettingsInTheEditor()
     const std::unique_ptr<Form1> form = makeForm();
     QTest::mouseClick(form->sctset, Qt::LeftButton);
     QCOMPARE(m_launcher.starts.size(), 1);
-    QCOMPARE(m_launcher.starts[0].program, u"xdg-open"_qs);
-    QCOMPARE(m_launcher.starts[0].arguments, QStringList{u"sct.txt"_qs});
+    QCOMPARE(m_launcher.starts[0].program, u"xdg-open"_s);
+    QCOMPARE(m_launcher.starts[0].arguments, QStringList{u"sct.txt"_s});
 
     m_launcher.refuses = true;
     form->sctset_Click();
     QCOMPARE(m_notifier.messages.size(), 1);
-    QVERIFY(m_notifier.messages[0].text.contains(u"sct.txt"_qs));
+    QVERIFY(m_notifier.messages[0].text.contains(u"sct.txt"_s));
 }
 
 void TestWindow::startsTheViewerTest()
@@ -260,7 +262,7 @@ void TestWindow::startsTheViewerTest()
     QCOMPARE(m_launcher.starts.size(), 1);
     QCOMPARE(m_launcher.starts[0].commandLine,
              u"C:\\Program Files\\Halden\\Pictora\\Pictora.exe C:\\testdicom\\20090313145252.dcm "
-             "C:\\testdicom\\20090311141459.dcm"_qs);
+             "C:\\testdicom\\20090311141459.dcm"_s);
     QCOMPARE(m_launcher.starts[0].style, WindowStyle::NormalFocus);
     m_launcher.refuses = true;
     form->Command2_Click();
@@ -271,7 +273,7 @@ void TestWindow::fitsEveryCaptionWhateverTheDesktopFont()
 {
     // A desktop set to a large font: the window keeps its own.
     const QFont desktop = QApplication::font();
-    QFont large(u"DejaVu Sans"_qs);
+    QFont large(u"DejaVu Sans"_s);
     large.setPointSize(16);
     QApplication::setFont(large);
     const auto restore = qScopeGuard([&] { QApplication::setFont(desktop); });

@@ -81,10 +81,10 @@ Result<CookieSet> cookieSetFromExtension(const QJsonObject& message)
 
 QByteArray bridgeRequest(const CookieSet& set)
 {
-    const QJsonObject request{{u"record"_qs, set.record},
-                              {u"setAt"_qs, double(set.setAt)},
-                              {u"id"_qs, set.worker},
-                              {u"seq"_qs, double(set.seq)}};
+    const QJsonObject request{{u"record"_s, set.record},
+                              {u"setAt"_s, double(set.setAt)},
+                              {u"id"_s, set.worker},
+                              {u"seq"_s, double(set.seq)}};
     return QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n';
 }
 

@@ -7,6 +7,8 @@
 
 #include <QFile>
 
+using namespace Qt::StringLiterals;
+
 namespace orvane {
 namespace {
 
@@ -115,38 +117,38 @@ void processCommandText(const std::optional<QString>& text, CookieLines& lines, 
     const QString t = lines[1];
     qCDebug(lcChannel) << "command" << t;
 
-    if (const qsizetype p = inStr(t, u"tell"_qs); p > 0 && handlers.phoneCall)
+    if (const qsizetype p = inStr(t, u"tell"_s); p > 0 && handlers.phoneCall)
         handlers.phoneCall(mid(t, p + 4, 30));
 
-    if (const qsizetype p = inStr(t, u"dicm"_qs); p > 0) {
+    if (const qsizetype p = inStr(t, u"dicm"_s); p > 0) {
         const QString commandLine = viewerCommandLine(mid(t, p + 4, 200), textOf(settings.dicmpath));
         launcher.startCommandLine(commandLine, WindowStyle::MinimizedFocus);
     }
 
-    if (const qsizetype p = inStr(t, u"Total"_qs); p > 0)
+    if (const qsizetype p = inStr(t, u"Total"_s); p > 0)
         displayText = display::totalText(mid(t, p + 5, 30));
 
-    if (inStr(t, u"wel"_qs) > 0)
+    if (inStr(t, u"wel"_s) > 0)
         displayText = display::welcomeText();
 
-    if (inStr(t, u"nykin"_qs) > 0) {
+    if (inStr(t, u"nykin"_s) > 0) {
         // The paid amount starts right after a leading "nykin", wherever the key was found.
-        const qsizetype q = inStr(t, u"/"_qs);
+        const qsizetype q = inStr(t, u"/"_s);
         displayText = display::paidChangeText(midOrEmpty(t, 6, q - 6), mid(t, q + 1, 10));
     }
 
-    if (inStr(t, u"rsh"_qs) > 0 && handlers.printReceipt)
+    if (inStr(t, u"rsh"_s) > 0 && handlers.printReceipt)
         handlers.printReceipt(t);
 
-    if (inStr(t, u"prt"_qs) > 0 && handlers.printStatement) {
+    if (inStr(t, u"prt"_s) > 0 && handlers.printStatement) {
         if (const std::optional<double> fee = handlers.printStatement(t))
             displayText = display::statementTotalText(*fee);
     }
 
-    if (const qsizetype id = inStr(t, u"id"_qs); id > 0) {
-        const qsizetype tanka = inStr(t, u"tanka"_qs);
-        const qsizetype suu = inStr(t, u"suu"_qs);
-        const qsizetype kin = inStr(t, u"kin"_qs);
+    if (const qsizetype id = inStr(t, u"id"_s); id > 0) {
+        const qsizetype tanka = inStr(t, u"tanka"_s);
+        const qsizetype suu = inStr(t, u"suu"_s);
+        const qsizetype kin = inStr(t, u"kin"_s);
         displayText = display::itemText(midOrEmpty(t, id + 2, tanka - id - 2),
                                         midOrEmpty(t, tanka + 5, suu - tanka - 5),
                                         midOrEmpty(t, suu + 3, kin - suu - 3), mid(t, kin + 3, 10));

@@ -2,12 +2,14 @@
 
 #include <QStringList>
 
+using namespace Qt::StringLiterals;
+
 namespace orvane::text {
 
 QString formatDate(const QDate& date, const QString& pattern)
 {
-    static const QString weekdays[] = {u"月曜日"_qs, u"火曜日"_qs, u"水曜日"_qs, u"木曜日"_qs,
-                                       u"金曜日"_qs, u"土曜日"_qs, u"日曜日"_qs};
+    static const QString weekdays[] = {u"月曜日"_s, u"火曜日"_s, u"水曜日"_s, u"木曜日"_s,
+                                       u"金曜日"_s, u"土曜日"_s, u"日曜日"_s};
     QString out;
     qsizetype i = 0;
     while (i < pattern.size()) {

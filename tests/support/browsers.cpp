@@ -9,6 +9,8 @@
 #include <csignal>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace orvane::test {
 
 PageServer::PageServer()
@@ -71,8 +73,8 @@ std::unique_ptr<HeadlessBrowser> HeadlessBrowser::firefox(const QString& profile
 
 std::unique_ptr<HeadlessBrowser> HeadlessBrowser::chromium(const QString& userData, const QString& extension)
 {
-    QStringList arguments{QStringLiteral("--headless=new"), u"--user-data-dir="_qs + userData,
-                          u"--load-extension="_qs + extension, QStringLiteral("--no-first-run"),
+    QStringList arguments{QStringLiteral("--headless=new"), u"--user-data-dir="_s + userData,
+                          u"--load-extension="_s + extension, QStringLiteral("--no-first-run"),
                           QStringLiteral("--no-default-browser-check"), QStringLiteral("--disable-gpu"),
                           QStringLiteral("--disable-background-networking")};
     if (geteuid() == 0)

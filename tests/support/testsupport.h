@@ -23,6 +23,8 @@
 
 namespace orvane::test {
 
+using namespace Qt::StringLiterals;
+
 // A temporary folder that is the working folder while it lives, as the bridge's files (sct.txt,
 // counter.txt, nikkei.txt) are addressed relative to it.
 class WorkingFolder
@@ -129,7 +131,7 @@ public:
     }
     QString settings() const override { return settingsValue; }
     void setHandshaking(int handshaking) override { handshakingValue = handshaking; }
-    void setRTSEnable(bool enable) override { log.append(enable ? u"RTS on"_qs : u"RTS off"_qs); }
+    void setRTSEnable(bool enable) override { log.append(enable ? u"RTS on"_s : u"RTS off"_s); }
     void setRThreshold(int threshold) override { rThreshold = threshold; }
     void setSThreshold(int threshold) override { sThreshold = threshold; }
     bool setPortOpen(bool open) override
@@ -137,18 +139,18 @@ public:
         if (open && failOpen)
             return false;
         openValue = open;
-        log.append(open ? u"open"_qs : u"close"_qs);
+        log.append(open ? u"open"_s : u"close"_s);
         return true;
     }
     bool portOpen() const override { return openValue; }
     void openWhenAvailable() override { waitingForDevice = true; }
-    QString errorString() const override { return busy ? u"device busy"_qs : u"no such device"_qs; }
+    QString errorString() const override { return busy ? u"device busy"_s : u"no such device"_s; }
     bool deviceMissing() const override { return !busy; }
     bool setOutput(const QString& text) override
     {
         if (!openValue || failWrite)
             return false;
-        log.append(u"output "_qs + text);
+        log.append(u"output "_s + text);
         return true;
     }
     QString input() override { return std::exchange(pending, QString()); }
@@ -187,8 +189,8 @@ public:
     QString remoteHost() const override { return hostValue; }
     void setRemotePort(qint32 port) override { portValue = port; }
     qint32 remotePort() const override { return portValue; }
-    void Connect() override { log.append(u"connect "_qs + hostValue + u':' + QString::number(portValue)); }
-    void Close() override { log.append(u"close"_qs); }
+    void Connect() override { log.append(u"connect "_s + hostValue + u':' + QString::number(portValue)); }
+    void Close() override { log.append(u"close"_s); }
     void SendData(const QString& text) override { sent.append(text); }
     QString GetData() override { return std::exchange(pending, QString()); }
 
