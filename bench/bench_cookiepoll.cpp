@@ -106,13 +106,17 @@ void BM_FirefoxIdleTick(benchmark::State& state)
 {
     QTemporaryDir dir;
     const QString store = dir.filePath(QStringLiteral("cookies.sqlite"));
-    QByteArray sql = "PRAGMA journal_mode=WAL; CREATE TABLE moz_cookies (id INTEGER PRIMARY KEY, name TEXT, value TEXT,"
-                     " host TEXT, path TEXT, expiry INTEGER, lastAccessed INTEGER, creationTime INTEGER,"
-                     " updateTime INTEGER); BEGIN;";
+    QByteArray sql =
+        "PRAGMA journal_mode=WAL; CREATE TABLE moz_cookies (id INTEGER PRIMARY KEY, name TEXT, value TEXT,"
+        " host TEXT, path TEXT, expiry INTEGER, lastAccessed INTEGER, creationTime INTEGER,"
+        " updateTime INTEGER); BEGIN;";
     for (int i = 0; i < state.range(0); ++i)
-        sql += "INSERT INTO moz_cookies (name, value, host, path, expiry, lastAccessed, creationTime, updateTime)"
-               " VALUES ('c" + QByteArray::number(i) + "', 'v', 'clinic.example', '/', 1798761600000, 1, " +
-               QByteArray::number(1796724000000000LL + i) + ", " + QByteArray::number(1796724000000000LL + i) + ");";
+        sql += "INSERT INTO moz_cookies (name, value, host, path, expiry, lastAccessed, creationTime, "
+               "updateTime)"
+               " VALUES ('c" +
+               QByteArray::number(i) + "', 'v', 'clinic.example', '/', 1798761600000, 1, " +
+               QByteArray::number(1796724000000000LL + i) + ", " +
+               QByteArray::number(1796724000000000LL + i) + ");";
     sql += "COMMIT;";
     QProcess sqlite;
     sqlite.start(QStringLiteral("sqlite3"), {store});

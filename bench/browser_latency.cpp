@@ -53,14 +53,18 @@ QList<double> measure(const QByteArray& prefs)
     QDir().mkpath(profile);
     orvane::test::PageServer pages;
     pages.listen();
-    pages.setPage("/sets", "<!DOCTYPE html><html><body><script>let i = 0;"
-                           "function next() {"
-                           "  if (i == " + QByteArray::number(kSets) + ") return;"
-                           "  const t = performance.timeOrigin + performance.now();"
-                           "  document.cookie = 'c' + i + '=wel' + t.toFixed(3) + '; max-age=3600; path=/';"
-                           "  i++; setTimeout(next, 650 + Math.random() * 100);"  // sets fall anywhere between two ticks
-                           "}"
-                           "setTimeout(next, 3000);</script></body></html>");
+    pages.setPage(
+        "/sets",
+        "<!DOCTYPE html><html><body><script>let i = 0;"
+        "function next() {"
+        "  if (i == " +
+            QByteArray::number(kSets) +
+            ") return;"
+            "  const t = performance.timeOrigin + performance.now();"
+            "  document.cookie = 'c' + i + '=wel' + t.toFixed(3) + '; max-age=3600; path=/';"
+            "  i++; setTimeout(next, 650 + Math.random() * 100);" // sets fall anywhere between two ticks
+            "}"
+            "setTimeout(next, 3000);</script></body></html>");
     orvane::FirefoxCookieStore store([&] { return orvane::Result<QString>(profile); });
     (void)store.start();
     TimingLauncher launcher;
@@ -70,13 +74,15 @@ QList<double> measure(const QByteArray& prefs)
     QTimer tick;
     tick.setInterval(100);
     QObject::connect(&tick, &QTimer::timeout, &store, &orvane::FirefoxCookieStore::tick);
-    QObject::connect(&store, &orvane::CommandSource::commandArrived, [&](const std::optional<QString>& record) {
-        const QString value = record.value_or(QString()).section(u'\n', 1, 1);
-        launcher.setAt = value.mid(3).toDouble();
-        orvane::processCommandText(record, lines, settings, launcher, handlers);
-    });
+    QObject::connect(&store, &orvane::CommandSource::commandArrived,
+                     [&](const std::optional<QString>& record) {
+                         const QString value = record.value_or(QString()).section(u'\n', 1, 1);
+                         launcher.setAt = value.mid(3).toDouble();
+                         orvane::processCommandText(record, lines, settings, launcher, handlers);
+                     });
     tick.start();
-    const auto firefox = orvane::test::HeadlessBrowser::firefox(profile, dir.filePath(QStringLiteral("home")), prefs);
+    const auto firefox =
+        orvane::test::HeadlessBrowser::firefox(profile, dir.filePath(QStringLiteral("home")), prefs);
     firefox->open(QStringLiteral("http://127.0.0.1:%1/sets").arg(pages.port()));
     (void)QTest::qWaitFor([&] { return launcher.delays.size() >= kSets; }, 90000); // report() says if not
     firefox->stop();
@@ -92,7 +98,8 @@ QList<double> measureExtension(bool chromium, const QString& sourceDir, const QS
     QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
     const orvane::test::ExtensionSetup setup = orvane::test::setUpExtension(
-        chromium ? orvane::test::HeadlessBrowser::Kind::Chromium : orvane::test::HeadlessBrowser::Kind::Firefox,
+        chromium ? orvane::test::HeadlessBrowser::Kind::Chromium
+                 : orvane::test::HeadlessBrowser::Kind::Firefox,
         dir.filePath(QStringLiteral("extension")), {QStringLiteral("127.0.0.1")}, sourceDir, host);
     if (!setup.browser)
         return {};
@@ -100,33 +107,39 @@ QList<double> measureExtension(bool chromium, const QString& sourceDir, const QS
     orvane::test::PageServer pages;
     pages.listen();
     pages.setPage("/go", "wait");
-    pages.setPage("/sets", "<!DOCTYPE html><html><body><script>"
-                           "const sleep = (ms) => new Promise((r) => setTimeout(r, ms));"
-                           "(async () => {"
-                           "  const warm = setInterval(() => { document.cookie = 'w=ready' + Date.now() + '; max-age=60; path=/'; }, 500);"
-                           "  while ((await (await fetch('/go', {cache: 'no-store'})).text()) !== 'go') await sleep(100);"
-                           "  clearInterval(warm); await sleep(500);"
-                           "  for (let i = 0; i < " + QByteArray::number(kSets) + "; i++) {"
-                           "    const t = performance.timeOrigin + performance.now();"
-                           "    document.cookie = 'c=wel' + t.toFixed(3) + '; max-age=3600; path=/';"
-                           "    await sleep(150 + Math.random() * 100);"
-                           "  }"
-                           "})();</script></body></html>");
+    pages.setPage(
+        "/sets",
+        "<!DOCTYPE html><html><body><script>"
+        "const sleep = (ms) => new Promise((r) => setTimeout(r, ms));"
+        "(async () => {"
+        "  const warm = setInterval(() => { document.cookie = 'w=ready' + Date.now() + '; max-age=60; "
+        "path=/'; }, 500);"
+        "  while ((await (await fetch('/go', {cache: 'no-store'})).text()) !== 'go') await sleep(100);"
+        "  clearInterval(warm); await sleep(500);"
+        "  for (let i = 0; i < " +
+            QByteArray::number(kSets) +
+            "; i++) {"
+            "    const t = performance.timeOrigin + performance.now();"
+            "    document.cookie = 'c=wel' + t.toFixed(3) + '; max-age=3600; path=/';"
+            "    await sleep(150 + Math.random() * 100);"
+            "  }"
+            "})();</script></body></html>");
     TimingLauncher launcher;
     orvane::CookieLines lines;
     const orvane::Settings settings;
     const orvane::CommandHandlers handlers;
     bool warm = false;
     orvane::ExtensionSource source;
-    QObject::connect(&source, &orvane::CommandSource::commandArrived, [&](const std::optional<QString>& record) {
-        const QString value = record.value_or(QString()).section(u'\n', 1, 1);
-        if (value.startsWith(u"ready")) {
-            warm = true;
-            return;
-        }
-        launcher.setAt = value.mid(3).toDouble();
-        orvane::processCommandText(record, lines, settings, launcher, handlers);
-    });
+    QObject::connect(&source, &orvane::CommandSource::commandArrived,
+                     [&](const std::optional<QString>& record) {
+                         const QString value = record.value_or(QString()).section(u'\n', 1, 1);
+                         if (value.startsWith(u"ready")) {
+                             warm = true;
+                             return;
+                         }
+                         launcher.setAt = value.mid(3).toDouble();
+                         orvane::processCommandText(record, lines, settings, launcher, handlers);
+                     });
     if (!source.start())
         return {};
     setup.browser->open(QStringLiteral("http://127.0.0.1:%1/sets").arg(pages.port()));
@@ -144,7 +157,9 @@ void report(const char* what, QList<double> delays)
         return;
     }
     std::sort(delays.begin(), delays.end());
-    const auto at = [&](double q) { return delays[std::min<qsizetype>(delays.size() - 1, qsizetype(q * delays.size()))]; };
+    const auto at = [&](double q) {
+        return delays[std::min<qsizetype>(delays.size() - 1, qsizetype(q * delays.size()))];
+    };
     std::printf("%s: p50 %.1f ms, p99 %.1f ms, max %.1f ms, min %.1f ms over %lld sets\n", what, at(0.5),
                 at(0.99), delays.last(), delays.first(), qlonglong(delays.size()));
 }
@@ -159,11 +174,13 @@ int main(int argc, char** argv)
         return 0;
     }
     report("Firefox store, as installed", measure({}));
-    report("Firefox store, with the two preferences", measure("user_pref(\"storage.sqlite.exclusiveLock.enabled\", false);\n"
-                                               "user_pref(\"network.cookie.db.flushIntervalMs\", 0);\n"));
+    report("Firefox store, with the two preferences",
+           measure("user_pref(\"storage.sqlite.exclusiveLock.enabled\", false);\n"
+                   "user_pref(\"network.cookie.db.flushIntervalMs\", 0);\n"));
     // The extension's route needs the sources (extension, set-up script) and the built host.
     const QString source = qEnvironmentVariable("ORVANE_SOURCE_DIR", QStringLiteral(ORVANE_SOURCE_DIR));
-    const QString host = QCoreApplication::applicationDirPath() + QStringLiteral("/../src/orvane-browser-host");
+    const QString host =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../src/orvane-browser-host");
     if (orvane::test::HeadlessBrowser::installed(orvane::test::HeadlessBrowser::Kind::Chromium))
         report("extension, Chromium", measureExtension(true, source, host));
     report("extension, Firefox ESR", measureExtension(false, source, host));

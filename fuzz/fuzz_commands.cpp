@@ -1,8 +1,8 @@
 // A command file's text carried out by the command processor, printing into a recording surface.
 #include "channel/commandprocessor.h"
 #include "print/receipt.h"
-#include "support/recordingsurface.h"
 #include "print/statement.h"
+#include "support/recordingsurface.h"
 #include "text/ansicodec.h"
 
 #include <QDir>

@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!frame.message)
             continue;
         QString error;
-        if (const std::optional<orvane::CookieSet> set = orvane::cookieSetFromExtension(*frame.message, &error))
+        if (const std::optional<orvane::CookieSet> set =
+                orvane::cookieSetFromExtension(*frame.message, &error))
             (void)orvane::cookieSetFromBridgeRequest(orvane::bridgeRequest(*set));
     }
     (void)orvane::cookieSetFromBridgeRequest(bytes);

@@ -1,3 +1,4 @@
+#include "channel/commandsources.h"
 #include "platform/dialler.h"
 #include "platform/launcher.h"
 #include "platform/serialportcontrol.h"
@@ -5,7 +6,6 @@
 #include "platform/username.h"
 #include "print/fonts.h"
 #include "print/qtprintsurface.h"
-#include "channel/commandsources.h"
 #include "window/form1.h"
 #include "window/messageboxnotifier.h"
 
@@ -68,7 +68,8 @@ int main(int argc, char* argv[])
         return new orvane::SerialPortControl(mapper, owner);
     };
     services.makeTcpClient = [](QObject* owner) { return new orvane::TcpClientControl(owner); };
-    services.makeCommandSource = [mapper = services.mapper](const orvane::Settings& settings, const QString& user) {
+    services.makeCommandSource = [mapper = services.mapper](const orvane::Settings& settings,
+                                                            const QString& user) {
         return orvane::makeCommandSource(settings, user, mapper);
     };
     orvane::CupsPrintQueues printQueues;

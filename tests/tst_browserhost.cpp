@@ -72,7 +72,8 @@ void TestBrowserHost::turnsAnExtensionMessageIntoARecord()
     const Result<CookieSet> set = cookieSetFromExtension(message);
     QVERIFY_RESULT(set);
     // The creation time is the time of the set: 1796724000123 ms.
-    QCOMPARE(set->record, u"uketsuke\nTotal12345\nclinic.example/\n0\n189251584\n31299971\n3810301104\n31295226\n*\n"_s);
+    QCOMPARE(set->record,
+             u"uketsuke\nTotal12345\nclinic.example/\n0\n189251584\n31299971\n3810301104\n31295226\n*\n"_s);
     QCOMPARE(set->worker, u"w1"_s);
     QCOMPARE(set->seq, 7);
     QCOMPARE(cookieSetFromBridgeRequest(bridgeRequest(*set))->record, set->record);
@@ -88,9 +89,8 @@ void TestBrowserHost::answersStaleAndDone()
 {
     QStringList carriedOut;
     ExtensionSource source;
-    connect(&source, &CommandSource::commandArrived, [&](const std::optional<QString>& record) {
-        carriedOut.append(record.value_or(QString()));
-    });
+    connect(&source, &CommandSource::commandArrived,
+            [&](const std::optional<QString>& record) { carriedOut.append(record.value_or(QString())); });
     qint64 now = 1'000'000;
     source.setClock([&] { return now; });
     const CookieSet set{u"a\nwel\n"_s, now - 500, u"w1"_s, 1};

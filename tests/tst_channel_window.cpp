@@ -1,13 +1,13 @@
 #include "channel/cookiefoldersource.h"
-#include "window/form1.h"
 #include "support/desk.h"
 #include "support/formservices.h"
+#include "window/form1.h"
 
 #include <QDir>
-#include <sys/stat.h>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -48,7 +48,8 @@ void TestChannelWindow::cleanup()
 
 std::unique_ptr<Form1> TestChannelWindow::startForm()
 {
-    return test::startWindow(test::formServices(m_desk->winePrefix(), &m_desk->launcher(), &m_notifier, &m_dialler, true));
+    return test::startWindow(
+        test::formServices(m_desk->winePrefix(), &m_desk->launcher(), &m_notifier, &m_dialler, true));
 }
 
 void TestChannelWindow::carriesOutACookieFileWithinATick()
@@ -86,8 +87,8 @@ void TestChannelWindow::ignoresCookieFilesWrittenBeforeTheStart()
     // its welcome would come first.
     m_desk->writeCookie("x\nTotal1\n", 0, u"fresh.txt"_s);
     QTRY_COMPARE(m_desk->displayCalls().size(), 1);
-    const QByteArray total =
-        QByteArray("\xBE\xDE\xB2\xBA\xD0\xBA\xDE\xB3\xB9\xB2\xB7\xDD\xB6\xDE\xB8     ") + QByteArray(18, ' ') + "\\1";
+    const QByteArray total = QByteArray("\xBE\xDE\xB2\xBA\xD0\xBA\xDE\xB3\xB9\xB2\xB7\xDD\xB6\xDE\xB8     ") +
+                             QByteArray(18, ' ') + "\\1";
     QCOMPARE(m_desk->displayCalls().first(), QList<QByteArray>{total});
 }
 

@@ -131,9 +131,8 @@ void TestCommandProcessor::carriesOutKeys_data()
         << u"xxnykin500/20"_s << QStringList{} << display::paidChangeText(u"in500"_s, u"20"_s);
     QTest::newRow("nykin without a slash")
         << u"nykin500"_s << QStringList{} << display::paidChangeText(QString(), u"nykin500"_s);
-    QTest::newRow("id with all its keys")
-        << u"idABCDEFGtanka1500suu2kin3000"_s << QStringList{}
-        << display::itemText(u"ABCDEFG"_s, u"1500"_s, u"2"_s, u"3000"_s);
+    QTest::newRow("id with all its keys") << u"idABCDEFGtanka1500suu2kin3000"_s << QStringList{}
+                                          << display::itemText(u"ABCDEFG"_s, u"1500"_s, u"2"_s, u"3000"_s);
     QTest::newRow("id without kin") << u"idA1tanka10suu2"_s << QStringList{}
                                     << display::itemText(u"A1"_s, u"10"_s, QString(), u"A1tanka10s"_s);
     QTest::newRow("id without tanka")

@@ -53,8 +53,9 @@ void TestCups::initTestCase()
     installFontSubstitutions();
     m_cups = std::make_unique<test::PrivateCups>();
     if (!m_cups->start())
-        QSKIP(qPrintable(u"no private CUPS scheduler can run here, so printing through CUPS is not tested: "_s +
-                         m_cups->error()));
+        QSKIP(
+            qPrintable(u"no private CUPS scheduler can run here, so printing through CUPS is not tested: "_s +
+                       m_cups->error()));
 }
 
 void TestCups::init()
@@ -157,7 +158,8 @@ void TestCups::printsAtThePrintableAreasOrigin()
 void TestCups::keepsThePageWhenTheQueueRefuses()
 {
     QVERIFY(m_cups->run(u"cupsreject"_s, {u"desk"_s}));
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"print queue \"desk\" refused the job \"receipt 0000-23\""_s));
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression(u"print queue \"desk\" refused the job \"receipt 0000-23\""_s));
     const QString kept = printReceipt(true);
     QVERIFY(QFile::exists(kept));
     QVERIFY(kept.startsWith(u"prints/"_s));

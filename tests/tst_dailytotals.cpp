@@ -1,7 +1,7 @@
-#include "window/form1.h"
-#include "support/recordingsurface.h"
 #include "support/formservices.h"
+#include "support/recordingsurface.h"
 #include "totals/dailytotals.h"
+#include "window/form1.h"
 
 #include <QDir>
 #include <QFile>
@@ -51,8 +51,7 @@ void TestDailyTotals::cleanup()
 
 std::unique_ptr<Form1> TestDailyTotals::makeForm()
 {
-    FormServices services =
-        test::formServices(m_dir->filePath(u"wine"_s), &m_launcher, &m_notifier, nullptr);
+    FormServices services = test::formServices(m_dir->filePath(u"wine"_s), &m_launcher, &m_notifier, nullptr);
     services.makePrintSurface = [this] {
         auto surface = std::make_unique<RecordingSurface>();
         m_surface = surface.get();

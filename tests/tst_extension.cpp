@@ -54,7 +54,8 @@ QByteArray TestExtension::page(const QByteArray& script)
            "const sleep = (ms) => new Promise((r) => setTimeout(r, ms));"
            "const set = (v) => { document.cookie = 'uketsuke=' + v + '; max-age=3600; path=/'; };"
            "async function go(name) {"
-           "  while ((await (await fetch('/' + name, {cache: 'no-store'})).text()) !== 'go') await sleep(100);"
+           "  while ((await (await fetch('/' + name, {cache: 'no-store'})).text()) !== 'go') await "
+           "sleep(100);"
            "}" +
            script + "</script></body></html>";
 }
@@ -82,10 +83,9 @@ void TestExtension::drivesTheBridgeFromAPage()
 
     // Set up as a desk is, for the sites 127.0.0.1 and localhost, into this test's folders. The bridge
     // takes commands from 127.0.0.1 only (cookiehost), so localhost's cookies reach it and run nothing.
-    const test::ExtensionSetup setup =
-        test::setUpExtension(kind, desk.filePath(u"extension"_s), {u"127.0.0.1"_s, u"localhost"_s},
-                             QFile::decodeName(qgetenv("ORVANE_SOURCE_DIR")),
-                             test::builtProgram(u"orvane-browser-host"_s));
+    const test::ExtensionSetup setup = test::setUpExtension(
+        kind, desk.filePath(u"extension"_s), {u"127.0.0.1"_s, u"localhost"_s},
+        QFile::decodeName(qgetenv("ORVANE_SOURCE_DIR")), test::builtProgram(u"orvane-browser-host"_s));
     QVERIFY2(setup.browser, qPrintable(setup.error));
     QCOMPARE(QFileInfo(setup.key).permissions() & 0x0077, 0);
 
@@ -94,24 +94,29 @@ void TestExtension::drivesTheBridgeFromAPage()
     const QByteArray port = QByteArray::number(pages.port());
     for (const char* gate : {"/ready", "/down", "/back"})
         pages.setPage(gate, "wait");
-    pages.setPage("/visit", page("(async () => {"
-                                 // Welcome until the bridge has shown one: then the extension is running.
-                                 "  set('wel'); const warm = setInterval(() => set('wel'), 700);"
-                                 "  await go('ready'); clearInterval(warm); await sleep(800);"
-                                 "  for (let i = 1; i <= 5; i++) { set('Total' + i); await sleep(300); }"
-                                 "  set('nykin10000/230'); await sleep(100); set('Total12345'); await sleep(300);"
-                                 "  set('prt9_a_2_x?A?1?100?100_x?B?1?200?200_300_0_300_0_1_x_0_0_y_0_2026-12-08_0');"
-                                 "  await sleep(300);"
-                                 "  document.cookie = 'uketsuke=; max-age=0; path=/';" // a deletion
-                                 "  await sleep(300);"
-                                 "  location.href = 'http://localhost:" + port + "/other';"
-                                 "})();"));
+    pages.setPage("/visit",
+                  page("(async () => {"
+                       // Welcome until the bridge has shown one: then the extension is running.
+                       "  set('wel'); const warm = setInterval(() => set('wel'), 700);"
+                       "  await go('ready'); clearInterval(warm); await sleep(800);"
+                       "  for (let i = 1; i <= 5; i++) { set('Total' + i); await sleep(300); }"
+                       "  set('nykin10000/230'); await sleep(100); set('Total12345'); await sleep(300);"
+                       "  set('prt9_a_2_x?A?1?100?100_x?B?1?200?200_300_0_300_0_1_x_0_0_y_0_2026-12-08_0');"
+                       "  await sleep(300);"
+                       "  document.cookie = 'uketsuke=; max-age=0; path=/';" // a deletion
+                       "  await sleep(300);"
+                       "  location.href = 'http://localhost:" +
+                       port +
+                       "/other';"
+                       "})();"));
     pages.setPage("/other", page("(async () => { set('Total999'); await sleep(500);"
-                                 "  location.href = 'http://127.0.0.1:" + port + "/end'; })();"));
+                                 "  location.href = 'http://127.0.0.1:" +
+                                 port + "/end'; })();"));
     pages.setPage("/end", page("(async () => { set('wel'); await go('down'); set('Total777');"
                                "  await go('back'); set('wel'); })();"));
 
-    QVERIFY(test::writeFile(u"sct.txt"_s, "wintype=1\r\ndialurl=\r\ncookiestore=extension\r\ncookiehost=127.0.0.1\r\n"));
+    QVERIFY(test::writeFile(u"sct.txt"_s,
+                            "wintype=1\r\ndialurl=\r\ncookiestore=extension\r\ncookiehost=127.0.0.1\r\n"));
     test::FakeNotifier notifier;
     test::FakeDialler dialler;
     auto form = std::make_unique<Form1>(
@@ -135,8 +140,10 @@ void TestExtension::drivesTheBridgeFromAPage()
     // The bridge comes back with its clock three seconds on, so the command reaches it more than two
     // seconds late; the clock is right again once the bridge has turned it away.
     bool late = true;
-    FormServices services = test::formServices(desk.winePrefix(), &desk.launcher(), &notifier, &dialler, true);
-    services.makeCommandSource = [&late, mapper = services.mapper](const Settings& settings, const QString& user) {
+    FormServices services =
+        test::formServices(desk.winePrefix(), &desk.launcher(), &notifier, &dialler, true);
+    services.makeCommandSource = [&late, mapper = services.mapper](const Settings& settings,
+                                                                   const QString& user) {
         return makeCommandSource(settings, user, mapper,
                                  [&late] { return QDateTime::currentMSecsSinceEpoch() + (late ? 3000 : 0); });
     };
@@ -153,12 +160,14 @@ void TestExtension::drivesTheBridgeFromAPage()
 
     // The warm-up showed one or more welcomes; then everything in order, each once.
     QList<QList<QByteArray>> calls = desk.displayCalls();
-    while (calls.size() > 1 && calls[0] == QList<QByteArray>{"Welcome"} && calls[1] == QList<QByteArray>{"Welcome"})
+    while (calls.size() > 1 && calls[0] == QList<QByteArray>{"Welcome"} &&
+           calls[1] == QList<QByteArray>{"Welcome"})
         calls.removeFirst();
     QList<QList<QByteArray>> expected{{"Welcome"}};
     for (int i = 1; i <= 5; ++i)
         expected.append({total + QByteArray(18, ' ') + "\\" + QByteArray::number(i)});
-    expected.append({QByteArray("\xBA\xDE\xC6\xAD\xB3\xB7\xDD   ") + "   \\10,000" + "\xB5\xC2\xD8\xBE\xDD     " + "      \\230"});
+    expected.append({QByteArray("\xBA\xDE\xC6\xAD\xB3\xB7\xDD   ") + "   \\10,000" +
+                     "\xB5\xC2\xD8\xBE\xDD     " + "      \\230"});
     expected.append({total + QByteArray(13, ' ') + "\\12,345"});
     expected.append(statementTotal);
     expected.append({"Welcome"}); // the end page: nothing from localhost, nothing from the deletion

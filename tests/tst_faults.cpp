@@ -238,7 +238,8 @@ void TestFaults::endsTheStartWhenTheDeviceIsTaken()
     QDir().mkpath(m_desk->filePath(u"wine/dosdevices"_s));
     const QString line = m_desk->filePath(u"line"_s);
     QProcess socat;
-    socat.start(u"socat"_s, {u"pty,raw,echo=0,link="_s + line + u"-ours"_s, u"pty,raw,echo=0,link="_s + line});
+    socat.start(u"socat"_s,
+                {u"pty,raw,echo=0,link="_s + line + u"-ours"_s, u"pty,raw,echo=0,link="_s + line});
     QTRY_VERIFY(QFile::exists(line) && QFile::exists(line + u"-ours"_s));
     QFile::link(line + u"-ours"_s, m_desk->filePath(u"wine/dosdevices/com3"_s));
     const auto stop = qScopeGuard([&] {

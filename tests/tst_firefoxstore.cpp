@@ -1,7 +1,7 @@
+#include "browser/cookierecord.h"
 #include "channel/firefoxcookiestore.h"
 #include "channel/firefoxprofile.h"
 #include "support/testsupport.h"
-#include "browser/cookierecord.h"
 
 #include <QDir>
 #include <QProcess>
@@ -45,7 +45,8 @@ private slots:
 
 private:
     bool sql(const QByteArray& statements);
-    QByteArray set(const QString& name, const QString& value, qint64 update, const QString& host = u".clinic.example"_s);
+    QByteArray set(const QString& name, const QString& value, qint64 update,
+                   const QString& host = u".clinic.example"_s);
     QStringList poll(FirefoxCookieStore& store);
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -68,13 +69,15 @@ bool TestFirefoxStore::sql(const QByteArray& statements)
     return sqlite.waitForFinished(10000) && sqlite.exitCode() == 0 && sqlite.readAllStandardError().isEmpty();
 }
 
-QByteArray TestFirefoxStore::set(const QString& name, const QString& value, qint64 update, const QString& host)
+QByteArray TestFirefoxStore::set(const QString& name, const QString& value, qint64 update,
+                                 const QString& host)
 {
     // As Firefox sets a cookie: a new row, or new value, expiry and updateTime of the same cookie.
-    return QStringLiteral("INSERT INTO moz_cookies (name, value, host, path, expiry, lastAccessed, creationTime,"
-                          " updateTime) VALUES ('%1', '%2', '%3', '/', %4, %5, %6, %5) ON CONFLICT(name, host,"
-                          " path, originAttributes) DO UPDATE SET value=excluded.value, expiry=excluded.expiry,"
-                          " lastAccessed=excluded.lastAccessed, updateTime=excluded.updateTime;")
+    return QStringLiteral(
+               "INSERT INTO moz_cookies (name, value, host, path, expiry, lastAccessed, creationTime,"
+               " updateTime) VALUES ('%1', '%2', '%3', '/', %4, %5, %6, %5) ON CONFLICT(name, host,"
+               " path, originAttributes) DO UPDATE SET value=excluded.value, expiry=excluded.expiry,"
+               " lastAccessed=excluded.lastAccessed, updateTime=excluded.updateTime;")
         .arg(name, value, host)
         .arg(kExpiry)
         .arg(update)
@@ -85,9 +88,10 @@ QByteArray TestFirefoxStore::set(const QString& name, const QString& value, qint
 QStringList TestFirefoxStore::poll(FirefoxCookieStore& store)
 {
     QStringList records;
-    const QMetaObject::Connection taken = QObject::connect(
-        &store, &CommandSource::commandArrived,
-        [&](const std::optional<QString>& record) { records.append(record.value_or(QString())); });
+    const QMetaObject::Connection taken =
+        QObject::connect(&store, &CommandSource::commandArrived, [&](const std::optional<QString>& record) {
+            records.append(record.value_or(QString()));
+        });
     store.tick();
     QObject::disconnect(taken);
     return records;
@@ -96,9 +100,9 @@ QStringList TestFirefoxStore::poll(FirefoxCookieStore& store)
 void TestFirefoxStore::buildsTheRecordOfTheOldCookieFiles()
 {
     const Cookie cookie{u"uketsuke"_s, u"Total12345 様"_s, u".clinic.example"_s, u"/mivaweb/"_s,
-                              kExpiry, kCreation};
+                        kExpiry,       kCreation};
     QCOMPARE(cookieRecord(cookie), u"uketsuke\nTotal12345 様\nclinic.example/mivaweb/\n0\n"
-                                         u"189251584\n31299971\n3810305664\n31295226\n*\n"_s);
+                                   u"189251584\n31299971\n3810305664\n31295226\n*\n"_s);
 }
 
 void TestFirefoxStore::handsOnSetsSinceTheStartInOrder()
@@ -156,7 +160,8 @@ void TestFirefoxStore::takesValueChangesWhereThereIsNoUpdateTime()
     QVERIFY_RESULT(store.start());
     QVERIFY(sql("UPDATE moz_cookies SET value='Total3', lastAccessed=2 WHERE name='a';"));
     const QStringList records = poll(store);
-    QCOMPARE(records, QStringList{u"a\nTotal3\nclinic.example/\n0\n189251584\n31299971\n3810305664\n31295226\n*\n"_s});
+    QCOMPARE(records,
+             QStringList{u"a\nTotal3\nclinic.example/\n0\n189251584\n31299971\n3810305664\n31295226\n*\n"_s});
 }
 
 void TestFirefoxStore::warnsOnceAndPicksTheStoreUpLater()
@@ -170,7 +175,8 @@ void TestFirefoxStore::warnsOnceAndPicksTheStoreUpLater()
 
     // A store without the expected columns: one warning naming the file and what is missing.
     QVERIFY(sql("CREATE TABLE moz_cookies (id INTEGER PRIMARY KEY, name TEXT, value TEXT);"));
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"cookies.sqlite .* host, path, expiry, creationTime"_s));
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression(u"cookies.sqlite .* host, path, expiry, creationTime"_s));
     QVERIFY(poll(store).isEmpty());
     QVERIFY(poll(store).isEmpty());
 
@@ -190,8 +196,8 @@ void TestFirefoxStore::findsTheProfile_data()
                              "[Profile1]\nName=default\nIsRelative=1\nPath=xyz.default\nDefault=1\n\n"
                              "[Profile0]\nName=default-esr\nIsRelative=1\nPath=abc.default-esr\n\n"
                              "[General]\nStartWithLastProfile=1\nVersion=2\n";
-    QTest::newRow("a fresh machine: the install's default, not Default=1") << fresh << QByteArray() << QString()
-                                                                           << u"abc.default-esr"_s;
+    QTest::newRow("a fresh machine: the install's default, not Default=1")
+        << fresh << QByteArray() << QString() << u"abc.default-esr"_s;
     QTest::newRow("a profile asked for by name") << fresh << QByteArray() << u"default"_s << u"xyz.default"_s;
     QTest::newRow("a name that is not there") << fresh << QByteArray() << u"work"_s << u"-"_s;
     const QByteArray old = "[Profile0]\nName=default\nIsRelative=1\nPath=old.default\nDefault=1\n";

@@ -44,8 +44,8 @@ void TestFullDisk::init()
     m_dir = std::make_unique<QTemporaryDir>();
     m_mount = m_dir->filePath(u"disk"_s);
     QDir().mkpath(m_mount);
-    m_mounted = QProcess::execute(u"mount"_s, {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=256k"_s,
-                                                u"tmpfs"_s, m_mount}) == 0;
+    m_mounted = QProcess::execute(u"mount"_s,
+                                  {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=256k"_s, u"tmpfs"_s, m_mount}) == 0;
     if (!m_mounted)
         QSKIP("no tmpfs could be mounted here; the full-disk behaviour is not tested");
 }

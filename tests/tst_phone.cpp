@@ -1,9 +1,9 @@
 #include "base/settingsfile.h"
 #include "phone/callernumber.h"
-#include "phone/dialcheckconversation.h"
-#include "platform/tcpclientcontrol.h"
 #include "phone/dialcheck.h"
+#include "phone/dialcheckconversation.h"
 #include "phone/modem.h"
+#include "platform/tcpclientcontrol.h"
 #include "support/testsupport.h"
 
 #include <QRegularExpression>
@@ -82,7 +82,7 @@ void TestPhone::decidesWhatToDial()
         {u"nothing"_s, u"-"_s, QString()},
         {u"0300000000/abc"_s, u"0300000000"_s, u"0300000000/abc"_s},
         {u"0300000000/abc"_s, u"-"_s, u"0300000000/abc"_s},    // the same reply again
-        {QString(), u"-"_s, u"0300000000/abc"_s},               // an empty reply changes nothing
+        {QString(), u"-"_s, u"0300000000/abc"_s},              // an empty reply changes nothing
         {u"0300000000/abc"_s, u"-"_s, u"0300000000/abc"_s},    // so this is not dialled again
         {u"5000/x"_s, u"-"_s, u"5000/x"_s},                    // not beginning with 0
         {u"/x"_s, u"-"_s, u"/x"_s},                            // no number
@@ -150,8 +150,7 @@ void TestPhone::acknowledgesAReception()
     port.log.clear();
     port.pending = u"0123456789"_s;
     QCOMPARE(receiveAndAcknowledge(port), u"0123456789"_s);
-    QCOMPARE(port.log,
-             (QStringList{u"RTS off"_s, u"RTS on"_s, u"output \x06"_s, u"RTS off"_s, u"RTS on"_s}));
+    QCOMPARE(port.log, (QStringList{u"RTS off"_s, u"RTS on"_s, u"output \x06"_s, u"RTS off"_s, u"RTS on"_s}));
     QCOMPARE(port.input(), QString());
 }
 

@@ -1,6 +1,6 @@
-#include "window/form1.h"
 #include "platform/serialportcontrol.h"
 #include "support/formservices.h"
+#include "window/form1.h"
 
 #include <QDir>
 #include <QFile>
@@ -64,7 +64,8 @@ void TestPhoneWindow::cleanup()
 
 std::unique_ptr<Form1> TestPhoneWindow::makeForm(bool realPeers)
 {
-    return test::startWindow(test::formServices(m_dir->filePath(u"wine"_s), &m_launcher, &m_notifier, &m_dialler, realPeers));
+    return test::startWindow(
+        test::formServices(m_dir->filePath(u"wine"_s), &m_launcher, &m_notifier, &m_dialler, realPeers));
 }
 
 void TestPhoneWindow::pollsTheServerEveryTick()
@@ -274,7 +275,8 @@ void TestPhoneWindow::talksToARealServer()
     QCOMPARE(m_dialler.numbers, QStringList{u"0300000000"_s});
 
     // Later ticks get the same reply again: it is not dialled again.
-    const QByteArray emptyCheck("GET /mivaweb/system/dialcheck.php?userno=1&passwd=tulipwax&telcall=\r\n\r\n");
+    const QByteArray emptyCheck(
+        "GET /mivaweb/system/dialcheck.php?userno=1&passwd=tulipwax&telcall=\r\n\r\n");
     for (int tick = 0; tick < 2; ++tick) {
         const qsizetype asked = requests.count(emptyCheck);
         form->Timer2_Timer();
@@ -334,8 +336,8 @@ void TestPhoneWindow::talksToDevicesOnPtys()
     const QString modem = m_dir->filePath(u"modem"_s);
     QProcess deviceLine;
     QProcess modemLine;
-    deviceLine.start(u"socat"_s, {u"pty,raw,echo=0,link="_s + device + u"-ours"_s,
-                                   u"pty,raw,echo=0,link="_s + device});
+    deviceLine.start(u"socat"_s,
+                     {u"pty,raw,echo=0,link="_s + device + u"-ours"_s, u"pty,raw,echo=0,link="_s + device});
     modemLine.start(u"socat"_s,
                     {u"pty,raw,echo=0,link="_s + modem + u"-ours"_s, u"pty,raw,echo=0,link="_s + modem});
     QTRY_VERIFY(QFile::exists(device) && QFile::exists(modem) && QFile::exists(device + u"-ours"_s) &&

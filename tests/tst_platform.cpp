@@ -169,7 +169,8 @@ void TestPlatform::namesTheMissingProgramAsGiven()
         resolveCommandLine(u"C:\\Program Files\\Halden\\Pictora\\Pictora.exe  C:\\testdicom\\1.dcm"_s,
                            WindowsPathMapper(m_prefix), QString());
     QVERIFY(!command);
-    QCOMPARE(command.error(), u"プログラム C:\\Program Files\\Halden\\Pictora\\Pictora.exe が見つかりません"_s);
+    QCOMPARE(command.error(),
+             u"プログラム C:\\Program Files\\Halden\\Pictora\\Pictora.exe が見つかりません"_s);
 }
 
 void TestPlatform::startsProgramsWithRawArguments_data()
@@ -206,8 +207,7 @@ void TestPlatform::startsProgramsWithRawArguments()
 void TestPlatform::reportsAProgramThatCannotStart()
 {
     ProcessLauncher launcher{WindowsPathMapper(m_prefix)};
-    Result<> result =
-        launcher.startCommandLine(u"C:\\nowhere\\viewer.exe a"_s, WindowStyle::MinimizedFocus);
+    Result<> result = launcher.startCommandLine(u"C:\\nowhere\\viewer.exe a"_s, WindowStyle::MinimizedFocus);
     QVERIFY(!result);
     QVERIFY(result.error().contains(u"viewer"_s));
     result = launcher.startProgram(u"no-such-program-here"_s, {});

@@ -1,8 +1,8 @@
 #include "print/printaligned.h"
 #include "print/receipt.h"
-#include "text/legacytext.h"
 #include "support/recordingsurface.h"
 #include "support/testsupport.h"
+#include "text/legacytext.h"
 
 #include <QDir>
 #include <QFile>
@@ -68,8 +68,7 @@ void TestReceipt::printsAlignedText_data()
     QTest::addColumn<int>("x");
     QTest::addColumn<float>("startX");
     // The recording surface's 10-point half-width character is 100 twips wide.
-    QTest::newRow("right edge: a text 900 twips wide ends at 7000")
-        << u"123456789"_s << 1 << 7000 << 6100.0f;
+    QTest::newRow("right edge: a text 900 twips wide ends at 7000") << u"123456789"_s << 1 << 7000 << 6100.0f;
     QTest::newRow("right edge: an empty text starts at x") << QString() << 1 << 7000 << 7000.0f;
     QTest::newRow("right edge: wider than x starts off the page") << u"12345"_s << 1 << 300 << -200.0f;
     QTest::newRow("right edge: no rounding to whole twips") << u"1"_s << 1 << 1000 << 900.0f;
@@ -242,8 +241,7 @@ void TestReceipt::countsReceipts_data()
     QTest::newRow("the first receipt ever") << QByteArray("-") << u"0000-0"_s << QByteArray(" 1\r\n");
     QTest::newRow("an empty file") << QByteArray() << u"0000-0"_s << QByteArray(" 1\r\n");
     QTest::newRow("the next number") << QByteArray(" 122\r\n") << u"0000-122"_s << QByteArray(" 123\r\n");
-    QTest::newRow("blanks around the number")
-        << QByteArray("  5  \n") << u"0000-5"_s << QByteArray(" 6\r\n");
+    QTest::newRow("blanks around the number") << QByteArray("  5  \n") << u"0000-5"_s << QByteArray(" 6\r\n");
     QTest::newRow("numbering goes on past 32767")
         << QByteArray(" 32767\r\n") << u"0003-2767"_s << QByteArray(" 32768\r\n");
     QTest::newRow("and prints the next one whole")

@@ -40,8 +40,7 @@ public:
     {
         QFile::remove(ours());
         QFile::remove(theirs());
-        m_socat.start(u"socat"_s,
-                      {u"pty,raw,echo=0,link="_s + ours(), u"pty,raw,echo=0,link="_s + theirs()});
+        m_socat.start(u"socat"_s, {u"pty,raw,echo=0,link="_s + ours(), u"pty,raw,echo=0,link="_s + theirs()});
         if (!m_socat.waitForStarted())
             return false;
         return QTest::qWaitFor([this] { return QFile::exists(ours()) && QFile::exists(theirs()); }, 2000);

@@ -92,8 +92,7 @@ void TestSettings::appliesKeys_data()
         << readDelimitedItems(u"addr=1-2-3, Minato"_s) << u"addr"_s << u"1-2-3"_s;
     QTest::newRow("an empty dialurl empties it") << QStringList{u"dialurl="_s} << u"dialurl"_s << QString();
     QTest::newRow("addr2 does not set addr") << QStringList{u"addr2=Bldg 5"_s} << u"addr"_s << QString();
-    QTest::newRow("addr2 gets its own value")
-        << QStringList{u"addr2=Bldg 5"_s} << u"addr2"_s << u"Bldg 5"_s;
+    QTest::newRow("addr2 gets its own value") << QStringList{u"addr2=Bldg 5"_s} << u"addr2"_s << u"Bldg 5"_s;
     QTest::newRow("a key in the middle counts its value from the item's start")
         << QStringList{u"xdeci=1"_s} << u"deci"_s << u"=1"_s;
     QTest::newRow("japanese text") << QStringList{u"name1=オルヴェイン歯科"_s} << u"name1"_s

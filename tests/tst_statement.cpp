@@ -1,5 +1,5 @@
-#include "support/recordingsurface.h"
 #include "print/statement.h"
+#include "support/recordingsurface.h"
 #include "support/testsupport.h"
 #include "text/numberformat.h"
 
@@ -296,8 +296,7 @@ void TestStatement::printsItemRecords_data()
                               << QStringList{u"2.00"_s, u"150.00"_s, u"300"_s}
                               << QList<int>{4200, 5800, 7000};
     QTest::newRow("grouped") << u"0"_s << u"回?処置?1?1500?12000"_s
-                             << QStringList{u" 1"_s, u"1,500"_s, u"12,000"_s}
-                             << QList<int>{4200, 5900, 7000};
+                             << QStringList{u" 1"_s, u"1,500"_s, u"12,000"_s} << QList<int>{4200, 5900, 7000};
     QTest::newRow("zeros") << u"0"_s << u"回?処置?0?0?0"_s << QStringList{u" "_s, QString(), u"0"_s}
                            << QList<int>{4200, 5900, 7000};
     QTest::newRow("decimal quantity in the whole layout")
@@ -401,20 +400,16 @@ void TestStatement::printsTheTotals_data()
 
     QTest::newRow("cash with change")
         << totalsOf(2800, 0, 3000, 200, u"3"_s, 0, 1200, 0) << u"0"_s << QString()
-        << QStringList{u"今回治療費：|L4550|0"_s, u"2,800|R7000|0"_s,
-                       u"消費税：|L5000|1"_s,     u"0|R7000|1"_s,
-                       u"税込計：|L5000|2"_s,     u"2,800|R7000|2"_s,
-                       u"預かり：|L2000|0"_s,     u"3,000|R4000|0"_s,
-                       u"お釣銭：|L2000|1"_s,     u"200|R4000|1"_s,
-                       u"未収金残：|L1750|2"_s,   u"1,200|R4000|2"_s,
-                       u"領収金額：|L1750|3"_s,   u"2,800円也|R5000|3"_s,
-                       u"担当:3|L4500|-"_s};
+        << QStringList{
+               u"今回治療費：|L4550|0"_s, u"2,800|R7000|0"_s,     u"消費税：|L5000|1"_s,   u"0|R7000|1"_s,
+               u"税込計：|L5000|2"_s,     u"2,800|R7000|2"_s,     u"預かり：|L2000|0"_s,   u"3,000|R4000|0"_s,
+               u"お釣銭：|L2000|1"_s,     u"200|R4000|1"_s,       u"未収金残：|L1750|2"_s, u"1,200|R4000|2"_s,
+               u"領収金額：|L1750|3"_s,   u"2,800円也|R5000|3"_s, u"担当:3|L4500|-"_s};
     QTest::newRow("credit only") << totalsOf(5000, 0, 0, 0, u"3"_s, 5000, 0, 0) << u"0"_s << QString()
                                  << QStringList{u"クレジット：|L1500|0"_s, u"5,000|R4000|0"_s,
                                                 u"未収金残：|L1750|2"_s,   u"0|R4000|2"_s,
                                                 u"!領収金額："_s,          u"!預かり："_s};
-    QTest::newRow("cash and credit") << totalsOf(3000, 0, 1000, 0, u"3"_s, 2000, 0, 0) << u"0"_s
-                                     << QString()
+    QTest::newRow("cash and credit") << totalsOf(3000, 0, 1000, 0, u"3"_s, 2000, 0, 0) << u"0"_s << QString()
                                      << QStringList{u"ｸﾚｼﾞｯﾄ：|L500|0"_s,    u"2,000|R2300|0"_s,
                                                     u"現金：|L2500|0"_s,     u"1,000|R4000|0"_s,
                                                     u"領収金額：|L1750|3"_s, u"1,000円也|R5000|3"_s};
@@ -433,14 +428,12 @@ void TestStatement::printsTheTotals_data()
                                               u"預かり：|L2000|1"_s,     u"3,300|R4000|1"_s,
                                               u"未収金残：|L1750|3"_s,   u"領収金額：|L1750|4"_s};
     QTest::newRow("a second address line: no staff line")
-        << totalsOf(1000, 0, 1000, 0, u"3"_s, 0, 0, 0) << u"0"_s << u"ビル2F"_s
-        << QStringList{u"!担当:3"_s};
+        << totalsOf(1000, 0, 1000, 0, u"3"_s, 0, 0, 0) << u"0"_s << u"ビル2F"_s << QStringList{u"!担当:3"_s};
     QTest::newRow("a staff name is printed as it stands")
         << totalsOf(1000, 0, 1000, 0, u"佐藤"_s, 0, 0, 0) << u"0"_s << QString()
         << QStringList{u"担当:佐藤|L4500|-"_s};
     QTest::newRow("a fee that is no number leaves the total out")
-        << QStringList{u"abc"_s, u"100"_s, u"0"_s, u"0"_s, u"1"_s,
-                       u"x"_s,   u"0"_s,   u"0"_s, u"y"_s, u"0"_s}
+        << QStringList{u"abc"_s, u"100"_s, u"0"_s, u"0"_s, u"1"_s, u"x"_s, u"0"_s, u"0"_s, u"y"_s, u"0"_s}
         << u"0"_s << QString() << QStringList{u"0|R7000|0"_s, u"税込計：|L5000|2"_s, u"!100|R7000|2"_s};
 }
 

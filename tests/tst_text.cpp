@@ -353,8 +353,8 @@ void TestText::decoderStartsEachMessageAfresh()
 {
     IncomingDecoder decoder;
     QCOMPARE(decoder.decode("\x97\x6C"), u"様"_s); // this message is CP932
-    QCOMPARE(decoder.decode("\x97"), QString());     // the first half of a character
-    decoder.reset();                                  // a new message is judged anew
+    QCOMPARE(decoder.decode("\x97"), QString());   // the first half of a character
+    decoder.reset();                               // a new message is judged anew
     QCOMPARE(decoder.decode("\x6C"), u"l"_s);
     QCOMPARE(decoder.decode("\xE6\xA7"), QString());
     QCOMPARE(decoder.decode("\x98"), u"様"_s);

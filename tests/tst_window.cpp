@@ -1,8 +1,8 @@
-#include "window/form1.h"
 #include "support/formservices.h"
+#include "window/form1.h"
 
-#include <QDir>
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -178,8 +178,8 @@ void TestWindow::failsOnABadSetting_data()
     QTest::newRow("modem port out of range") << QByteArray("modemport=99999") << u"modemport"_s;
     QTest::newRow("device port refused") << QByteArray("nodspport=0") << u"nodspport"_s;
     QTest::newRow("a sizef without two slashes") << QByteArray("sizef4=10/1800") << u"sizef4"_s;
-    QTest::newRow("a command source the bridge does not know") << QByteArray("cookiestore=chrome")
-                                                               << u"cookiestore: 「chrome」"_s;
+    QTest::newRow("a command source the bridge does not know")
+        << QByteArray("cookiestore=chrome") << u"cookiestore: 「chrome」"_s;
 }
 
 void TestWindow::failsOnABadSetting()

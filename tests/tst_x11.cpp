@@ -32,8 +32,8 @@ private:
 
 void TestX11::initTestCase()
 {
-    m_xvfb.start(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"640x480x24"_s,
-                              u"-nolisten"_s, u"tcp"_s});
+    m_xvfb.start(u"Xvfb"_s,
+                 {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"640x480x24"_s, u"-nolisten"_s, u"tcp"_s});
     QVERIFY2(m_xvfb.waitForStarted(), "Xvfb is not installed");
     QTRY_VERIFY_WITH_TIMEOUT(m_xvfb.canReadLine(), 10000);
     m_display = u':' + QString::fromLatin1(m_xvfb.readLine()).trimmed();
@@ -90,7 +90,7 @@ void TestX11::clicksTheButtons()
     // Design positions in twips, 15 to a pixel: the centre of each button.
     const auto click = [&](int left, int top, int width, int height) {
         run(u"xdotool"_s, {u"mousemove"_s, u"--window"_s, window, QString::number((left + width / 2) / 15),
-                            QString::number((top + height / 2) / 15), u"click"_s, u"1"_s});
+                           QString::number((top + height / 2) / 15), u"click"_s, u"1"_s});
     };
     click(120, 480, 1335, 375); // 日計スタート
     QTRY_COMPARE(QFileInfo(m_dir.filePath(u"nikkei.txt"_s)).size(), 0);

@@ -67,7 +67,8 @@ Result<FooterLayout> parseFooter(const QString& value, bool whole)
     const qsizetype first = value.indexOf(u'/');
     const qsizetype second = first < 0 ? -1 : value.indexOf(u'/', first + 1);
     if (second < 0)
-        return fail(QStringLiteral("「%1」には \"/\" で区切った3つの数値 (大きさ/X/Y) が必要です").arg(value));
+        return fail(
+            QStringLiteral("「%1」には \"/\" で区切った3つの数値 (大きさ/X/Y) が必要です").arg(value));
     double numbers[3] = {leadingNumber(value.left(first)),
                          leadingNumber(value.mid(first + 1, second - first - 1)),
                          leadingNumber(value.mid(second + 1))};
@@ -169,7 +170,8 @@ Result<LoadedSettings> loadSettingsFile(const QString& path)
     LoadedSettings loaded{*applied, 0};
     const Settings& settings = loaded.settings;
     if (const QString margin = textOf(settings.leftmrg); !margin.isEmpty() && !text::wholeNumber(margin))
-        qCWarning(lcApp) << "leftmrg" << margin << "in" << name << "is not a number; statements use a margin of 0";
+        qCWarning(lcApp) << "leftmrg" << margin << "in" << name
+                         << "is not a number; statements use a margin of 0";
     if (const QString store = textOf(settings.cookiestore);
         !store.isEmpty() && store != kCookieStoreFirefox && store != kCookieStoreExtension)
         return fail(QStringLiteral("設定ファイル %1 の値が正しくありません: cookiestore: 「%2」は %3 か %4 "

@@ -29,7 +29,8 @@ QList<NativeFrameReader::Frame> NativeFrameReader::feed(const QByteArray& bytes)
         quint32 length = 0;
         std::memcpy(&length, m_buffer.constData(), 4); // the machine's own byte order
         if (length > kMaxFrame) {
-            frames.append(fail(QStringLiteral("frame of %1 bytes refused (at most %2)").arg(length).arg(kMaxFrame)));
+            frames.append(
+                fail(QStringLiteral("frame of %1 bytes refused (at most %2)").arg(length).arg(kMaxFrame)));
             m_buffer.remove(0, 4);
             m_skip = length;
             continue;
@@ -62,8 +63,9 @@ Result<CookieSet> cookieSetFromExtension(const QJsonObject& message)
     if (!message.value(u"id").isString() || !message.value(u"seq").isDouble() ||
         !message.value(u"setAt").isDouble() || !cookie.value(u"name").isString() ||
         !cookie.value(u"value").isString() || !cookie.value(u"domain").isString()) {
-        return fail(QStringLiteral("not a cookie set: %1")
-                        .arg(QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact).left(200))));
+        return fail(
+            QStringLiteral("not a cookie set: %1")
+                .arg(QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact).left(200))));
     }
     const qint64 setAt = qint64(message.value(u"setAt").toDouble());
     Cookie set;

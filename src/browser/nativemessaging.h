@@ -34,7 +34,7 @@ QByteArray nativeFrame(const QJsonObject& message);
 // One cookie set as the extension reports it, and as the host hands it to the bridge.
 struct CookieSet
 {
-    QString record;  // the cookie as the old cookie files' record
+    QString record;   // the cookie as the old cookie files' record
     qint64 setAt = 0; // when the page set it, ms since 1970
     QString worker;   // chosen at random each time the extension's worker starts
     qint64 seq = 0;   // the worker's count of its messages

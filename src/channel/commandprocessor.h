@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/launcher.h"
 #include "base/settings.h"
+#include "platform/launcher.h"
 
 #include <QString>
 #include <array>

@@ -9,7 +9,8 @@
 namespace orvane {
 
 std::unique_ptr<CommandSource> makeCommandSource(const Settings& settings, const QString& userName,
-                                                 const WindowsPathMapper& mapper, std::function<qint64()> clock)
+                                                 const WindowsPathMapper& mapper,
+                                                 std::function<qint64()> clock)
 {
     const QString store = textOf(settings.cookiestore);
     if (store == kCookieStoreFirefox) {

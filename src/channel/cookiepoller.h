@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/windowspath.h"
 #include "channel/cookiefolder.h"
+#include "platform/windowspath.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -16,7 +16,8 @@ namespace orvane {
 // before. Where the system offers change notification (inotify) on a local file system, a tick skips
 // the listing when nothing in the folder has changed since the last listing: the outcome is the same,
 // at a fraction of the cost. What notification cannot show (a change through a hard link elsewhere) is
-// caught by looking at the files with several links once a second and listing every few seconds. Notifications are only read at a tick, so a file is never read before the tick that sees it. "Newer"
+// caught by looking at the files with several links once a second and listing every few seconds.
+// Notifications are only read at a tick, so a file is never read before the tick that sees it. "Newer"
 // compares modification times in whole seconds: a file rewritten within the second of its last handing-on is
 // not handed on again. Times are compared as seconds of the system clock rather than local wall-clock time,
 // which steps back an hour when daylight saving time ends and would then hide the commands of that hour.

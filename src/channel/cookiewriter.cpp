@@ -13,8 +13,8 @@
 namespace orvane {
 
 Result<QString> writeCommandCookie(const WindowsPathMapper& mapper, const QString& wintype,
-                                          const QString& userName, const QString& site,
-                                          const QString& command, const QString& lineFour)
+                                   const QString& userName, const QString& site, const QString& command,
+                                   const QString& lineFour)
 {
     const CookieFolder folder = cookieFolder(wintype, userName);
     const std::optional<QString> native = mapper.toNative(folder.windowsPath);

@@ -27,7 +27,8 @@ bool someoneListens(const QString& path)
 } // namespace
 
 ExtensionSource::ExtensionSource(QString path, QObject* parent)
-    : CommandSource(parent), m_path(std::move(path)), m_clock([] { return QDateTime::currentMSecsSinceEpoch(); })
+    : CommandSource(parent), m_path(std::move(path)),
+      m_clock([] { return QDateTime::currentMSecsSinceEpoch(); })
 {
     connect(&m_server, &QLocalServer::newConnection, this, &ExtensionSource::onConnection);
 }
@@ -105,7 +106,8 @@ void ExtensionSource::onReadyRead(QLocalSocket* socket)
         socket->write(bridgeAnswer(answer));
     }
     if (socket->bytesAvailable() > kMaxLine) {
-        qCWarning(lcChannel) << "the browser host sent a line of more than" << kMaxLine << "bytes; connection closed";
+        qCWarning(lcChannel) << "the browser host sent a line of more than" << kMaxLine
+                             << "bytes; connection closed";
         socket->abort();
     }
 }

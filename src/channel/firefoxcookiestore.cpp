@@ -185,8 +185,9 @@ Result<QList<FirefoxCookieStore::Set>> FirefoxCookieStore::readFrom(const QStrin
             } else if (!missing.isEmpty()) {
                 failed(QStringLiteral("moz_cookies に列 %1 がありません").arg(missing.join(u", ")));
             } else if (updateTimes) {
-                query.prepare(QStringLiteral("SELECT name, value, host, path, expiry, creationTime, updateTime "
-                                             "FROM moz_cookies WHERE updateTime > ? ORDER BY updateTime, id"));
+                query.prepare(
+                    QStringLiteral("SELECT name, value, host, path, expiry, creationTime, updateTime "
+                                   "FROM moz_cookies WHERE updateTime > ? ORDER BY updateTime, id"));
                 query.addBindValue(baselineOnly ? qint64(0) : m_lastUpdate);
                 if (!query.exec())
                     failedWith(query.lastError());
@@ -196,9 +197,12 @@ Result<QList<FirefoxCookieStore::Set>> FirefoxCookieStore::readFrom(const QStrin
                     newest = std::max(newest, update);
                     if (baselineOnly)
                         continue;
-                    Cookie cookie{query.value(0).toString(), query.value(1).toString(),
-                                        query.value(2).toString(), query.value(3).toString(),
-                                        expiryMs(query.value(4).toLongLong()), query.value(5).toLongLong()};
+                    Cookie cookie{query.value(0).toString(),
+                                  query.value(1).toString(),
+                                  query.value(2).toString(),
+                                  query.value(3).toString(),
+                                  expiryMs(query.value(4).toLongLong()),
+                                  query.value(5).toLongLong()};
                     sets->append({cookieRecord(cookie), update});
                 }
                 if (!problem) {
@@ -218,15 +222,18 @@ Result<QList<FirefoxCookieStore::Set>> FirefoxCookieStore::readFrom(const QStrin
                     failedWith(query.lastError());
                 QHash<QString, QString> known;
                 while (!problem && query.next()) {
-                    const QString key = query.value(2).toString() + u'\t' + query.value(3).toString() + u'\t' +
-                                        query.value(0).toString() + u'\t' + query.value(7).toString();
+                    const QString key = query.value(2).toString() + u'\t' + query.value(3).toString() +
+                                        u'\t' + query.value(0).toString() + u'\t' + query.value(7).toString();
                     const QString state = query.value(1).toString() + u'\t' + query.value(4).toString();
                     known.insert(key, state);
                     if (baselineOnly || m_known.value(key) == state)
                         continue;
-                    Cookie cookie{query.value(0).toString(), query.value(1).toString(),
-                                        query.value(2).toString(), query.value(3).toString(),
-                                        expiryMs(query.value(4).toLongLong()), query.value(5).toLongLong()};
+                    Cookie cookie{query.value(0).toString(),
+                                  query.value(1).toString(),
+                                  query.value(2).toString(),
+                                  query.value(3).toString(),
+                                  expiryMs(query.value(4).toLongLong()),
+                                  query.value(5).toLongLong()};
                     sets->append({cookieRecord(cookie), query.value(6).toLongLong()});
                 }
                 if (!problem)

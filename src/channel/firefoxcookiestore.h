@@ -4,8 +4,8 @@
 #include "channel/firefoxprofile.h"
 
 #include <QElapsedTimer>
-#include <QList>
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>

@@ -54,8 +54,9 @@ QStringList installDefaults(QSettings& ini)
 qint64 storeChanged(const QString& folder)
 {
     const QDir dir(folder);
-    return std::max(QFileInfo(dir.filePath(QStringLiteral("cookies.sqlite-wal"))).lastModified().toMSecsSinceEpoch(),
-                    QFileInfo(dir.filePath(QStringLiteral("cookies.sqlite"))).lastModified().toMSecsSinceEpoch());
+    return std::max(
+        QFileInfo(dir.filePath(QStringLiteral("cookies.sqlite-wal"))).lastModified().toMSecsSinceEpoch(),
+        QFileInfo(dir.filePath(QStringLiteral("cookies.sqlite"))).lastModified().toMSecsSinceEpoch());
 }
 
 } // namespace
@@ -65,7 +66,8 @@ QString firefoxProfilesFolder(const QString& home, const QString& xdgConfigHome)
     const QString legacy = QDir(home).filePath(QStringLiteral(".mozilla/firefox"));
     if (QFileInfo::exists(legacy + u"/profiles.ini"))
         return legacy;
-    const QString config = xdgConfigHome.isEmpty() ? QDir(home).filePath(QStringLiteral(".config")) : xdgConfigHome;
+    const QString config =
+        xdgConfigHome.isEmpty() ? QDir(home).filePath(QStringLiteral(".config")) : xdgConfigHome;
     const QString xdg = QDir(config).filePath(QStringLiteral("mozilla/firefox"));
     return QFileInfo::exists(xdg + u"/profiles.ini") ? xdg : legacy;
 }

@@ -1,7 +1,7 @@
 #include "phone/dialcheckconversation.h"
 
-#include "phone/dialcheck.h"
 #include "base/logging.h"
+#include "phone/dialcheck.h"
 #include "platform/tcpclient.h"
 
 #include <algorithm>
@@ -29,7 +29,8 @@ QString DialCheckConversation::takeArrived(TcpClient& client)
     const qsizetype room = kMaxReply - m_reply.size();
     if (arrived.size() > room) {
         if (room > 0 || !m_replyCut)
-            qCWarning(lcNet) << "dial-check reply longer than" << kMaxReply << "characters; the rest is dropped";
+            qCWarning(lcNet) << "dial-check reply longer than" << kMaxReply
+                             << "characters; the rest is dropped";
         m_replyCut = true;
     }
     m_reply += arrived.left(std::max<qsizetype>(room, 0));

@@ -189,7 +189,8 @@ ProcessLauncher::ProcessLauncher(WindowsPathMapper mapper) : m_mapper(std::move(
 
 Result<> ProcessLauncher::startCommandLine(const QString& commandLine, WindowStyle)
 {
-    const Result<ResolvedCommand> command = resolveCommandLine(commandLine, m_mapper, qEnvironmentVariable("PATH"));
+    const Result<ResolvedCommand> command =
+        resolveCommandLine(commandLine, m_mapper, qEnvironmentVariable("PATH"));
     if (!command) {
         qCWarning(lcApp) << "cannot start" << commandLine << ":" << command.error();
         return fail(command.error());

@@ -20,8 +20,8 @@ using Dest = std::unique_ptr<cups_dest_t, DestDeleter>;
 
 Dest namedDest(const QString& queue)
 {
-    return Dest(cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.isEmpty() ? nullptr : queue.toUtf8().constData(),
-                                 nullptr));
+    return Dest(
+        cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.isEmpty() ? nullptr : queue.toUtf8().constData(), nullptr));
 }
 
 QString lastError()
@@ -71,8 +71,8 @@ std::optional<QMarginsF> CupsPrintQueues::a5PrintableMargins(const QString& queu
     if (!info)
         return std::nullopt;
     cups_size_t size{};
-    const bool found = cupsGetDestMediaByName(CUPS_HTTP_DEFAULT, dest.get(), info, kA5, CUPS_MEDIA_FLAGS_DEFAULT,
-                                              &size) != 0;
+    const bool found = cupsGetDestMediaByName(CUPS_HTTP_DEFAULT, dest.get(), info, kA5,
+                                              CUPS_MEDIA_FLAGS_DEFAULT, &size) != 0;
     cupsFreeDestInfo(info);
     if (!found)
         return std::nullopt;
@@ -80,15 +80,14 @@ std::optional<QMarginsF> CupsPrintQueues::a5PrintableMargins(const QString& queu
                      size.right * kPointsPerHundredthMm, size.bottom * kPointsPerHundredthMm);
 }
 
-Result<> CupsPrintQueues::submitPdf(const QString& queue, const QString& pdfPath,
-                                                  const QString& title)
+Result<> CupsPrintQueues::submitPdf(const QString& queue, const QString& pdfPath, const QString& title)
 {
     cups_option_t* options = nullptr;
     int count = cupsAddOption("media", kA5, 0, &options);
     count = cupsAddOption("document-format", "application/pdf", count, &options);
-    const int job = cupsPrintFile2(CUPS_HTTP_DEFAULT, queue.toUtf8().constData(),
-                                   QFile::encodeName(pdfPath).constData(), title.toUtf8().constData(), count,
-                                   options);
+    const int job =
+        cupsPrintFile2(CUPS_HTTP_DEFAULT, queue.toUtf8().constData(), QFile::encodeName(pdfPath).constData(),
+                       title.toUtf8().constData(), count, options);
     cupsFreeOptions(count, options);
     if (job <= 0)
         return fail(lastError());

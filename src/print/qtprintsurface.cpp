@@ -58,7 +58,8 @@ QPageLayout QtPrintSurface::pageLayout() const
     const QMarginsF& p = m_printableMargins;
     const QMarginsF margins = landscape ? QMarginsF(p.bottom(), p.left(), p.top(), p.right()) : p;
     return QPageLayout(QPageSize(pageSizeOf(m_paperSize).value_or(QPageSize::A5)),
-                       landscape ? QPageLayout::Landscape : QPageLayout::Portrait, margins, QPageLayout::Point);
+                       landscape ? QPageLayout::Landscape : QPageLayout::Portrait, margins,
+                       QPageLayout::Point);
 }
 
 QString QtPrintSurface::nextPdfPath() const

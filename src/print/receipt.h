@@ -18,7 +18,7 @@ Result<> writeReceiptCounter(const QString& path, qint32 number);
 
 struct ReceiptOutcome
 {
-    qint32 number = 0;    // the number printed
+    qint32 number = 0;     // the number printed
     Result<> counterSaved; // whether the next number reached the counter file
 };
 

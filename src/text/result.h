@@ -16,8 +16,7 @@
 
 namespace orvane {
 
-template <typename T = void>
-using Result = std::expected<T, QString>;
+template <typename T = void> using Result = std::expected<T, QString>;
 
 inline std::unexpected<QString> fail(QString error)
 {
@@ -43,8 +42,7 @@ inline Failure fail(QString error)
     return Failure{std::move(error)};
 }
 
-template <typename T = void>
-class Result
+template <typename T = void> class Result
 {
 public:
     Result(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
@@ -60,8 +58,7 @@ public:
     T&& operator*() && { return std::move(*this).value(); }
     T* operator->() { return &value(); }
     const T* operator->() const { return &value(); }
-    template <typename U>
-    T value_or(U&& other) const&
+    template <typename U> T value_or(U&& other) const&
     {
         return has_value() ? value() : T(std::forward<U>(other));
     }
@@ -71,8 +68,7 @@ private:
     std::variant<T, QString> m_state;
 };
 
-template <>
-class Result<void>
+template <> class Result<void>
 {
 public:
     Result() = default;

@@ -1,9 +1,9 @@
 // orvane-send: writes one command for the bridge as the browser would, into the cookie folder of the
 // current user and the wintype of sct.txt in the working folder.
 #include "base/settingsfile.h"
+#include "channel/cookiewriter.h"
 #include "platform/username.h"
 #include "platform/windowspath.h"
-#include "channel/cookiewriter.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -1,8 +1,8 @@
 #include "window/form1.h"
 
-#include "browser/bridgesocket.h"
 #include "base/logging.h"
 #include "base/settingsfile.h"
+#include "browser/bridgesocket.h"
 #include "phone/callernumber.h"
 #include "phone/dialcheck.h"
 #include "phone/modem.h"
@@ -64,8 +64,7 @@ QTimer* makeTimer(QObject* parent, const char* name, int intervalMs)
 
 } // namespace
 
-Form1::Form1(FormServices services, QWidget* parent)
-    : QWidget(parent), m_services(std::move(services))
+Form1::Form1(FormServices services, QWidget* parent) : QWidget(parent), m_services(std::move(services))
 {
     Q_ASSERT(m_services.userName && m_services.launcher && m_services.makeSerialPort &&
              m_services.makeTcpClient && m_services.makePrintSurface && m_services.makeCommandSource);
@@ -192,7 +191,9 @@ Result<> Form1::Form_Load()
         // An absent caller-number device must not stop the desk: report it and open it once it is there.
         // One that is there but taken (another program, another bridge) ends the start.
         if (!MSComm2->setPortOpen(true) && !MSComm2->deviceMissing())
-            return fail(QStringLiteral("着信番号装置のポート COM%1 を開けません: %2").arg(port).arg(MSComm2->errorString()));
+            return fail(QStringLiteral("着信番号装置のポート COM%1 を開けません: %2")
+                            .arg(port)
+                            .arg(MSComm2->errorString()));
         if (!MSComm2->portOpen()) {
             report(QStringLiteral("着信番号装置のポート COM%1 を開けません: %2\n接続されしだい使用します。")
                        .arg(port)
@@ -365,7 +366,8 @@ void Form1::sctset_Click()
 
 void Form1::Command2_Click()
 {
-    const Result<> result = m_services.launcher->startCommandLine(viewerTestCommandLine(), WindowStyle::NormalFocus);
+    const Result<> result =
+        m_services.launcher->startCommandLine(viewerTestCommandLine(), WindowStyle::NormalFocus);
     if (!result)
         report(QStringLiteral("DICOM ビューアを起動できません: %1").arg(result.error()));
 }

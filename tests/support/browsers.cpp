@@ -67,21 +67,24 @@ std::unique_ptr<HeadlessBrowser> HeadlessBrowser::firefox(const QString& profile
     env.insert(QStringLiteral("MOZ_HEADLESS"), QStringLiteral("1"));
     return std::unique_ptr<HeadlessBrowser>(new HeadlessBrowser(
         QStringLiteral("firefox-esr"),
-        {QStringLiteral("--headless"), QStringLiteral("--no-remote"), QStringLiteral("--profile"), profile}, env,
-        profile + QStringLiteral("/../firefox-esr.log")));
+        {QStringLiteral("--headless"), QStringLiteral("--no-remote"), QStringLiteral("--profile"), profile},
+        env, profile + QStringLiteral("/../firefox-esr.log")));
 }
 
 std::unique_ptr<HeadlessBrowser> HeadlessBrowser::chromium(const QString& userData, const QString& extension)
 {
-    QStringList arguments{QStringLiteral("--headless=new"), u"--user-data-dir="_s + userData,
-                          u"--load-extension="_s + extension, QStringLiteral("--no-first-run"),
-                          QStringLiteral("--no-default-browser-check"), QStringLiteral("--disable-gpu"),
+    QStringList arguments{QStringLiteral("--headless=new"),
+                          u"--user-data-dir="_s + userData,
+                          u"--load-extension="_s + extension,
+                          QStringLiteral("--no-first-run"),
+                          QStringLiteral("--no-default-browser-check"),
+                          QStringLiteral("--disable-gpu"),
                           QStringLiteral("--disable-background-networking")};
     if (geteuid() == 0)
         arguments.prepend(QStringLiteral("--no-sandbox")); // root only: a desk user keeps the sandbox
-    return std::unique_ptr<HeadlessBrowser>(new HeadlessBrowser(QStringLiteral("chromium"), arguments,
-                                                                QProcessEnvironment::systemEnvironment(),
-                                                                userData + QStringLiteral("/../chromium.log")));
+    return std::unique_ptr<HeadlessBrowser>(
+        new HeadlessBrowser(QStringLiteral("chromium"), arguments, QProcessEnvironment::systemEnvironment(),
+                            userData + QStringLiteral("/../chromium.log")));
 }
 
 bool HeadlessBrowser::installed(Kind kind)
@@ -121,13 +124,22 @@ ExtensionSetup setUpExtension(HeadlessBrowser::Kind kind, const QString& folder,
     const QString data = folder + QStringLiteral("/browser");
     const QString out = folder + QStringLiteral("/setup");
     QDir().mkpath(data + QStringLiteral("/extensions"));
-    QStringList arguments{QStringLiteral("--host"), host, QStringLiteral("--extension"),
-                          sourceDir + QStringLiteral("/extension"), QStringLiteral("--key-dir"),
-                          out + QStringLiteral("/key"), QStringLiteral("--out"), out + QStringLiteral("/browser"),
-                          QStringLiteral("--chromium-policy-dir"), out + QStringLiteral("/chromium-policies"),
-                          QStringLiteral("--chromium-hosts-dir"), data + QStringLiteral("/NativeMessagingHosts"),
-                          QStringLiteral("--firefox-policy-dir"), out + QStringLiteral("/firefox-policies"),
-                          QStringLiteral("--firefox-hosts-dir"), home + QStringLiteral("/.mozilla/native-messaging-hosts"),
+    QStringList arguments{QStringLiteral("--host"),
+                          host,
+                          QStringLiteral("--extension"),
+                          sourceDir + QStringLiteral("/extension"),
+                          QStringLiteral("--key-dir"),
+                          out + QStringLiteral("/key"),
+                          QStringLiteral("--out"),
+                          out + QStringLiteral("/browser"),
+                          QStringLiteral("--chromium-policy-dir"),
+                          out + QStringLiteral("/chromium-policies"),
+                          QStringLiteral("--chromium-hosts-dir"),
+                          data + QStringLiteral("/NativeMessagingHosts"),
+                          QStringLiteral("--firefox-policy-dir"),
+                          out + QStringLiteral("/firefox-policies"),
+                          QStringLiteral("--firefox-hosts-dir"),
+                          home + QStringLiteral("/.mozilla/native-messaging-hosts"),
                           QStringLiteral("--no-crx")};
     for (const QString& site : sites)
         arguments += {QStringLiteral("--site"), site};
@@ -144,7 +156,8 @@ ExtensionSetup setUpExtension(HeadlessBrowser::Kind kind, const QString& folder,
     return {HeadlessBrowser::firefox(data, home,
                                      "user_pref(\"xpinstall.signatures.required\", false);\n"
                                      "user_pref(\"extensions.autoDisableScopes\", 0);\n"),
-            {}, key};
+            {},
+            key};
 }
 
 } // namespace orvane::test

@@ -7,7 +7,8 @@
 namespace orvane::test {
 
 Desk::Desk()
-    : m_cookies(filePath(QStringLiteral("wine/drive_c/Users/alice/AppData/Roaming/Microsoft/Windows/Cookies"))),
+    : m_cookies(
+          filePath(QStringLiteral("wine/drive_c/Users/alice/AppData/Roaming/Microsoft/Windows/Cookies"))),
       m_savedPath(qgetenv("PATH"))
 {
     QDir().mkpath(m_cookies);

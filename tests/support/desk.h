@@ -31,7 +31,8 @@ public:
     // Removes the stand-in display program, as on a desk where it is missing.
     void removeDisplayProgram();
     // Writes a command file as the browser does, with its time this many seconds from now.
-    void writeCookie(const QByteArray& content, int secondsFromNow, const QString& name = QStringLiteral("alice@clinic[1].txt"));
+    void writeCookie(const QByteArray& content, int secondsFromNow,
+                     const QString& name = QStringLiteral("alice@clinic[1].txt"));
 
 private:
     WorkingFolder m_folder;

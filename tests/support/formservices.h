@@ -36,7 +36,8 @@ inline FormServices formServices(const QString& winePrefix, ProgramLauncher* lau
     };
     // Without a printer, each job becomes a PDF in prints/ of the working folder.
     services.makePrintSurface = [] {
-        return std::make_unique<QtPrintSurface>(QtPrintSurface::Target::DefaultPrinter, QStringLiteral("prints"));
+        return std::make_unique<QtPrintSurface>(QtPrintSurface::Target::DefaultPrinter,
+                                                QStringLiteral("prints"));
     };
     return services;
 }

@@ -59,15 +59,17 @@ PrivateCups::PrivateCups()
     for (const char* folder : {"out", "spool", "spool/tmp"})
         QFile::setPermissions(m_dir.filePath(QString::fromLatin1(folder)), QFileDevice::Permissions(0x7777));
     const QByteArray root = QFile::encodeName(m_dir.path());
-    writeFile(m_dir.filePath(QStringLiteral("root/cupsd.conf")),
-              "Listen " + root + "/cups.sock\nLogLevel info\nWebInterface No\nDefaultAuthType None\n"
-              "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
-              "<Location /admin>\n  Order allow,deny\n  Allow all\n</Location>\n"
-              "<Policy default>\n  <Limit All>\n    Order allow,deny\n    Allow all\n  </Limit>\n</Policy>\n");
+    writeFile(
+        m_dir.filePath(QStringLiteral("root/cupsd.conf")),
+        "Listen " + root +
+            "/cups.sock\nLogLevel info\nWebInterface No\nDefaultAuthType None\n"
+            "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
+            "<Location /admin>\n  Order allow,deny\n  Allow all\n</Location>\n"
+            "<Policy default>\n  <Limit All>\n    Order allow,deny\n    Allow all\n  </Limit>\n</Policy>\n");
     writeFile(m_dir.filePath(QStringLiteral("root/cups-files.conf")),
               "ServerRoot " + root + "/root\nStateDir " + root + "/state\nCacheDir " + root +
-                  "/cache\nRequestRoot " + root + "/spool\nTempDir " + root + "/spool/tmp\nAccessLog " + root +
-                  "/log/access_log\nErrorLog " + root + "/log/error_log\nPageLog " + root +
+                  "/cache\nRequestRoot " + root + "/spool\nTempDir " + root + "/spool/tmp\nAccessLog " +
+                  root + "/log/access_log\nErrorLog " + root + "/log/error_log\nPageLog " + root +
                   "/log/page_log\nFileDevice Yes\nSandboxing Relaxed\n");
     // The scheduler runs a filter even to pass a document through (with none it writes nothing): one
     // that copies the PDF as it is. Its user must reach it.
@@ -75,7 +77,8 @@ PrivateCups::PrivateCups()
     writeFile(filter, "#!/bin/sh\nif [ -n \"$6\" ]; then exec cat \"$6\"; else exec cat; fi\n");
     QFile::setPermissions(filter, QFileDevice::Permissions(0x7555));
     QFile::setPermissions(m_dir.path(), QFileDevice::Permissions(0x7755));
-    writeFile(m_dir.filePath(QStringLiteral("desk.ppd")), QByteArray(kPpd).replace("@FILTER@", QFile::encodeName(filter)));
+    writeFile(m_dir.filePath(QStringLiteral("desk.ppd")),
+              QByteArray(kPpd).replace("@FILTER@", QFile::encodeName(filter)));
     writeFile(m_dir.filePath(QStringLiteral("home/.cups/lpoptions")), "Default desk\n");
     qputenv("CUPS_SERVER", QFile::encodeName(socket()));
     qputenv("HOME", QFile::encodeName(home()));
@@ -90,9 +93,10 @@ bool PrivateCups::start()
 {
     QFile::remove(socket());
     m_cupsd.setProcessChannelMode(QProcess::MergedChannels);
-    m_cupsd.start(QStringLiteral("cupsd"), {QStringLiteral("-f"), QStringLiteral("-c"),
-                                            m_dir.filePath(QStringLiteral("root/cupsd.conf")), QStringLiteral("-s"),
-                                            m_dir.filePath(QStringLiteral("root/cups-files.conf"))});
+    m_cupsd.start(QStringLiteral("cupsd"),
+                  {QStringLiteral("-f"), QStringLiteral("-c"),
+                   m_dir.filePath(QStringLiteral("root/cupsd.conf")), QStringLiteral("-s"),
+                   m_dir.filePath(QStringLiteral("root/cups-files.conf"))});
     if (!m_cupsd.waitForStarted()) {
         m_error = QStringLiteral("cupsd cannot be started: ") + m_cupsd.errorString();
         return false;

@@ -9,9 +9,10 @@ namespace orvane::test {
 
 // A CUPS scheduler of the test's own: cupsd on a private configuration in a temporary folder,
 // listening on a socket there, with one queue "desk" whose device is a file (the PDF passes through
-// unchanged, by a filter that copies it), whose default paper is Letter and whose A5 printable area has a different margin on each
-// side: left 12, top 15, right 20, bottom 18 points. This process talks to it through CUPS_SERVER and
-// a HOME whose lpoptions names "desk" as the default; the machine's own scheduler is never touched.
+// unchanged, by a filter that copies it), whose default paper is Letter and whose A5 printable area has a
+// different margin on each side: left 12, top 15, right 20, bottom 18 points. This process talks to it
+// through CUPS_SERVER and a HOME whose lpoptions names "desk" as the default; the machine's own scheduler is
+// never touched.
 class PrivateCups
 {
 public:

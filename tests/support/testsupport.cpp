@@ -84,10 +84,18 @@ QString statementCommand(const QString& number, int items, const QString& date)
     QStringList fields{number, QStringLiteral("山田太郎様"), QString::number(items)};
     for (int i = 1; i <= items; ++i)
         fields.append(QStringLiteral("回?処置%1?1?1500?1500").arg(i));
-    fields += QStringList{QStringLiteral("30000"), QStringLiteral("0"), QStringLiteral("10000"),
-                          QStringLiteral("1000"),  QStringLiteral("3"), QStringLiteral("x"),
-                          QStringLiteral("0"),     QStringLiteral("0"), QStringLiteral("y"),
-                          QStringLiteral("21000"), date,                QStringLiteral("1")};
+    fields += QStringList{QStringLiteral("30000"),
+                          QStringLiteral("0"),
+                          QStringLiteral("10000"),
+                          QStringLiteral("1000"),
+                          QStringLiteral("3"),
+                          QStringLiteral("x"),
+                          QStringLiteral("0"),
+                          QStringLiteral("0"),
+                          QStringLiteral("y"),
+                          QStringLiteral("21000"),
+                          date,
+                          QStringLiteral("1")};
     return QStringLiteral("prt") + fields.join(u'_');
 }
 

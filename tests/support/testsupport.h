@@ -1,24 +1,24 @@
 #pragma once
 
+#include "platform/dialler.h"
 #include "platform/launcher.h"
-#include "window/notifier.h"
 #include "platform/serialport.h"
 #include "platform/tcpclient.h"
-#include "platform/dialler.h"
+#include "window/notifier.h"
 
 #include <QByteArray>
-#include <QTest>
 #include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 
 // Verifies that an operation of the project's result shape succeeded; names its error when not.
-#define QVERIFY_RESULT(expression)                                                                        \
-    do {                                                                                                  \
-        const auto orvaneResult = (expression);                                                          \
-        QVERIFY2(orvaneResult.has_value(), orvaneResult ? "" : qPrintable(orvaneResult.error()));        \
+#define QVERIFY_RESULT(expression)                                                                           \
+    do {                                                                                                     \
+        const auto orvaneResult = (expression);                                                              \
+        QVERIFY2(orvaneResult.has_value(), orvaneResult ? "" : qPrintable(orvaneResult.error()));            \
     } while (false)
 
 namespace orvane::test {
