@@ -1,9 +1,11 @@
 #include "print/statement.h"
+#include "print/statementfields.h"
 #include "support/recordingsurface.h"
 #include "support/testsupport.h"
 #include "text/numberformat.h"
 
 #include <QTest>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -68,6 +70,8 @@ class TestStatement : public QObject
 
 private slots:
     void init();
+    void namesTheFields_data();
+    void namesTheFields();
     void printsTheHeader_data();
     void printsTheHeader();
     void readsTheDateAndMarker_data();
@@ -135,6 +139,37 @@ QList<Op> TestStatement::textsOnPage(int page) const
     return out;
 }
 
+void TestStatement::namesTheFields_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("items");
+    QTest::addColumn<QString>("fee");
+    QTest::addColumn<QString>("insurance");
+    QTest::addColumn<QDate>("date");
+    QTest::newRow("two items") << statement(itemsOf(2), totalsOf(4500, 450, 5000, 50, u"7"_s, 0, 0, 900),
+                                            u"2024/03/05"_s)
+                               << 2 << u"4500"_s << u"900"_s << QDate(2024, 3, 5);
+    QTest::newRow("a count that is no number: the fields before the last twelve")
+        << u"prt1_a_x_i1_i2_f_t_c_d_s_-_k_b_-_ins_2024-03-05_1"_s << 2 << u"f"_s << u"ins"_s
+        << QDate(2024, 3, 5);
+    QTest::newRow("a count beyond the text: no totals, no date")
+        << u"prt1_a_99_i1_i2"_s << 2 << QString() << QString() << QDate(1899, 12, 30);
+}
+
+void TestStatement::namesTheFields()
+{
+    QFETCH(QString, command);
+    QFETCH(int, items);
+    QFETCH(QString, fee);
+    QFETCH(QString, insurance);
+    QFETCH(QDate, date);
+    const StatementFields parsed = parseStatement(u"x"_s + command);
+    QCOMPARE(parsed.items.size(), items);
+    QCOMPARE(parsed.totals.fee.value_or(QString()), fee);
+    QCOMPARE(parsed.totals.insurance.value_or(QString()), insurance);
+    QCOMPARE(parsed.date, date);
+}
+
 void TestStatement::printsTheHeader_data()
 {
     QTest::addColumn<QString>("margin"); // "-" for unset
@@ -188,7 +223,13 @@ void TestStatement::printsTheHeader()
         QCOMPARE(rightEdge(pageNumber), double(L + 4000));
         QCOMPARE(pageNumber.y, 11100.0f);
     }
-    QCOMPARE(u"診 察 項 目 名 称                       数  量   単位     単  価     金   額"_s.size(), 62);
+    // The column header is 62 characters, its column titles over their columns.
+    const QList<Op> firstPage = textsOnPage(1);
+    const auto columnHeader =
+        std::find_if(firstPage.cbegin(), firstPage.cend(), [](const Op& op) { return op.y == 2100; });
+    QVERIFY(columnHeader != firstPage.cend());
+    QCOMPARE(columnHeader->text.size(), 62);
+    QCOMPARE(columnHeader->text.indexOf(u'数'), 34);
 
     // The addressee rule moves with the margin on the first page only.
     QList<Op> rules;
@@ -387,7 +428,9 @@ void TestStatement::clearsColumnsOfShortRecords()
     QCOMPARE(texts[index + 1].text, QString());
     QCOMPARE(texts[index + 2].text, QString());
     QCOMPARE(texts[index + 3].text, QString());
-    QVERIFY(!text(u"150"_s, 1) || text(u"150"_s)->y == 2300.0f);
+    // The first item's price stands once, on its own row.
+    QCOMPARE(std::count_if(texts.cbegin(), texts.cend(), [](const Op& op) { return op.text == u"150"; }), 1);
+    QCOMPARE(text(u"150"_s)->y, float(statementRowY(2)));
 }
 
 void TestStatement::printsTheTotals_data()

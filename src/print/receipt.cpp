@@ -1,6 +1,7 @@
 #include "print/receipt.h"
 
 #include "base/logging.h"
+#include "print/printaligned.h"
 #include "text/dateformat.h"
 #include "text/legacytext.h"
 #include "text/numberformat.h"
@@ -38,12 +39,11 @@ QString customerName(const QStringList& fields)
     return sama < 0 ? name : name.left(sama);
 }
 
+// The receipt's fields stand at fixed places on a small form: a text whose place cannot be set is left
+// out rather than printed over another.
 void printAt(PrintSurface& surface, float x, float y, const std::optional<QString>& text)
 {
-    if (!text)
-        return;
-    if (surface.setCurrentX(x) && surface.setCurrentY(y))
-        surface.print(*text);
+    PrintAt(surface, x, y, text, FailedPosition::SkipText);
 }
 
 void rule(PrintSurface& surface, float x1, float y, float x2)
