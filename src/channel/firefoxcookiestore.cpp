@@ -38,6 +38,17 @@ qint64 expiryMs(qint64 stored)
     return stored < kSecondsUntilYear5000 ? stored * 1000 : stored;
 }
 
+// The cookie of a row whose first columns are name, value, host, path, expiry, creationTime.
+Cookie cookieAt(const QSqlQuery& query)
+{
+    return {query.value(0).toString(),
+            query.value(1).toString(),
+            query.value(2).toString(),
+            query.value(3).toString(),
+            expiryMs(query.value(4).toLongLong()),
+            query.value(5).toLongLong()};
+}
+
 } // namespace
 
 FirefoxCookieStore::FirefoxCookieStore(Locate locate, QObject* parent)
@@ -197,13 +208,7 @@ Result<QList<FirefoxCookieStore::Set>> FirefoxCookieStore::readFrom(const QStrin
                     newest = std::max(newest, update);
                     if (baselineOnly)
                         continue;
-                    Cookie cookie{query.value(0).toString(),
-                                  query.value(1).toString(),
-                                  query.value(2).toString(),
-                                  query.value(3).toString(),
-                                  expiryMs(query.value(4).toLongLong()),
-                                  query.value(5).toLongLong()};
-                    sets->append({cookieRecord(cookie), update});
+                    sets->append({cookieRecord(cookieAt(query)), update});
                 }
                 if (!problem) {
                     if (baselineOnly)
@@ -228,13 +233,7 @@ Result<QList<FirefoxCookieStore::Set>> FirefoxCookieStore::readFrom(const QStrin
                     known.insert(key, state);
                     if (baselineOnly || m_known.value(key) == state)
                         continue;
-                    Cookie cookie{query.value(0).toString(),
-                                  query.value(1).toString(),
-                                  query.value(2).toString(),
-                                  query.value(3).toString(),
-                                  expiryMs(query.value(4).toLongLong()),
-                                  query.value(5).toLongLong()};
-                    sets->append({cookieRecord(cookie), query.value(6).toLongLong()});
+                    sets->append({cookieRecord(cookieAt(query)), query.value(6).toLongLong()});
                 }
                 if (!problem)
                     m_known = std::move(known);
