@@ -1,3 +1,4 @@
+#include "channel/cookiefoldersource.h"
 #include "channel/cookiepoller.h"
 #include "support/testsupport.h"
 
@@ -31,6 +32,8 @@ private slots:
     void skipsTheListingOnlyWhenNothingChanged();
     void seesAChangeThatRaisedNoNotification();
     void listsAgainAfterTheFolderIsRemounted();
+    void carriesOutAWriteWithoutATick_data();
+    void carriesOutAWriteWithoutATick();
 
 private:
     QString folderOf(const QString& wintype, const QString& user);
@@ -311,6 +314,62 @@ void TestCookiePoller::listsAgainAfterTheFolderIsRemounted()
     write(folder, u"b.txt"_s, m_base + 1);
     m_poller->poll(cookies, last, m_record);
     QCOMPARE(m_handled, (QStringList{u"a.txt"_s, u"b.txt"_s}));
+}
+
+void TestCookiePoller::carriesOutAWriteWithoutATick_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<QStringList>("commands");
+    QTest::newRow("written in place") << u"in place"_s << QStringList{u"now"_s};
+    QTest::newRow("moved in") << u"moved"_s << QStringList{u"moved"_s};
+    QTest::newRow("two files of one second: the second is no newer")
+        << u"same second"_s << QStringList{u"first"_s, u"after"_s};
+    QTest::newRow("a file older than the last one handed on") << u"old"_s << QStringList{u"after"_s};
+    QTest::newRow("written through a hard link made after the listing")
+        << u"link"_s << QStringList{u"linked"_s};
+}
+
+void TestCookiePoller::carriesOutAWriteWithoutATick()
+{
+    QFETCH(QString, way);
+    QFETCH(QStringList, commands);
+    const QString folder = folderOf(u"1"_s, u"alice"_s);
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    write(folder, u"baseline.txt"_s, now - 100); // before the start: never carried out
+    CookieFolderSource source(cookieFolder(u"1"_s, u"alice"_s),
+                              WindowsPathMapper(m_dir->filePath(u"wine"_s)));
+    QStringList arrived;
+    connect(&source, &CommandSource::commandArrived, [&](const std::optional<QString>& text) {
+        arrived.append(text.value_or(QString()).section(u'\n', 1, 1));
+    });
+    QVERIFY_RESULT(source.start());
+    // From here on no tick: the file system's word alone runs the pass.
+    const auto moveIn = [&](const QString& name, const QByteArray& command, qint64 seconds) {
+        const QString aside = m_dir->filePath(name);
+        QVERIFY(test::writeFile(aside, "x\n" + command + "\n"));
+        QVERIFY(test::setModified(aside, QDateTime::fromSecsSinceEpoch(seconds)));
+        QVERIFY(QFile::rename(aside, QDir(folder).filePath(name)));
+    };
+    if (way == u"in place") {
+        QVERIFY(test::writeFile(QDir(folder).filePath(u"a.txt"_s), "x\nnow\n"));
+    } else if (way == u"moved") {
+        moveIn(u"a.txt"_s, "moved", now + 10);
+    } else if (way == u"same second") {
+        moveIn(u"a.txt"_s, "first", now + 10);
+        QTRY_COMPARE(arrived.size(), 1);
+        moveIn(u"b.txt"_s, "second", now + 10);
+        moveIn(u"c.txt"_s, "after", now + 11); // the pass that ran for it passed over b.txt
+    } else if (way == u"old") {
+        moveIn(u"a.txt"_s, "old", now - 200);
+        moveIn(u"b.txt"_s, "after", now + 10);
+    } else if (way == u"link") {
+        const QString elsewhere = m_dir->filePath(u"elsewhere.txt"_s);
+        QCOMPARE(::link(QFile::encodeName(QDir(folder).filePath(u"baseline.txt"_s)).constData(),
+                        QFile::encodeName(elsewhere).constData()),
+                 0);
+        QVERIFY(test::writeFile(elsewhere, "x\nlinked\n"));
+    }
+    QTRY_COMPARE(arrived, commands);
 }
 
 QTEST_GUILESS_MAIN(TestCookiePoller)

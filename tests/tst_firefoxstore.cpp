@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTest>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -50,6 +52,8 @@ private:
     QStringList poll(FirefoxCookieStore& store);
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    QSet<const FirefoxCookieStore*> m_followed;
+    QStringList m_arrived;
     QString m_store;
 };
 
@@ -87,14 +91,17 @@ QByteArray TestFirefoxStore::set(const QString& name, const QString& value, qint
 
 QStringList TestFirefoxStore::poll(FirefoxCookieStore& store)
 {
-    QStringList records;
-    const QMetaObject::Connection taken =
-        QObject::connect(&store, &CommandSource::commandArrived, [&](const std::optional<QString>& record) {
-            records.append(record.value_or(QString()));
-        });
+    // What the store handed on since the last look (its folder's notification may have asked for a
+    // look meanwhile), then what this tick finds.
+    if (!m_followed.contains(&store)) {
+        m_followed.insert(&store);
+        QObject::connect(
+            &store, &CommandSource::commandArrived, this,
+            [this](const std::optional<QString>& record) { m_arrived.append(record.value_or(QString())); });
+        QObject::connect(&store, &QObject::destroyed, this, [this, &store] { m_followed.remove(&store); });
+    }
     store.tick();
-    QObject::disconnect(taken);
-    return records;
+    return std::exchange(m_arrived, {});
 }
 
 void TestFirefoxStore::buildsTheRecordOfTheOldCookieFiles()

@@ -7,6 +7,8 @@
 #include "support/testsupport.h"
 
 #include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -25,6 +27,7 @@ private slots:
     void printsAReceiptOnA5Landscape();
     void namesEachJobsFile();
     void printsAStatementWithABarcode();
+    void leavesNoCutPageWhenKilled();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -157,6 +160,24 @@ void TestPrintPdf::printsAStatementWithABarcode()
     const QStringList barcodes = test::readBarcodes(surface.lastPdf(), 2);
     QCOMPARE(barcodes, QStringList{u"Codabar:A047110A"_s});
     QVERIFY(test::readBarcodes(surface.lastPdf(), 1).isEmpty());
+}
+
+void TestPrintPdf::leavesNoCutPageWhenKilled()
+{
+    const QString prints = m_dir->filePath(u"prints"_s);
+    QProcess job;
+    job.start(QDir(qEnvironmentVariable("ORVANE_BINARY_DIR")).filePath(u"tests/support/print-until-killed"_s),
+              {prints});
+    QVERIFY(job.waitForFinished(30000));
+    QCOMPARE(job.exitStatus(), QProcess::CrashExit);
+    const QDir folder(prints);
+    QCOMPARE(folder.entryList({u"*.pdf"_s}, QDir::Files), QStringList()); // no page that looks like a job
+    QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden).size(), 1);     // the unfinished one, aside
+
+    // The next start takes away what the killed run left.
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"a killed run did not finish"_s));
+    const QtPrintSurface next(QtPrintSurface::Target::Pdf, prints);
+    QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 QTEST_MAIN(TestPrintPdf)

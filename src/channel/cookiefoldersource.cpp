@@ -16,7 +16,21 @@ Result<> CookieFolderSource::start()
 {
     m_lastCookieTime = m_poller.newestTime(m_folder).value_or(std::numeric_limits<qint64>::min());
     m_running = true;
+    if (m_poller.notificationHandle() >= 0 && !m_notifier) {
+        m_notifier = new QSocketNotifier(m_poller.notificationHandle(), QSocketNotifier::Read, this);
+        connect(m_notifier, &QSocketNotifier::activated, this, &CookieFolderSource::onNotification);
+    }
+    if (m_notifier)
+        m_notifier->setEnabled(true);
+    tick(); // watches the folder from now on
     return {};
+}
+
+void CookieFolderSource::onNotification()
+{
+    // Everything that waits is read in one go: a burst of writes costs one pass, not one per event.
+    if (m_poller.takeNotifications())
+        tick();
 }
 
 void CookieFolderSource::tick()
@@ -33,6 +47,8 @@ void CookieFolderSource::tick()
 void CookieFolderSource::stop()
 {
     m_running = false;
+    if (m_notifier)
+        m_notifier->setEnabled(false);
 }
 
 } // namespace orvane

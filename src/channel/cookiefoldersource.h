@@ -4,11 +4,15 @@
 #include "channel/cookiefolder.h"
 #include "channel/cookiepoller.h"
 
+#include <QSocketNotifier>
+
 namespace orvane {
 
 // The browser's cookie folder as a command source: at each tick, every cookie file newer than
 // LastCookieTime (the newest file handed on so far, in whole seconds) is read and handed on, in the
-// order the folder lists them.
+// order the folder lists them. Where the folder's change notification says a file was written and
+// closed (or moved in), that pass runs at once, with the same rules: a tick that falls right after the
+// write. Notifications that arrive together make one pass.
 class CookieFolderSource final : public CommandSource
 {
     Q_OBJECT
@@ -28,8 +32,11 @@ public:
     CookiePoller& poller() { return m_poller; }
 
 private:
+    void onNotification();
+
     CookieFolder m_folder;
     CookiePoller m_poller;
+    QSocketNotifier* m_notifier = nullptr;
     qint64 m_lastCookieTime = 0;
     bool m_running = false;
 };

@@ -94,8 +94,80 @@ void CookiePoller::dropWatch()
 #ifdef Q_OS_LINUX
     if (m_watch >= 0)
         inotify_rm_watch(m_notify, m_watch);
+    for (auto it = m_watchedFiles.cbegin(); it != m_watchedFiles.cend(); ++it)
+        inotify_rm_watch(m_notify, it.key());
 #endif
     m_watch = -1;
+    m_fileWatches.clear();
+    m_watchedFiles.clear();
+}
+
+bool CookiePoller::takeNotifications()
+{
+#ifdef Q_OS_LINUX
+    if (m_notify < 0)
+        return false;
+    bool arrived = false;
+    alignas(inotify_event) char buffer[4096];
+    for (;;) {
+        const ssize_t got = read(m_notify, buffer, sizeof buffer);
+        if (got <= 0)
+            break;
+        for (ssize_t offset = 0; offset + ssize_t(sizeof(inotify_event)) <= got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
+            offset += ssize_t(sizeof(inotify_event)) + ssize_t(event->len);
+            if (event->mask & IN_Q_OVERFLOW) {
+                // Events were lost: only a listing and a new watch can tell what the folder holds now.
+                m_watchLost = m_changed = arrived = true;
+                continue;
+            }
+            if (event->wd == m_watch) {
+                m_changed = true;
+                // The folder was removed or its file system unmounted.
+                if (event->mask & (IN_IGNORED | IN_UNMOUNT))
+                    m_watchLost = true;
+                if (event->mask & (IN_CLOSE_WRITE | IN_MOVED_TO | IN_ATTRIB))
+                    arrived = true;
+                continue;
+            }
+            const auto file = m_watchedFiles.constFind(event->wd);
+            if (file == m_watchedFiles.cend())
+                continue;
+            if (event->mask & IN_IGNORED) { // the file is gone (its last name removed)
+                m_fileWatches.remove(*file);
+                m_watchedFiles.erase(file);
+                continue;
+            }
+            m_changed = arrived = true; // written, or a link or a time changed, through any name
+        }
+    }
+    return arrived;
+#else
+    return false;
+#endif
+}
+
+void CookiePoller::watchFile(int folderFd, const char* name, quint64 inode)
+{
+#ifdef Q_OS_LINUX
+    if (!m_notifiesEverything)
+        return;
+    const QByteArray key(name);
+    const auto known = m_fileWatches.constFind(key);
+    if (known != m_fileWatches.cend() && known->inode == inode)
+        return;
+    // The path through the folder's descriptor: the watch is on the file the name stands for now.
+    const QByteArray path = "/proc/self/fd/" + QByteArray::number(folderFd) + '/' + key;
+    const int watch = inotify_add_watch(m_notify, path.constData(), IN_ATTRIB | IN_CLOSE_WRITE);
+    if (watch < 0)
+        return; // out of watches: the folder's own watch and the once-a-second look remain
+    m_fileWatches.insert(key, {watch, inode});
+    m_watchedFiles.insert(watch, key);
+#else
+    Q_UNUSED(folderFd);
+    Q_UNUSED(name);
+    Q_UNUSED(inode);
+#endif
 }
 
 bool CookiePoller::unchangedSinceLastListing(const QByteArray& native)
@@ -110,25 +182,11 @@ bool CookiePoller::unchangedSinceLastListing(const QByteArray& native)
     }
     // Every event read here happened before this tick's listing; events during the listing are read at
     // the next tick, which then lists again.
-    bool changed = false;
-    bool watchLost = false;
-    alignas(inotify_event) char buffer[4096];
-    for (;;) {
-        const ssize_t got = read(m_notify, buffer, sizeof buffer);
-        if (got <= 0)
-            break;
-        changed = true;
-        for (ssize_t offset = 0; offset + ssize_t(sizeof(inotify_event)) <= got;) {
-            const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
-            // The watch died (folder removed, file system unmounted) or events were lost: only a
-            // listing and a new watch can tell what the folder holds now.
-            if (event->mask & (IN_IGNORED | IN_UNMOUNT | IN_Q_OVERFLOW))
-                watchLost = true;
-            offset += ssize_t(sizeof(inotify_event)) + ssize_t(event->len);
-        }
-    }
-    if (watchLost)
+    takeNotifications();
+    if (m_watchLost) {
+        m_watchLost = false;
         dropWatch();
+    }
     if (m_watch < 0 || info.st_dev != m_watchedDevice || info.st_ino != m_watchedInode) {
         // A new folder (or the same path now naming another folder): watch it and list it.
         dropWatch();
@@ -142,12 +200,12 @@ bool CookiePoller::unchangedSinceLastListing(const QByteArray& native)
     }
     // Changes made on another machine (network file systems) or behind a FUSE driver raise no event:
     // such folders are listed on every tick.
-    if (!m_notifiesEverything || changed)
+    if (!m_notifiesEverything || m_changed)
         return false;
-    // The one change a local folder's notification cannot show is one made through a hard link in
-    // another folder. Files with more than one link are looked at once a second, and the whole folder
-    // is listed every few seconds (a file may have gained a link since); the rest of the time an idle
-    // tick costs next to nothing, also with thousands of files.
+    // Should a file's own watch be missing (no watches left), a change through a hard link in another
+    // folder raises no event: files with more than one link are looked at once a second, and the whole
+    // folder is listed every few seconds. The rest of the time an idle tick costs next to nothing, also
+    // with thousands of files.
     const qint64 now = m_sinceListing.elapsed();
     if (now - m_lastListingAt >= kFullListingMs)
         return false;
@@ -193,6 +251,7 @@ bool CookiePoller::list(const CookieFolder& folder,
     if (!native)
         return false;
     ++m_listings;
+    m_changed = false;
     m_lastListingAt = m_sinceListing.elapsed();
     m_lastLinkCheckAt = m_lastListingAt;
     m_linkedFiles.clear();
@@ -219,6 +278,7 @@ bool CookiePoller::list(const CookieFolder& folder,
             continue;
         if (info.st_nlink > 1)
             m_linkedFiles.insert(QByteArray(entry->d_name), qint64(info.st_mtim.tv_sec));
+        watchFile(fd, entry->d_name, quint64(info.st_ino));
         visit(entry->d_name, qint64(info.st_mtim.tv_sec));
     }
     return true;

@@ -15,12 +15,14 @@ namespace orvane {
 // Lists the cookie folder and hands on each cookie file that is newer than every file handed on
 // before. Where the system offers change notification (inotify) on a local file system, a tick skips
 // the listing when nothing in the folder has changed since the last listing: the outcome is the same,
-// at a fraction of the cost. What notification cannot show (a change through a hard link elsewhere) is
-// caught by looking at the files with several links once a second and listing every few seconds.
-// Notifications are only read at a tick, so a file is never read before the tick that sees it. "Newer"
-// compares modification times in whole seconds: a file rewritten within the second of its last handing-on is
-// not handed on again. Times are compared as seconds of the system clock rather than local wall-clock time,
-// which steps back an hour when daylight saving time ends and would then hide the commands of that hour.
+// at a fraction of the cost. Each cookie file is watched as well, so that a write or a new link through a
+// name in another folder (which raises no event on this folder) is heard of at once; as a safety net the
+// files with several links are looked at once a second and the folder is listed every few seconds. A
+// source may poll as soon as takeNotifications() says a file was written: the poll applies the tick's
+// rules all the same. "Newer" compares modification times in whole seconds: a file rewritten within the
+// second of its last handing-on is not handed on again. Times are compared as seconds of the system clock
+// rather than local wall-clock time, which steps back an hour when daylight saving time ends and would then
+// hide the commands of that hour.
 class CookiePoller
 {
 public:
@@ -49,10 +51,17 @@ public:
     // The number of listings made so far (ticks that were not skipped).
     quint64 listings() const { return m_listings; }
 
+    // The change notifications' handle (readable when notifications wait), -1 without notification.
+    int notificationHandle() const { return m_notify; }
+    // Reads the notifications that wait; true when one says a command may have arrived: a file written
+    // and closed, moved in, or whose times or link count changed. The next poll then lists the folder.
+    bool takeNotifications();
+
 private:
     // True when the folder is watched and nothing in it has changed since the last listing.
     bool unchangedSinceLastListing(const QByteArray& native);
     bool linkedFileChanged(const QByteArray& native) const;
+    void watchFile(int folderFd, const char* name, quint64 inode);
     void dropWatch();
 
     // Calls visit(name, seconds) for each cookie file; false when the folder cannot be listed.
@@ -68,6 +77,17 @@ private:
     quint64 m_watchedInode = 0;
     quint64 m_listings = 0;
     bool m_notifiesEverything = false; // inotify sees every change of the watched folder
+    bool m_changed = false;            // a notification since the last listing
+    bool m_watchLost = false;          // the folder's watch died, or notifications were lost
+    // Each cookie file is watched too: a write or a new link through a name in another folder raises no
+    // event on this folder, only on the file itself. Name -> watch and inode; watch -> name.
+    struct FileWatch
+    {
+        int watch = -1;
+        quint64 inode = 0;
+    };
+    QHash<QByteArray, FileWatch> m_fileWatches;
+    QHash<int, QByteArray> m_watchedFiles;
     QElapsedTimer m_sinceListing;
     qint64 m_lastListingAt = 0;
     qint64 m_lastLinkCheckAt = 0;

@@ -10,6 +10,9 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTimer>
+
+#include <algorithm>
 
 #include <sys/stat.h>
 
@@ -72,7 +75,26 @@ bool FirefoxCookieStore::locate()
         return false;
     }
     m_store = QDir(*profile).filePath(kStore);
+    if (!m_watch) {
+        m_watch = new FolderWatch(this);
+        connect(m_watch, &FolderWatch::changed, this, &FirefoxCookieStore::onFolderChanged);
+    }
+    m_watch->watch(*profile);
     return true;
+}
+
+void FirefoxCookieStore::onFolderChanged(const QList<QByteArray>& names)
+{
+    const bool store = std::any_of(names.cbegin(), names.cend(),
+                                   [](const QByteArray& name) { return name.startsWith("cookies.sqlite"); });
+    if (!store || m_lookPending)
+        return;
+    // The log is written page by page: the look waits for the events already queued, then runs once.
+    m_lookPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_lookPending = false;
+        tick();
+    });
 }
 
 FirefoxCookieStore::Stamp FirefoxCookieStore::stamp() const

@@ -2,6 +2,7 @@
 
 #include "channel/commandsource.h"
 #include "channel/firefoxprofile.h"
+#include "channel/folderwatch.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -14,10 +15,12 @@
 namespace orvane {
 
 // Firefox's cookie store (cookies.sqlite of a profile) as a command source: every cookie set since the
-// last tick becomes one record in the old cookie-file format (see browser/cookierecord.h), oldest first.
+// last look becomes one record in the old cookie-file format (see browser/cookierecord.h), oldest first.
 // A tick that finds both the store and its write-ahead log unchanged (modification times in
-// nanoseconds) does nothing else. The store is read read-only and closed again at once; while Firefox
-// holds it locked, a copy of the log and then of the store is read instead.
+// nanoseconds) does nothing else. Besides the tick, the store is looked at as soon as the profile
+// folder's notification says the store or its log was written (one look for the events that arrive
+// together). The store is read read-only and closed again at once; while Firefox holds it locked, a copy
+// of the log and then of the store is read instead.
 class FirefoxCookieStore final : public CommandSource
 {
     Q_OBJECT
@@ -58,7 +61,11 @@ private:
     Result<QString> copyStore();
     void warnOnce(const QString& problem);
 
+    void onFolderChanged(const QList<QByteArray>& names);
+
     Locate m_locate;
+    FolderWatch* m_watch = nullptr;
+    bool m_lookPending = false;
     QString m_store;
     QElapsedTimer m_sinceLocate;
     Stamp m_stamp;

@@ -11,6 +11,8 @@
 #include <QFontMetricsF>
 #include <QPdfWriter>
 
+#include <unistd.h>
+
 namespace orvane {
 namespace {
 
@@ -42,6 +44,26 @@ std::optional<QPageSize::PageSizeId> pageSizeOf(int paperSize)
 QtPrintSurface::QtPrintSurface(Target target, QString pdfFolder, PrintQueues* queues)
     : m_target(target), m_pdfFolder(std::move(pdfFolder)), m_queues(queues)
 {
+    removeUnfinishedPdfs(m_pdfFolder);
+}
+
+QString QtPrintSurface::unfinishedPath(const QString& pdfPath)
+{
+    const QFileInfo pdf(pdfPath);
+    return pdf.dir().filePath(u'.' + pdf.fileName() + u".part");
+}
+
+void QtPrintSurface::removeUnfinishedPdfs(const QString& pdfFolder)
+{
+    // A page under a temporary name was never issued (a killed run): the receipt counter is written
+    // after the page, so the next job prints it again under the same number.
+    const QDir folder(pdfFolder);
+    const QStringList unfinished =
+        folder.entryList({QStringLiteral(".*.pdf.part")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : unfinished)
+        if (QFile::remove(folder.filePath(name)))
+            qCWarning(lcPrint) << "removed" << folder.filePath(name)
+                               << ", a page a killed run did not finish";
 }
 
 QtPrintSurface::~QtPrintSurface()
@@ -100,8 +122,9 @@ bool QtPrintSurface::ensureJob()
     chooseQueue();
     QDir().mkpath(m_pdfFolder);
     m_lastPdf = nextPdfPath();
-    // Written through a file of our own, so that a write that fails (a full disk) is seen.
-    m_pdfFile = std::make_unique<QFile>(m_lastPdf);
+    // Written through a file of our own, so that a write that fails (a full disk) is seen, under a
+    // temporary name until it is whole: prints/ never holds a cut page that looks like a job.
+    m_pdfFile = std::make_unique<QFile>(unfinishedPath(m_lastPdf));
     if (!m_pdfFile->open(QIODevice::WriteOnly)) {
         m_jobError = QStringLiteral("%1 を作成できません").arg(m_lastPdf);
         qCWarning(lcPrint) << "cannot start the print job:" << m_jobError << m_pdfFile->errorString();
@@ -249,10 +272,25 @@ bool QtPrintSurface::endDoc()
         m_pdfFile.reset();
         return false;
     }
-    const bool written = m_pdfFile->flush() && m_pdfFile->error() == QFileDevice::NoError;
-    const QString reason = m_pdfFile->errorString();
+    bool written = m_pdfFile->flush() && m_pdfFile->error() == QFileDevice::NoError;
+#ifdef Q_OS_UNIX
+    // On the disk before it gets its name: a power cut must not leave a named but empty page.
+    written = written && ::fsync(m_pdfFile->handle()) == 0;
+#endif
+    QString reason = m_pdfFile->errorString();
     m_pdfFile->close();
-    if (!written || m_pdfFile->error() != QFileDevice::NoError) {
+    written = written && m_pdfFile->error() == QFileDevice::NoError;
+    // The page gets its name only now; a name taken meanwhile gets a numeric suffix.
+    const QString stem = QDir(m_pdfFolder).filePath(QFileInfo(m_lastPdf).completeBaseName());
+    for (int n = 2; written && !m_pdfFile->rename(m_lastPdf); ++n) {
+        if (!QFileInfo::exists(m_lastPdf) || n > 1000) {
+            written = false;
+            reason = m_pdfFile->errorString();
+            break;
+        }
+        m_lastPdf = stem + u'-' + QString::number(n) + u".pdf";
+    }
+    if (!written) {
         // An unfinished PDF cannot be opened: it is removed rather than left to look like a print.
         m_jobError = QStringLiteral("%1 を作成できません").arg(m_lastPdf);
         qCWarning(lcPrint) << "cannot complete the print job:" << m_jobError << reason;

@@ -61,6 +61,9 @@ private:
     QPen currentPen() const;
     bool drawBarcode(const QString& text);
     QString nextPdfPath() const;
+    // Where a PDF is written until it is whole: a hidden name beside it.
+    static QString unfinishedPath(const QString& pdfPath);
+    static void removeUnfinishedPdfs(const QString& pdfFolder);
 
     Target m_target;
     QString m_pdfFolder;
