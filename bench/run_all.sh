@@ -5,4 +5,5 @@ build=${1:-build}
 "$build/bench/bench_cookiepoll" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 "$build/bench/bench_print" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 "$(dirname "$0")/idle_cpu.sh" "$build"
+"$build/bench/command_latency"
 "$build/bench/browser_latency"
