@@ -122,10 +122,20 @@ bool CookiePoller::takeNotifications()
                 continue;
             }
             if (event->wd == m_watch) {
-                m_changed = true;
                 // The folder was removed or its file system unmounted.
                 if (event->mask & (IN_IGNORED | IN_UNMOUNT))
                     m_watchLost = true;
+                if (event->len == 0 ||
+                    (event->mask & (IN_IGNORED | IN_UNMOUNT | IN_DELETE_SELF | IN_MOVE_SELF))) {
+                    m_changed = true; // the folder itself: only a listing tells
+                    continue;
+                }
+                // A file written, created, moved in, or with new times: that file is looked at. One
+                // removed or moved away needs no look (it carries no command any more).
+                if (event->mask & (IN_MODIFY | IN_CLOSE_WRITE | IN_CREATE | IN_ATTRIB | IN_MOVED_TO))
+                    m_touched.insert(QByteArray(event->name));
+                if (event->mask & (IN_DELETE | IN_MOVED_FROM))
+                    m_linkedFiles.remove(QByteArray(event->name));
                 if (event->mask & (IN_CLOSE_WRITE | IN_MOVED_TO | IN_ATTRIB))
                     arrived = true;
                 continue;
@@ -138,7 +148,9 @@ bool CookiePoller::takeNotifications()
                 m_watchedFiles.erase(file);
                 continue;
             }
-            m_changed = arrived = true; // written, or a link or a time changed, through any name
+            // Written, or a link or a time changed, through any name.
+            m_touched.insert(*file);
+            arrived = true;
         }
     }
     return arrived;
@@ -199,7 +211,8 @@ bool CookiePoller::unchangedSinceLastListing(const QByteArray& native)
         return false;
     }
     // Changes made on another machine (network file systems) or behind a FUSE driver raise no event:
-    // such folders are listed on every tick.
+    // such folders are listed on every tick. Elsewhere the files the notifications named are looked at
+    // by the caller, one by one.
     if (!m_notifiesEverything || m_changed)
         return false;
     // Should a file's own watch be missing (no watches left), a change through a hard link in another
@@ -252,6 +265,7 @@ bool CookiePoller::list(const CookieFolder& folder,
         return false;
     ++m_listings;
     m_changed = false;
+    m_touched.clear();
     m_lastListingAt = m_sinceListing.elapsed();
     m_lastLinkCheckAt = m_lastListingAt;
     m_linkedFiles.clear();
@@ -286,20 +300,59 @@ bool CookiePoller::list(const CookieFolder& folder,
 
 void CookiePoller::poll(const CookieFolder& folder, qint64& lastCookieTime, const Handler& handler)
 {
-    if (const std::optional<QByteArray> native = nativeFolder(folder.windowsPath, false);
-        native && unchangedSinceLastListing(*native))
-        return;
-    QByteArray path;
-    list(folder, [&](const char* name, qint64 seconds) {
+    const auto handOn = [&](const char* name, qint64 seconds) {
         if (lastCookieTime >= seconds)
             return;
         lastCookieTime = seconds;
-        path = m_cachedNative;
+        QByteArray path = m_cachedNative;
         if (!path.endsWith('/'))
             path.append('/');
         path.append(name);
         handler(QFile::decodeName(path));
-    });
+    };
+    if (const std::optional<QByteArray> native = nativeFolder(folder.windowsPath, false);
+        native && unchangedSinceLastListing(*native)) {
+        // After a listing every file's time is at most lastCookieTime, and only the files named since
+        // can have become newer: looking at those gives what a listing would. Where more than one is
+        // newer, only a listing knows their order.
+        const std::optional<QList<Touched>> newer = lookAtTouched(*native, folder, lastCookieTime);
+        if (newer && newer->size() <= 1) {
+            for (const Touched& file : *newer)
+                handOn(file.name.constData(), file.seconds);
+            return;
+        }
+    }
+    list(folder, handOn);
+}
+
+std::optional<QList<CookiePoller::Touched>>
+CookiePoller::lookAtTouched(const QByteArray& native, const CookieFolder& folder, qint64 lastCookieTime)
+{
+    QList<Touched> newer;
+    if (m_touched.isEmpty())
+        return newer;
+    const int fd = open(native.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    const QByteArray suffix = folder.pattern.mid(1).toLatin1();
+    for (const QByteArray& name : std::as_const(m_touched)) {
+        struct stat info;
+        if (name.startsWith('.') || !matchesPattern(name.constData(), suffix) ||
+            fstatat(fd, name.constData(), &info, 0) != 0 || !S_ISREG(info.st_mode))
+            continue;
+        const qint64 seconds = qint64(info.st_mtim.tv_sec);
+        // A file that gained a link is looked at every second from now on, as a listing would note.
+        if (info.st_nlink > 1)
+            m_linkedFiles.insert(name, seconds);
+        else
+            m_linkedFiles.remove(name);
+        watchFile(fd, name.constData(), quint64(info.st_ino));
+        if (seconds > lastCookieTime)
+            newer.append({name, seconds});
+    }
+    ::close(fd);
+    m_touched.clear();
+    return newer;
 }
 
 std::optional<qint64> CookiePoller::newestTime(const CookieFolder& folder)

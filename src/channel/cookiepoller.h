@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QHash>
+#include <QList>
+#include <QSet>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -58,10 +60,20 @@ public:
     bool takeNotifications();
 
 private:
-    // True when the folder is watched and nothing in it has changed since the last listing.
+    struct Touched
+    {
+        QByteArray name;
+        qint64 seconds = 0;
+    };
+
+    // True when the folder is watched and nothing in it has changed since the last listing but the
+    // files notifications named.
     bool unchangedSinceLastListing(const QByteArray& native);
     bool linkedFileChanged(const QByteArray& native) const;
     void watchFile(int folderFd, const char* name, quint64 inode);
+    // The named cookie files now newer than lastCookieTime; nullopt when the folder cannot be opened.
+    std::optional<QList<Touched>> lookAtTouched(const QByteArray& native, const CookieFolder& folder,
+                                                qint64 lastCookieTime);
     void dropWatch();
 
     // Calls visit(name, seconds) for each cookie file; false when the folder cannot be listed.
@@ -77,7 +89,8 @@ private:
     quint64 m_watchedInode = 0;
     quint64 m_listings = 0;
     bool m_notifiesEverything = false; // inotify sees every change of the watched folder
-    bool m_changed = false;            // a notification since the last listing
+    bool m_changed = false;            // a change only a listing can tell (the folder itself, lost events)
+    QSet<QByteArray> m_touched;        // files notifications named since the last look
     bool m_watchLost = false;          // the folder's watch died, or notifications were lost
     // Each cookie file is watched too: a write or a new link through a name in another folder raises no
     // event on this folder, only on the file itself. Name -> watch and inode; watch -> name.
