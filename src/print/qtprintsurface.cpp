@@ -119,6 +119,8 @@ bool QtPrintSurface::ensureJob()
     if (m_device || m_pdfFile)
         return m_painter.isActive(); // a job under way, or one whose file could not be opened
     m_jobError.clear();
+    m_painterFont = nullptr;
+    m_fonts.clear();
     chooseQueue();
     QDir().mkpath(m_pdfFolder);
     m_lastPdf = nextPdfPath();
@@ -164,13 +166,19 @@ bool QtPrintSurface::supportsPaperSize(int paperSize) const
     return pageSizeOf(paperSize).has_value();
 }
 
-QFont QtPrintSurface::currentFont() const
+QtPrintSurface::Font& QtPrintSurface::currentFont()
 {
-    QFont font(m_fontName);
     // Sizes in twips, the logical unit: a point is 20 twips.
-    font.setPixelSize(qMax(1, qRound(m_fontSize * 20)));
-    font.setHintingPreference(QFont::PreferNoHinting);
-    return font;
+    const int pixels = qMax(1, qRound(m_fontSize * 20));
+    const auto key = std::make_pair(m_fontName, pixels);
+    auto known = m_fonts.find(key);
+    if (known == m_fonts.end()) {
+        QFont font(m_fontName);
+        font.setPixelSize(pixels);
+        font.setHintingPreference(QFont::PreferNoHinting);
+        known = m_fonts.emplace(key, Font{font, QFontMetricsF(font, m_device.get()), {}}).first;
+    }
+    return known->second;
 }
 
 QPen QtPrintSurface::currentPen() const
@@ -213,12 +221,14 @@ bool QtPrintSurface::print(const QString& text)
         return false;
     if (m_fontName == kBarcodeFont && !QFontDatabase::families().contains(kBarcodeFont))
         return drawBarcode(text);
-    const QFont font = currentFont();
-    const QFontMetricsF metrics(font, m_device.get());
-    m_painter.setFont(font);
+    const Font& font = currentFont();
+    if (m_painterFont != &font) {
+        m_painter.setFont(font.font);
+        m_painterFont = &font;
+    }
     m_painter.setPen(Qt::black);
-    m_painter.drawText(QPointF(m_x, m_y + metrics.ascent()), text);
-    advanceLine(metrics.lineSpacing());
+    m_painter.drawText(QPointF(m_x, m_y + font.metrics.ascent()), text);
+    advanceLine(font.metrics.lineSpacing());
     return true;
 }
 
@@ -248,7 +258,11 @@ std::optional<double> QtPrintSurface::textWidth(const QString& text)
 {
     if (!ensureJob())
         return std::nullopt;
-    return QFontMetricsF(currentFont(), m_device.get()).horizontalAdvance(text);
+    Font& font = currentFont();
+    const auto known = font.widths.constFind(text);
+    if (known != font.widths.cend())
+        return *known;
+    return *font.widths.insert(text, font.metrics.horizontalAdvance(text));
 }
 
 bool QtPrintSurface::newPage()
@@ -274,8 +288,10 @@ bool QtPrintSurface::endDoc()
     }
     bool written = m_pdfFile->flush() && m_pdfFile->error() == QFileDevice::NoError;
 #ifdef Q_OS_UNIX
-    // On the disk before it gets its name: a power cut must not leave a named but empty page.
-    written = written && ::fsync(m_pdfFile->handle()) == 0;
+    // A page kept in prints/ is the only record of the job: on the disk before it gets its name, so that a
+    // power cut cannot leave a named but empty page. A file for the print system is handed on and removed.
+    if (!m_queue)
+        written = written && ::fsync(m_pdfFile->handle()) == 0;
 #endif
     QString reason = m_pdfFile->errorString();
     m_pdfFile->close();

@@ -4,8 +4,11 @@
 #include "print/surfacebase.h"
 
 #include <QFont>
+#include <QFontMetricsF>
+#include <QHash>
 #include <QPageLayout>
 #include <QPainter>
+#include <map>
 #include <memory>
 
 class QFile;
@@ -57,7 +60,15 @@ private:
     bool submit();
     QString jobTitle() const;
     QPageLayout pageLayout() const;
-    QFont currentFont() const;
+    struct Font
+    {
+        QFont font;
+        QFontMetricsF metrics;
+        QHash<QString, qreal> widths; // texts measured in it: the same amounts recur on every row
+    };
+    // The current font and its metrics on the job's device; each name and size is looked up once a
+    // job (a font lookup and its metrics cost more than drawing a line of text).
+    Font& currentFont();
     QPen currentPen() const;
     bool drawBarcode(const QString& text);
     QString nextPdfPath() const;
@@ -74,7 +85,9 @@ private:
     std::optional<QString> m_lastQueue; // the default queue of an earlier job
     QMarginsF m_printableMargins;       // points, portrait
     std::unique_ptr<QPagedPaintDevice> m_device;
-    std::unique_ptr<QFile> m_pdfFile; // the PDF being written, while a job goes to a file
+    std::map<std::pair<QString, int>, Font> m_fonts; // of the job under way
+    const Font* m_painterFont = nullptr;             // the one the painter has (setting it again costs)
+    std::unique_ptr<QFile> m_pdfFile;                // the PDF being written, while a job goes to a file
     QPainter m_painter;
     double m_twipsPerDevicePixel = 1440.0 / kPdfDevicePixelsPerInch;
     QString m_lastPdf;
