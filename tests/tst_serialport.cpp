@@ -1,4 +1,5 @@
 #include "platform/serialportcontrol.h"
+#include "support/ptypair.h"
 #include "support/testsupport.h"
 
 #include <QDir>
@@ -28,37 +29,7 @@ static void makeRaw(int fd)
     }
 }
 
-// A serial line made of a socat pty pair: the control opens COM5 of a temporary prefix, which links to
-// one end; the test talks to the other end.
-class PtyPair
-{
-public:
-    explicit PtyPair(const QString& folder) : m_folder(folder) {}
-    ~PtyPair() { stop(); }
-
-    bool start()
-    {
-        QFile::remove(ours());
-        QFile::remove(theirs());
-        m_socat.start(u"socat"_s, {u"pty,raw,echo=0,link="_s + ours(), u"pty,raw,echo=0,link="_s + theirs()});
-        if (!m_socat.waitForStarted())
-            return false;
-        return QTest::qWaitFor([this] { return QFile::exists(ours()) && QFile::exists(theirs()); }, 2000);
-    }
-    void stop()
-    {
-        if (m_socat.state() != QProcess::NotRunning) {
-            m_socat.terminate();
-            m_socat.waitForFinished(3000);
-        }
-    }
-    QString ours() const { return m_folder + u"/ours"_s; }
-    QString theirs() const { return m_folder + u"/theirs"_s; }
-
-private:
-    QString m_folder;
-    QProcess m_socat;
-};
+using test::PtyPair;
 
 class TestSerialPort : public QObject
 {

@@ -1,12 +1,13 @@
 #include "browser/bridgesocket.h"
 
+#include "platform/runtimefolder.h"
+
 #include <QDir>
 #include <QFile>
 
 #include <cerrno>
 #include <cstring>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -14,21 +15,10 @@ namespace orvane {
 
 Result<QString> bridgeSocket(bool create)
 {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    const QString folder = runtime.isEmpty() ? QStringLiteral("/tmp/orvane-%1").arg(getuid())
-                                             : QDir(runtime).filePath(QStringLiteral("orvane"));
-    const QByteArray native = QFile::encodeName(folder);
-    struct stat info;
-    if (lstat(native.constData(), &info) != 0) {
-        if (!create)
-            return fail(QStringLiteral("%1 がありません (ブリッジが動いていません)").arg(folder));
-        if (mkdir(native.constData(), 0700) != 0 || lstat(native.constData(), &info) != 0)
-            return fail(QStringLiteral("%1 を作れません").arg(folder));
-    }
-    // Another user's folder (or a link to one) could hand our commands to someone else.
-    if (!S_ISDIR(info.st_mode) || info.st_uid != getuid() || (info.st_mode & 0077) != 0)
-        return fail(QStringLiteral("%1 はこのユーザー専用のフォルダ (0700) ではありません").arg(folder));
-    return QDir(folder).filePath(QStringLiteral("bridge.sock"));
+    const Result<QString> folder = userRuntimeFolder(create);
+    if (!folder)
+        return fail(folder.error());
+    return QDir(*folder).filePath(QStringLiteral("bridge.sock"));
 }
 
 Result<int> connectLocalSocket(const QString& path)

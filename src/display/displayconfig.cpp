@@ -1,0 +1,124 @@
+#include "display/displayconfig.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QSettings>
+
+namespace orvane::display {
+namespace {
+
+QString bad(const QString& key, const QString& value)
+{
+    return QStringLiteral("vfddisp.conf: %1=%2 is not a value vfddisp knows").arg(key, value);
+}
+
+} // namespace
+
+QStringList displayConfigCandidates()
+{
+    QString home = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (home.isEmpty())
+        home = QDir::homePath() + u"/.config";
+    QStringList candidates{home + u"/orvane/vfddisp.conf"};
+    QString dirs = qEnvironmentVariable("XDG_CONFIG_DIRS");
+    if (dirs.isEmpty())
+        dirs = QStringLiteral("/etc/xdg");
+    for (const QString& dir : dirs.split(u':', Qt::SkipEmptyParts))
+        candidates.append(dir + u"/orvane/vfddisp.conf");
+    candidates.append(QStringLiteral("/etc/orvane/vfddisp.conf"));
+    return candidates;
+}
+
+Result<DisplayConfig> readDisplayConfig(const QString& path)
+{
+    const QSettings ini(path, QSettings::IniFormat);
+    if (ini.status() != QSettings::NoError)
+        return fail(QStringLiteral("%1 cannot be read").arg(path));
+    DisplayConfig config;
+    const auto text = [&](const char* key) { return ini.value(QLatin1String(key)).toString().trimmed(); };
+    const auto number = [&](const char* key, qint64 low, qint64 high, qint64 fallback) -> Result<qint64> {
+        const QString value = text(key);
+        if (value.isEmpty())
+            return fallback;
+        bool ok = false;
+        const qint64 n = value.toLongLong(&ok);
+        if (!ok || n < low || n > high)
+            return fail(bad(QLatin1String(key), value));
+        return n;
+    };
+
+    const QString type = text("type");
+    if (type == u"escpos")
+        config.type = DisplayConfig::Type::EscPos;
+    else if (type == u"cd5220")
+        config.type = DisplayConfig::Type::Cd5220;
+    else if (type == u"screen")
+        config.type = DisplayConfig::Type::Screen;
+    else if (type == u"lcdproc")
+        config.type = DisplayConfig::Type::LcdProc;
+    else
+        return fail(bad(QStringLiteral("type"), type));
+
+    config.port = text("port");
+    if (config.isSerial() && config.port.isEmpty())
+        return fail(QStringLiteral("vfddisp.conf: type=%1 needs port= (a device path or COMn)").arg(type));
+    const Result<qint64> speed = number("speed", 50, 4000000, 9600);
+    if (!speed)
+        return fail(speed.error());
+    config.speed = qint32(*speed);
+    const Result<qint64> dataBits = number("databits", 5, 8, 8);
+    if (!dataBits)
+        return fail(dataBits.error());
+    config.dataBits = QSerialPort::DataBits(*dataBits);
+
+    const QString parity = text("parity");
+    if (parity.isEmpty() || parity == u"none")
+        config.parity = QSerialPort::NoParity;
+    else if (parity == u"even")
+        config.parity = QSerialPort::EvenParity;
+    else if (parity == u"odd")
+        config.parity = QSerialPort::OddParity;
+    else
+        return fail(bad(QStringLiteral("parity"), parity));
+    const QString stopBits = text("stopbits");
+    if (stopBits.isEmpty() || stopBits == u"1")
+        config.stopBits = QSerialPort::OneStop;
+    else if (stopBits == u"2")
+        config.stopBits = QSerialPort::TwoStop;
+    else
+        return fail(bad(QStringLiteral("stopbits"), stopBits));
+    const QString flow = text("flowcontrol");
+    if (flow.isEmpty() || flow == u"none")
+        config.flowControl = QSerialPort::NoFlowControl;
+    else if (flow == u"hardware")
+        config.flowControl = QSerialPort::HardwareControl;
+    else if (flow == u"software")
+        config.flowControl = QSerialPort::SoftwareControl;
+    else
+        return fail(bad(QStringLiteral("flowcontrol"), flow));
+
+    const Result<qint64> screen = number("screen", 0, 63, 0);
+    if (!screen)
+        return fail(screen.error());
+    config.screen = int(*screen);
+    if (const QString geometry = text("geometry"); !geometry.isEmpty()) {
+        static const QRegularExpression pattern(QStringLiteral(R"(^(\d+)x(\d+)\+(\d+)\+(\d+)$)"));
+        const QRegularExpressionMatch match = pattern.match(geometry);
+        if (!match.hasMatch() || match.captured(1).toInt() == 0 || match.captured(2).toInt() == 0)
+            return fail(bad(QStringLiteral("geometry"), geometry));
+        config.geometry = QRect(match.captured(3).toInt(), match.captured(4).toInt(),
+                                match.captured(1).toInt(), match.captured(2).toInt());
+    }
+    if (const QString server = text("server"); !server.isEmpty()) {
+        const qsizetype colon = server.lastIndexOf(u':');
+        bool ok = colon > 0;
+        const uint port = ok ? server.mid(colon + 1).toUInt(&ok) : 0;
+        if (!ok || port == 0 || port > 65535)
+            return fail(bad(QStringLiteral("server"), server));
+        config.serverHost = server.left(colon);
+        config.serverPort = quint16(port);
+    }
+    return config;
+}
+
+} // namespace orvane::display

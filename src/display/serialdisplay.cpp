@@ -1,0 +1,110 @@
+#include "display/serialdisplay.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QSerialPort>
+#include <QThread>
+
+#include <cerrno>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+
+namespace orvane::display {
+namespace {
+
+constexpr int kRetryMs = 10;
+
+std::optional<StartStamp> shownStamp(const QString& stampFile)
+{
+    QFile file(stampFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return StartStamp::fromText(file.read(64));
+}
+
+// Bytes the driver still holds for the line (flow control held, a device that stops reading).
+int pendingOutput(int fd)
+{
+    int pending = 0;
+    return ::ioctl(fd, TIOCOUTQ, &pending) == 0 ? pending : 0;
+}
+
+} // namespace
+
+QString serialDevice(const QString& port, const WindowsPathMapper& mapper)
+{
+    static const QRegularExpression com(QStringLiteral("^COM(\\d+)$"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = com.match(port);
+    return match.hasMatch() ? mapper.serialDevice(match.captured(1).toInt()) : port;
+}
+
+Result<> showOnSerialDisplay(const DisplayConfig& config, const QString& device, const QByteArray& bytes,
+                             const StartStamp& stamp, const QString& stampFile, QDeadlineTimer lockDeadline,
+                             QDeadlineTimer writeDeadline)
+{
+    QSerialPort port;
+    port.setPortName(device);
+    QString busy;
+    for (;;) {
+        if (!QFileInfo::exists(device))
+            return fail(QStringLiteral("%1: no such device").arg(device));
+        if (port.open(QIODevice::ReadWrite)) {
+            if (::flock(int(port.handle()), LOCK_EX | LOCK_NB) == 0)
+                break;
+            busy = QStringLiteral("held by another program");
+            port.close();
+        } else if (port.error() == QSerialPort::DeviceNotFoundError) {
+            return fail(QStringLiteral("%1: %2").arg(device, port.errorString()));
+        } else {
+            busy = port.errorString(); // a lock file, TIOCEXCL, or no permission
+        }
+        if (lockDeadline.hasExpired())
+            return fail(QStringLiteral("%1: %2").arg(device, busy));
+        QThread::msleep(kRetryMs);
+    }
+
+    // A pty takes fewer settings than a real line; what the device refuses is said, not fatal.
+    if (!port.setBaudRate(config.speed) || !port.setDataBits(config.dataBits) ||
+        !port.setParity(config.parity) || !port.setStopBits(config.stopBits) ||
+        !port.setFlowControl(config.flowControl))
+        qWarning("vfddisp: %s refuses a line setting: %s", qPrintable(device),
+                 qPrintable(port.errorString()));
+
+    if (const std::optional<StartStamp> shown = shownStamp(stampFile); shown && *shown > stamp)
+        return {}; // a display program started after this one has shown its text
+
+    const int fd = int(port.handle());
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (n > 0) {
+            written += n;
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return fail(QStringLiteral("%1: %2").arg(device, QString::fromLocal8Bit(strerror(errno))));
+        if (writeDeadline.hasExpired())
+            return fail(QStringLiteral("%1: the display does not take the text (1 s)").arg(device));
+        QThread::msleep(1);
+    }
+    while (pendingOutput(fd) > 0) {
+        if (writeDeadline.hasExpired()) {
+            ::tcflush(fd, TCOFLUSH); // a half-sent text must not reach the display later
+            return fail(QStringLiteral("%1: the display does not take the text (1 s)").arg(device));
+        }
+        QThread::msleep(1);
+    }
+
+    QSaveFile record(stampFile);
+    if (record.open(QIODevice::WriteOnly)) {
+        record.write(stamp.toText() + '\n');
+        record.commit();
+    }
+    return {};
+}
+
+} // namespace orvane::display

@@ -1,0 +1,125 @@
+// vfddisp TEXT: shows TEXT (CP932 bytes, as the bridge hands it) on the desk's customer display, as
+// vfddisp.conf says: a serial pole display (ESC/POS or CD5220 commands), the on-screen customer display
+// or LCDd (both through the long-lived orvane-display process, started here when it is not running).
+// The GUI libraries are not loaded here: a serial text costs a few milliseconds.
+#include "browser/bridgesocket.h"
+#include "display/displayconfig.h"
+#include "display/displayhandover.h"
+#include "display/polelines.h"
+#include "display/serialdisplay.h"
+#include "display/startstamp.h"
+#include "platform/runtimefolder.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <cstdio>
+#include <unistd.h>
+
+using namespace orvane;
+
+namespace {
+
+constexpr int kLockMs = 1000;
+constexpr int kFaultMs = 2000;
+constexpr int kDaemonStartMs = 250;
+
+int failWith(const QString& message)
+{
+    std::fprintf(stderr, "vfddisp: %s\n", message.toLocal8Bit().constData());
+    return 1;
+}
+
+bool writeAll(int fd, const QByteArray& bytes)
+{
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (n <= 0)
+            return false;
+        written += n;
+    }
+    return true;
+}
+
+// Hands the text to the display process, starting it first where nobody listens.
+int handOver(const QString& runtime, const QString& configPath, const display::StartStamp& stamp,
+             const QByteArray& text)
+{
+    const QString socket = QDir(runtime).filePath(QStringLiteral("vfddisp.sock"));
+    Result<int> fd = connectLocalSocket(socket);
+    if (!fd) {
+        QString program =
+            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("orvane-display"));
+        if (!QFileInfo(program).isExecutable())
+            program = QStandardPaths::findExecutable(QStringLiteral("orvane-display"));
+        if (program.isEmpty() || !QProcess::startDetached(program, {QStringLiteral("--config"), configPath}))
+            return failWith(QStringLiteral("cannot start orvane-display for the customer display"));
+        const QDeadlineTimer started(kDaemonStartMs);
+        while (!(fd = connectLocalSocket(socket)) && !started.hasExpired())
+            QThread::msleep(2);
+        if (!fd)
+            return failWith(QStringLiteral("orvane-display did not open %1: %2").arg(socket, fd.error()));
+    }
+    const bool sent = writeAll(*fd, display::handoverLine(stamp, text));
+    ::close(*fd);
+    return sent ? 0 : failWith(QStringLiteral("%1: the display process went away").arg(socket));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const QDeadlineTimer lockDeadline(kLockMs);
+    const QDeadlineTimer faultDeadline(kFaultMs);
+    if (argc != 2) {
+        std::fprintf(stderr,
+                     "usage: vfddisp TEXT\n"
+                     "  Shows TEXT (40 characters: 20 on the upper line, 20 on the lower; empty: clear)\n"
+                     "  on the customer display that vfddisp.conf describes.\n");
+        return 2;
+    }
+    const QByteArray text(argv[1]);
+    QCoreApplication app(argc, argv);
+    const display::StartStamp stamp = display::ownStartStamp().value_or(display::StartStamp{0, getpid()});
+
+    QString configPath;
+    for (const QString& candidate : display::displayConfigCandidates())
+        if (QFileInfo(candidate).isFile()) {
+            configPath = candidate;
+            break;
+        }
+    if (configPath.isEmpty())
+        return failWith(
+            QStringLiteral("no customer display is set up: create %1 (see the README, \"The customer "
+                           "display\")")
+                .arg(display::displayConfigCandidates().first()));
+    const Result<display::DisplayConfig> config = display::readDisplayConfig(configPath);
+    if (!config)
+        return failWith(config.error());
+    const Result<QString> runtime = userRuntimeFolder(true);
+    if (!runtime)
+        return failWith(runtime.error());
+
+    if (!config->isSerial())
+        return handOver(*runtime, configPath, stamp, text);
+
+    const QString device = display::serialDevice(config->port, WindowsPathMapper::fromEnvironment());
+    QString key = QFileInfo(device).canonicalFilePath();
+    if (key.isEmpty())
+        key = device;
+    const QString stampFile =
+        QDir(*runtime).filePath(u"vfddisp" + QString(key).replace(u'/', u'_') + u".shown");
+    const display::CommandSet set = config->type == display::DisplayConfig::Type::EscPos
+                                        ? display::CommandSet::EscPos
+                                        : display::CommandSet::Cd5220;
+    const Result<> shown =
+        display::showOnSerialDisplay(*config, device, display::poleCommands(set, display::poleLines(text)),
+                                     stamp, stampFile, lockDeadline, faultDeadline);
+    return shown ? 0 : failWith(shown.error());
+}

@@ -1,0 +1,265 @@
+#include "channel/commandprocessor.h"
+#include "channel/cookiefoldersource.h"
+#include "display/displaytext.h"
+#include "support/desk.h"
+#include "support/poledisplayemulator.h"
+#include "support/ptypair.h"
+#include "support/testsupport.h"
+#include "text/ansicodec.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QSerialPort>
+#include <QTest>
+
+#include <atomic>
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+using namespace orvane;
+
+extern char** environ;
+
+namespace {
+
+// A started display program: its process, and where its standard error goes.
+struct Started
+{
+    pid_t pid = -1;
+    int error = -1;
+};
+
+Started start(const QByteArray& argument, bool withArgument = true)
+{
+    Started started;
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
+        return started;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
+    const QByteArray program = QFile::encodeName(test::builtProgram(u"vfddisp"_s));
+    QByteArray copy = argument;
+    char* argv[] = {const_cast<char*>(program.constData()), withArgument ? copy.data() : nullptr, nullptr};
+    if (posix_spawn(&started.pid, program.constData(), &actions, nullptr, argv, environ) != 0)
+        started.pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeFds[1]);
+    started.error = pipeFds[0];
+    return started;
+}
+
+// Waits for it: the exit status and what it wrote on standard error.
+std::pair<int, QString> finish(const Started& started)
+{
+    QByteArray error;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(started.error, buffer, sizeof buffer)) > 0;)
+        error.append(buffer, n);
+    ::close(started.error);
+    int status = 0;
+    ::waitpid(started.pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, QString::fromLocal8Bit(error)};
+}
+
+} // namespace
+
+// The display program on an emulated pole display at the other end of a pty pair.
+class TestVfddisp : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void showsWhatTheCustomerReads_data();
+    void showsWhatTheCustomerReads();
+    void endsOnTheLastTextStarted();
+    void failsWithinItsBound_data();
+    void failsWithinItsBound();
+    void carriesACookieCommandToTheDisplay();
+
+private:
+    void configure(const QByteArray& settings);
+    // Feeds what reached the display so far to the emulator.
+    void readDisplay();
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<test::PtyPair> m_line;
+    std::unique_ptr<QSerialPort> m_display;
+    std::unique_ptr<test::PoleDisplayEmulator> m_emulator;
+    QByteArray m_savedConfig, m_savedRuntime;
+};
+
+void TestVfddisp::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_savedConfig = qgetenv("XDG_CONFIG_HOME");
+    m_savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir->filePath(u"config"_s)));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_dir->path()));
+    m_line = std::make_unique<test::PtyPair>(m_dir->path());
+    QVERIFY(m_line->start());
+    m_display = std::make_unique<QSerialPort>(m_line->theirs());
+    QVERIFY(m_display->open(QIODevice::ReadOnly));
+}
+
+void TestVfddisp::cleanup()
+{
+    m_display.reset();
+    m_line.reset();
+    qputenv("XDG_CONFIG_HOME", m_savedConfig);
+    qputenv("XDG_RUNTIME_DIR", m_savedRuntime);
+}
+
+void TestVfddisp::configure(const QByteArray& settings)
+{
+    QVERIFY(test::writeFile(m_dir->filePath(u"config/orvane/vfddisp.conf"_s), settings));
+    const display::CommandSet set =
+        settings.contains("type=cd5220") ? display::CommandSet::Cd5220 : display::CommandSet::EscPos;
+    m_emulator = std::make_unique<test::PoleDisplayEmulator>(set);
+}
+
+void TestVfddisp::readDisplay()
+{
+    m_display->waitForReadyRead(50);
+    m_emulator->feed(m_display->readAll());
+}
+
+void TestVfddisp::showsWhatTheCustomerReads_data()
+{
+    QTest::addColumn<QByteArray>("type");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("upper");
+    QTest::addColumn<QString>("lower");
+    const QString total = display::totalText(u"12345"_s);
+    for (const QByteArray type : {"escpos", "cd5220"}) {
+        const auto row = [&](const char* name) -> QTestData& {
+            return QTest::addRow("%s: %s", type.constData(), name) << type;
+        };
+        row("a total") << total << u"ｾﾞｲｺﾐｺﾞｳｹｲｷﾝｶﾞｸ     "_s << u"             ¥12,345"_s;
+        row("the welcome on the upper line")
+            << display::welcomeText() << u"Welcome             "_s << QString(20, u' ');
+        row("a kanji is a question mark, a long text cut at 40")
+            << u"山田様 abcdefghijklmnopqrstuvwxyz0123456789"_s << u"??? abcdefghijklmnop"_s
+            << u"qrstuvwxyz0123456789"_s;
+        row("an empty text clears the display") << QString() << QString(20, u' ') << QString(20, u' ');
+    }
+}
+
+void TestVfddisp::showsWhatTheCustomerReads()
+{
+    QFETCH(QByteArray, type);
+    QFETCH(QString, text);
+    QFETCH(QString, upper);
+    QFETCH(QString, lower);
+    configure("type=" + type + "\nport=" + QFile::encodeName(m_line->ours()) + "\n");
+    QCOMPARE(finish(start(text::encodeAnsi(u"something before, and more than twenty"_s))).first, 0);
+    const auto [status, error] = finish(start(text::encodeAnsi(text)));
+    QVERIFY2(status == 0, qPrintable(error));
+    readDisplay();
+    QCOMPARE(m_emulator->upper(), upper);
+    QCOMPARE(m_emulator->lower(), lower);
+    // The line settings of the configuration reach the port: 9600 8N1 unless it says otherwise.
+    QCOMPARE(m_display->baudRate(), 9600);
+}
+
+void TestVfddisp::endsOnTheLastTextStarted()
+{
+    configure("type=escpos\nport=" + QFile::encodeName(m_line->ours()) + "\n");
+    QList<Started> burst;
+    for (int i = 0; i < 20; ++i)
+        burst.append(start("text " + QByteArray::number(i)));
+    for (const Started& started : burst)
+        QCOMPARE(finish(started).first, 0);
+    readDisplay();
+    QCOMPARE(m_emulator->upper(), u"text 19"_s.leftJustified(20));
+}
+
+void TestVfddisp::failsWithinItsBound_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("no argument") << u"usage"_s << u"usage: vfddisp TEXT"_s;
+    QTest::newRow("no configuration: names the file to create")
+        << u"unconfigured"_s << u"config/orvane/vfddisp.conf"_s;
+    QTest::newRow("a bad value: names key and value") << u"bad value"_s << u"parity=mark"_s;
+    QTest::newRow("a missing device") << u"missing"_s << u"no such device"_s;
+    QTest::newRow("a port another program holds") << u"held"_s << u"held by another program"_s;
+    QTest::newRow("a display that does not read") << u"stalled"_s << u"does not take the text"_s;
+}
+
+void TestVfddisp::failsWithinItsBound()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, said);
+    QByteArray port = QFile::encodeName(m_line->ours());
+    if (fault == u"missing")
+        port = QFile::encodeName(m_dir->filePath(u"gone"_s));
+    if (fault != u"unconfigured")
+        configure("type=escpos\nport=" + port + (fault == u"bad value" ? "\nparity=mark\n" : "\n"));
+    int held = -1;
+    if (fault == u"held") {
+        held = ::open(port.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        QCOMPARE(::flock(held, LOCK_EX), 0);
+    }
+    // A display that stopped reading: nothing takes the bytes off the line, whose buffer stays full
+    // (opening the port flushes it, so it is filled again as soon as there is room).
+    std::atomic<bool> filling = fault == u"stalled";
+    std::thread filler;
+    if (filling) {
+        QCOMPARE(::kill(pid_t(m_line->processId()), SIGSTOP), 0);
+        filler = std::thread([&filling, port] {
+            const int line = ::open(port.constData(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+            const QByteArray bytes(4096, 'x');
+            while (filling)
+                if (::write(line, bytes.constData(), size_t(bytes.size())) < 0)
+                    std::this_thread::yield();
+            ::close(line);
+        });
+    }
+    QElapsedTimer clock;
+    clock.start();
+    const auto [status, error] = finish(start("Total", fault != u"usage"));
+    const qint64 took = clock.elapsed();
+    if (filler.joinable()) {
+        filling = false;
+        filler.join();
+        ::kill(pid_t(m_line->processId()), SIGCONT);
+    }
+    if (held >= 0)
+        ::close(held);
+    QCOMPARE(status, fault == u"usage" ? 2 : 1);
+    QVERIFY2(error.contains(said), qPrintable(error));
+    QCOMPARE(error.count(u'\n'), fault == u"usage" ? 3 : 1);
+    QVERIFY2(took < 2500, qPrintable(QString::number(took)));
+}
+
+void TestVfddisp::carriesACookieCommandToTheDisplay()
+{
+    configure("type=cd5220\nport=" + QFile::encodeName(m_line->ours()) + "\n");
+    test::Desk desk;
+    desk.removeDisplayProgram();
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(QFileInfo(test::builtProgram(u"vfddisp"_s)).path()) + ':' + path);
+    const auto restore = qScopeGuard([&] { qputenv("PATH", path); });
+    CookieFolderSource source(cookieFolder(u"1"_s, u"alice"_s), WindowsPathMapper(desk.winePrefix()));
+    CookieLines lines;
+    const Settings settings;
+    connect(&source, &CommandSource::commandArrived, [&](const std::optional<QString>& text) {
+        processCommandText(text, lines, settings, desk.launcher(), {});
+    });
+    QVERIFY_RESULT(source.start());
+    desk.writeCookie("uketsuke\nTotal12345\nclinic.example/\n", 1);
+    QTRY_COMPARE((readDisplay(), m_emulator->lower()), u"             ¥12,345"_s);
+    QCOMPARE(m_emulator->upper(), u"ｾﾞｲｺﾐｺﾞｳｹｲｷﾝｶﾞｸ     "_s);
+}
+
+QTEST_GUILESS_MAIN(TestVfddisp)
+#include "tst_vfddisp.moc"
