@@ -5,7 +5,7 @@ orvane_packages=(
     cups-daemon cups-client cups-ipp-utils
     libqt6sql6-sqlite sqlite3 firefox-esr chromium openssl zip
     fonts-ipafont-gothic
-    poppler-utils zbar-tools socat nginx-light xdg-utils
+    poppler-utils zbar-tools socat nginx-light xdg-utils lcdproc
     xvfb xdotool imagemagick
     libbenchmark-dev
 )

@@ -1,5 +1,6 @@
 #include "channel/commandprocessor.h"
 #include "channel/cookiefoldersource.h"
+#include "display/displayserver.h"
 #include "display/displaytext.h"
 #include "support/desk.h"
 #include "support/poledisplayemulator.h"
@@ -9,7 +10,11 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLocalSocket>
+#include <QProcess>
 #include <QSerialPort>
+#include <QStandardPaths>
+#include <QTcpServer>
 #include <QTest>
 
 #include <atomic>
@@ -84,6 +89,8 @@ private slots:
     void failsWithinItsBound_data();
     void failsWithinItsBound();
     void carriesACookieCommandToTheDisplay();
+    void showsTheTextOnTheScreen();
+    void handsTheTextToLcdd();
 
 private:
     void configure(const QByteArray& settings);
@@ -259,6 +266,119 @@ void TestVfddisp::carriesACookieCommandToTheDisplay()
     desk.writeCookie("uketsuke\nTotal12345\nclinic.example/\n", 1);
     QTRY_COMPARE((readDisplay(), m_emulator->lower()), u"             ¥12,345"_s);
     QCOMPARE(m_emulator->upper(), u"ｾﾞｲｺﾐｺﾞｳｹｲｷﾝｶﾞｸ     "_s);
+}
+
+namespace {
+
+// What the long-lived display process shows, asked on its socket.
+QString shownByDisplayProcess(const QString& runtime)
+{
+    QLocalSocket socket;
+    socket.connectToServer(runtime + u"/orvane/vfddisp.sock"_s);
+    if (!socket.waitForConnected(1000))
+        return u"(no display process)"_s;
+    socket.write("?\n");
+    while (!socket.canReadLine() && socket.waitForReadyRead(1000)) {
+    }
+    QString line = QString::fromUtf8(socket.readLine());
+    line.chop(1); // its LF
+    return line;
+}
+
+QStringList run(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(10000);
+    return QString::fromUtf8(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+void TestVfddisp::showsTheTextOnTheScreen()
+{
+    QProcess xvfb;
+    xvfb.start(u"Xvfb"_s,
+               {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"800x600x24"_s, u"-nolisten"_s, u"tcp"_s});
+    QVERIFY2(xvfb.waitForStarted(), "Xvfb is not installed");
+    QTRY_VERIFY_WITH_TIMEOUT(xvfb.canReadLine(), 10000);
+    const QByteArray savedDisplay = qgetenv("DISPLAY");
+    qputenv("DISPLAY", ':' + xvfb.readLine().trimmed());
+    const auto restore = qScopeGuard([&] {
+        run(u"pkill"_s, {u"-f"_s, u"orvane-display --config "_s + m_dir->path()});
+        qputenv("DISPLAY", savedDisplay);
+        xvfb.terminate();
+        xvfb.waitForFinished();
+    });
+    configure("type=screen\ngeometry=600x120+100+400\n");
+    const QStringList windows = {u"search"_s, u"--name"_s, u"Orvane customer display"_s};
+
+    QCOMPARE(finish(start(text::encodeAnsi(display::totalText(u"12345"_s)))).first, 0);
+    QCOMPARE(shownByDisplayProcess(m_dir->path()), u"ｾﾞｲｺﾐｺﾞｳｹｲｷﾝｶﾞｸ     |             ¥12,345"_s);
+    // A second start hands its text to the same window.
+    QCOMPARE(finish(start(text::encodeAnsi(display::welcomeText()))).first, 0);
+    QCOMPARE(shownByDisplayProcess(m_dir->path()), u"Welcome             |                    "_s);
+    QTRY_COMPARE(run(u"xdotool"_s, windows).size(), 1);
+
+    // A killed window comes back with the next text.
+    const QStringList pid = run(u"xdotool"_s, windows + QStringList{u"getwindowpid"_s});
+    QCOMPARE(pid.size(), 1);
+    QCOMPARE(::kill(pid_t(pid.first().toInt()), SIGKILL), 0);
+    QTRY_COMPARE(run(u"xdotool"_s, windows).size(), 0);
+    QCOMPARE(finish(start("back")).first, 0);
+    QCOMPARE(shownByDisplayProcess(m_dir->path()), u"back                |                    "_s);
+    QTRY_COMPARE(run(u"xdotool"_s, windows).size(), 1);
+}
+
+void TestVfddisp::handsTheTextToLcdd()
+{
+    if (QStandardPaths::findExecutable(u"LCDd"_s, {u"/usr/sbin"_s}).isEmpty())
+        QSKIP("LCDd (Debian's lcdproc) is not installed");
+    QTcpServer probe; // a free port for LCDd
+    QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+    const QByteArray port = QByteArray::number(probe.serverPort());
+    probe.close();
+    const QString conf = m_dir->filePath(u"LCDd.conf"_s);
+    QVERIFY(test::writeFile(conf, "[server]\nDriverPath=/usr/lib/x86_64-linux-gnu/lcdproc/\nDriver=text\n"
+                                  "Bind=127.0.0.1\nPort=" +
+                                      port +
+                                      "\nReportToSyslog=no\nServerScreen=no\n"
+                                      "WaitTime=5\n[text]\nSize=20x2\n"));
+    // LCDd's text driver prints its frames only to a terminal: script gives it one, and keeps the frames.
+    const QString frames = m_dir->filePath(u"frames"_s);
+    QProcess lcdd;
+    const auto startLcdd = [&] {
+        lcdd.start(u"script"_s, {u"-qfc"_s, u"/usr/sbin/LCDd -f -c "_s + conf, frames});
+        return lcdd.waitForStarted();
+    };
+    const auto lastFrame = [&] {
+        QFile file(frames);
+        file.open(QIODevice::ReadOnly);
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        QStringList shown;
+        for (const QByteArray& line : lines)
+            if (line.startsWith('|'))
+                shown.append(display::DisplayServer::readable(line.mid(1, 20)));
+        return shown.mid(qMax<qsizetype>(0, shown.size() - 2)).join(u'|');
+    };
+    QVERIFY(startLcdd());
+    const auto stop = qScopeGuard([&] {
+        run(u"pkill"_s, {u"-f"_s, u"orvane-display --config "_s + m_dir->path()});
+        run(u"pkill"_s, {u"-f"_s, u"LCDd -f -c "_s + conf});
+        lcdd.waitForFinished(5000);
+    });
+    configure("type=lcdproc\nserver=127.0.0.1:" + port + "\n");
+    const QByteArray text = text::encodeAnsi(u"ｶﾅ {\"} \\12,345"_s);
+    QCOMPARE(finish(start(text)).first, 0);
+    const QString expected = u"ｶﾅ {\"} ¥12,345"_s.leftJustified(20) + u'|' + QString(20, u' ');
+    QTRY_COMPARE_WITH_TIMEOUT(lastFrame(), expected, 10000);
+
+    // LCDd restarts: the client comes back and shows the last text again.
+    run(u"pkill"_s, {u"-f"_s, u"LCDd -f -c "_s + conf});
+    QVERIFY(lcdd.waitForFinished(5000));
+    QFile::remove(frames);
+    QVERIFY(startLcdd());
+    QTRY_COMPARE_WITH_TIMEOUT(lastFrame(), expected, 10000);
 }
 
 QTEST_GUILESS_MAIN(TestVfddisp)

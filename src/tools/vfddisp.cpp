@@ -58,7 +58,16 @@ int handOver(const QString& runtime, const QString& configPath, const display::S
             QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("orvane-display"));
         if (!QFileInfo(program).isExecutable())
             program = QStandardPaths::findExecutable(QStringLiteral("orvane-display"));
-        if (program.isEmpty() || !QProcess::startDetached(program, {QStringLiteral("--config"), configPath}))
+        // Its own process, holding none of this one's standard streams (a caller waiting for them to
+        // close would wait for the display process); what it has to say goes to a log beside its socket.
+        QProcess daemon;
+        daemon.setProgram(program);
+        daemon.setArguments({QStringLiteral("--config"), configPath});
+        daemon.setStandardInputFile(QProcess::nullDevice());
+        daemon.setStandardOutputFile(QProcess::nullDevice());
+        daemon.setStandardErrorFile(QDir(runtime).filePath(QStringLiteral("orvane-display.log")),
+                                    QIODevice::Append);
+        if (program.isEmpty() || !daemon.startDetached())
             return failWith(QStringLiteral("cannot start orvane-display for the customer display"));
         const QDeadlineTimer started(kDaemonStartMs);
         while (!(fd = connectLocalSocket(socket)) && !started.hasExpired())
