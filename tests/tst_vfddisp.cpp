@@ -303,10 +303,13 @@ void TestVfddisp::showsTheTextOnTheScreen()
     QVERIFY2(xvfb.waitForStarted(), "Xvfb is not installed");
     QTRY_VERIFY_WITH_TIMEOUT(xvfb.canReadLine(), 10000);
     const QByteArray savedDisplay = qgetenv("DISPLAY");
+    const QByteArray savedPlatform = qgetenv("QT_QPA_PLATFORM");
     qputenv("DISPLAY", ':' + xvfb.readLine().trimmed());
+    qputenv("QT_QPA_PLATFORM", "xcb"); // the window on the X server, not offscreen as the suites run
     const auto restore = qScopeGuard([&] {
         run(u"pkill"_s, {u"-f"_s, u"orvane-display --config "_s + m_dir->path()});
         qputenv("DISPLAY", savedDisplay);
+        qputenv("QT_QPA_PLATFORM", savedPlatform);
         xvfb.terminate();
         xvfb.waitForFinished();
     });
