@@ -18,7 +18,7 @@ source scripts/setup.sh
 orvane_install_packages
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j "$(nproc)" --target orvane orvane-send
+cmake --build build -j "$(nproc)" --target orvane orvane-send vfddisp orvane-display
 
 demo="$root/demo"
 user=$(id -un)
@@ -34,11 +34,19 @@ if [ ! -f "$demo/sct.txt" ]; then
         "foot4=休診日 日曜・祝日" "foot5=" \
         "leftmrg=0" "wintype=1" "dialurl=" > "$demo/sct.txt"
 fi
+# The customer display on the screen, beside the bridge's window (vfddisp.conf of the demo's own
+# configuration folder).
+mkdir -p "$demo/config/orvane"
+printf 'type=screen\ngeometry=560x140+280+30\n' > "$demo/config/orvane/vfddisp.conf"
+export XDG_CONFIG_HOME="$demo/config"
 for program in vfddisp xdg-open; do
+    real=""
+    [ "$program" = vfddisp ] && real="exec '$root/build/src/vfddisp' \"\$@\""
     cat > "$demo/bin/$program" <<SCRIPT
 #!/bin/sh
-# Stand-in for the real $program: logs its arguments, one start a line.
+# Logs its arguments, one start a line$([ -n "$real" ] && echo ", then runs the real $program" || echo "; stands in for the real $program").
 { printf '%s' "\$(date '+%H:%M:%S')"; for a in "\$@"; do printf ' [%s]' "\$a"; done; printf '\n'; } >> "$demo/log/$program.log"
+$real
 SCRIPT
     chmod +x "$demo/bin/$program"
 done
@@ -50,7 +58,7 @@ cd "$demo"
 # Without a display, a virtual one lets the window be seen in a screenshot; failing that, offscreen.
 xvfb=""
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && command -v Xvfb >/dev/null; then
-    exec 3< <(Xvfb -displayfd 1 -screen 0 640x480x24 -nolisten tcp 2>/dev/null)
+    exec 3< <(Xvfb -displayfd 1 -screen 0 860x220x24 -nolisten tcp 2>/dev/null)
     xvfb=$!
     read -r -t 10 display <&3 || true
     [ -n "${display:-}" ] && export DISPLAY=":$display"
@@ -60,6 +68,7 @@ orvane &
 bridge=$!
 stop() {
     kill "$bridge" 2>/dev/null || true
+    pkill -f "orvane-display --config $demo/" 2>/dev/null || true
     [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
 }
 trap stop EXIT
@@ -69,11 +78,6 @@ if ! kill -0 "$bridge" 2>/dev/null; then
     exit 1
 fi
 echo "Orvane runs on $demo (cookie folder: $cookies)"
-if [ -n "${DISPLAY:-}" ] && command -v xdotool >/dev/null && command -v import >/dev/null; then
-    if window=$(timeout 5 xdotool search --sync --name '^Form1$' | head -n 1) && [ -n "$window" ]; then
-        import -window "$window" "$demo/window.png" 2>/dev/null && echo "Window screenshot: $demo/window.png"
-    fi
-fi
 
 # Waits (at most 10 s) until the check succeeds.
 wait_for() {
@@ -110,6 +114,12 @@ step "payment and change" "nykin5000/500" '[ $(lines "$demo/log/vfddisp.log") -g
 step "a receipt" "rsh山田太郎様/4500/409/3" '[ $(count_files receipt) -gt $receipts ]'
 step "a two-page statement with insurance" "$statement" \
     '[ $(count_files statement) -gt $statements ] && [ $(lines "$demo/nikkei.txt") -gt $totals ]'
+
+# The bridge's window and the customer display side by side, as the visit left them.
+if [ -n "$xvfb" ] && command -v import >/dev/null; then
+    sleep 0.5
+    import -window root "$demo/window.png" 2>/dev/null && echo "Screenshot of the window and the customer display: $demo/window.png"
+fi
 
 echo
 echo "Outputs:"
