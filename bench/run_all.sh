@@ -6,4 +6,5 @@ build=${1:-build}
 "$build/bench/bench_print" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 "$(dirname "$0")/idle_cpu.sh" "$build"
 "$build/bench/command_latency"
+ORVANE_BINARY_DIR="$(realpath "$build")" "$build/bench/display_latency"
 "$build/bench/browser_latency"

@@ -9,6 +9,7 @@
 #include "display/serialdisplay.h"
 #include "display/startstamp.h"
 #include "platform/runtimefolder.h"
+#include "text/ansicodec.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -93,7 +94,9 @@ int main(int argc, char** argv)
                      "  on the customer display that vfddisp.conf describes.\n");
         return 2;
     }
-    const QByteArray text(argv[1]);
+    // The bridge hands CP932 bytes; a terminal hands UTF-8: read as the bridge reads every incoming text
+    // (UTF-8 where the bytes are valid UTF-8, else CP932), then shown in the display's code page.
+    const QByteArray text = orvane::text::encodeAnsi(orvane::text::decodeIncoming(QByteArray(argv[1])));
     QCoreApplication app(argc, argv);
     const display::StartStamp stamp = display::ownStartStamp().value_or(display::StartStamp{0, getpid()});
 
