@@ -1,6 +1,6 @@
 # Sourced by test.sh and run.sh: installs the Debian packages the project needs, once.
 orvane_packages=(
-    cmake ninja-build g++ pkg-config clang-format
+    cmake ninja-build g++ pkg-config clang-format dpkg-dev file lintian
     qt6-base-dev qt6-serialport-dev libcups2-dev
     cups-daemon cups-client cups-ipp-utils
     libqt6sql6-sqlite sqlite3 firefox-esr chromium openssl zip

@@ -32,6 +32,14 @@ int failStart(const QString& reason)
 
 int main(int argc, char* argv[])
 {
+    if (argc > 1 && (qstrcmp(argv[1], "--help") == 0 || qstrcmp(argv[1], "-h") == 0)) {
+        std::printf(
+            "usage: orvane\n"
+            "  The Orvane reception bridge. Run it in the desk's working folder (sct.txt, counter.txt,\n"
+            "  nikkei.txt; orvane-desk starts it in ~/Orvane). It takes no arguments; sct.txt sets it up.\n"
+            "  Warnings go to standard error; QT_LOGGING_RULES=\"orvane.*.debug=true\" shows more.\n");
+        return 0;
+    }
     // Without a screen the bridge still runs: on the offscreen platform.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

@@ -93,8 +93,16 @@ QString deliver(const CookieSet& set, int& bridge)
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    if (argc > 1 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::printf(
+            "usage: orvane-browser-host\n"
+            "  The native-messaging host of the Orvane browser extension: the browser starts it (its\n"
+            "  manifest orvane.bridge.json names it) and it hands each cookie set to the bridge on\n"
+            "  the user's local socket. orvane-browser-setup installs it for Chromium and Firefox.\n");
+        return 0;
+    }
     // A bridge that went away, or a browser that closed the port, is an error on the write, not a
     // signal that ends the host.
     std::signal(SIGPIPE, SIG_IGN);

@@ -97,7 +97,7 @@ int main(int argc, char** argv)
             stderr,
             "usage: orvane-display --config FILE\n"
             "  The on-screen customer display or the LCDd client behind vfddisp; vfddisp starts it.\n");
-        return 2;
+        return argc > 1 && qstrcmp(argv[1], "--help") == 0 ? 0 : 2;
     }
     const Result<display::DisplayConfig> config = display::readDisplayConfig(configPath);
     if (!config)

@@ -87,12 +87,13 @@ int main(int argc, char** argv)
 {
     const QDeadlineTimer lockDeadline(kLockMs);
     const QDeadlineTimer faultDeadline(kFaultMs);
-    if (argc != 2) {
-        std::fprintf(stderr,
+    const bool help = argc == 2 && (qstrcmp(argv[1], "--help") == 0 || qstrcmp(argv[1], "-h") == 0);
+    if (argc != 2 || help) {
+        std::fprintf(help ? stdout : stderr,
                      "usage: vfddisp TEXT\n"
                      "  Shows TEXT (40 characters: 20 on the upper line, 20 on the lower; empty: clear)\n"
                      "  on the customer display that vfddisp.conf describes.\n");
-        return 2;
+        return help ? 0 : 2;
     }
     // The bridge hands CP932 bytes; a terminal hands UTF-8: read as the bridge reads every incoming text
     // (UTF-8 where the bytes are valid UTF-8, else CP932), then shown in the display's code page.
