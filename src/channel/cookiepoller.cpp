@@ -1,6 +1,7 @@
 #include "channel/cookiepoller.h"
 
 #include "base/logging.h"
+#include "platform/inotifyevents.h"
 
 #include <QFile>
 
@@ -108,51 +109,42 @@ bool CookiePoller::takeNotifications()
     if (m_notify < 0)
         return false;
     bool arrived = false;
-    alignas(inotify_event) char buffer[4096];
-    for (;;) {
-        const ssize_t got = read(m_notify, buffer, sizeof buffer);
-        if (got <= 0)
-            break;
-        for (ssize_t offset = 0; offset + ssize_t(sizeof(inotify_event)) <= got;) {
-            const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
-            offset += ssize_t(sizeof(inotify_event)) + ssize_t(event->len);
-            if (event->mask & IN_Q_OVERFLOW) {
-                // Events were lost: only a listing and a new watch can tell what the folder holds now.
-                m_watchLost = m_changed = arrived = true;
-                continue;
-            }
-            if (event->wd == m_watch) {
-                // The folder was removed or its file system unmounted.
-                if (event->mask & (IN_IGNORED | IN_UNMOUNT))
-                    m_watchLost = true;
-                if (event->len == 0 ||
-                    (event->mask & (IN_IGNORED | IN_UNMOUNT | IN_DELETE_SELF | IN_MOVE_SELF))) {
-                    m_changed = true; // the folder itself: only a listing tells
-                    continue;
-                }
-                // A file written, created, moved in, or with new times: that file is looked at. One
-                // removed or moved away needs no look (it carries no command any more).
-                if (event->mask & (IN_MODIFY | IN_CLOSE_WRITE | IN_CREATE | IN_ATTRIB | IN_MOVED_TO))
-                    m_touched.insert(QByteArray(event->name));
-                if (event->mask & (IN_DELETE | IN_MOVED_FROM))
-                    m_linkedFiles.remove(QByteArray(event->name));
-                if (event->mask & (IN_CLOSE_WRITE | IN_MOVED_TO | IN_ATTRIB))
-                    arrived = true;
-                continue;
-            }
-            const auto file = m_watchedFiles.constFind(event->wd);
-            if (file == m_watchedFiles.cend())
-                continue;
-            if (event->mask & IN_IGNORED) { // the file is gone (its last name removed)
-                m_fileWatches.remove(*file);
-                m_watchedFiles.erase(file);
-                continue;
-            }
-            // Written, or a link or a time changed, through any name.
-            m_touched.insert(*file);
-            arrived = true;
+    readInotifyEvents(m_notify, [&](const inotify_event& event) {
+        if (event.mask & IN_Q_OVERFLOW) {
+            // Events were lost: only a listing and a new watch can tell what the folder holds now.
+            m_watchLost = m_changed = arrived = true;
+            return;
         }
-    }
+        if (event.wd == m_watch) {
+            // The folder was removed or its file system unmounted.
+            if (event.mask & (IN_IGNORED | IN_UNMOUNT))
+                m_watchLost = true;
+            if (event.len == 0 || (event.mask & (IN_IGNORED | IN_UNMOUNT | IN_DELETE_SELF | IN_MOVE_SELF))) {
+                m_changed = true; // the folder itself: only a listing tells
+                return;
+            }
+            // A file written, created, moved in, or with new times: that file is looked at. One removed
+            // or moved away needs no look (it carries no command any more).
+            if (event.mask & (IN_MODIFY | IN_CLOSE_WRITE | IN_CREATE | IN_ATTRIB | IN_MOVED_TO))
+                m_touched.insert(QByteArray(event.name));
+            if (event.mask & (IN_DELETE | IN_MOVED_FROM))
+                m_linkedFiles.remove(QByteArray(event.name));
+            if (event.mask & (IN_CLOSE_WRITE | IN_MOVED_TO | IN_ATTRIB))
+                arrived = true;
+            return;
+        }
+        const auto file = m_watchedFiles.constFind(event.wd);
+        if (file == m_watchedFiles.cend())
+            return;
+        if (event.mask & IN_IGNORED) { // the file is gone (its last name removed)
+            m_fileWatches.remove(*file);
+            m_watchedFiles.erase(file);
+            return;
+        }
+        // Written, or a link or a time changed, through any name.
+        m_touched.insert(*file);
+        arrived = true;
+    });
     return arrived;
 #else
     return false;

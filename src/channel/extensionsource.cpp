@@ -2,27 +2,16 @@
 
 #include "base/logging.h"
 #include "browser/bridgesocket.h"
+#include "platform/localserver.h"
 
 #include <QDateTime>
-#include <QFile>
 #include <QLocalSocket>
-
-#include <unistd.h>
 
 namespace orvane {
 namespace {
 
 constexpr std::size_t kRememberedSets = 10000;
 constexpr qint64 kMaxLine = 2 << 20; // a record is a few lines; anything longer is no request
-
-// A socket file that nobody answers on is what a killed bridge leaves behind.
-bool someoneListens(const QString& path)
-{
-    const Result<int> fd = connectLocalSocket(path);
-    if (fd)
-        ::close(*fd);
-    return fd.has_value();
-}
 
 } // namespace
 
@@ -40,7 +29,7 @@ Result<> ExtensionSource::start()
     Result<QString> path = m_path;
     if (m_path.isEmpty())
         path = bridgeSocket(true);
-    Result<> listening = path ? listen(*path) : Result<>(fail(path.error()));
+    Result<> listening = path ? listenUserOnly(m_server, *path) : Result<>(fail(path.error()));
     if (!listening)
         return fail(QStringLiteral("ブラウザ拡張機能からの命令を受けられません: ") + listening.error());
     return {};
@@ -49,20 +38,6 @@ Result<> ExtensionSource::start()
 void ExtensionSource::stop()
 {
     m_server.close();
-}
-
-Result<> ExtensionSource::listen(const QString& path)
-{
-    m_server.setSocketOptions(QLocalServer::UserAccessOption);
-    if (m_server.listen(path))
-        return {};
-    // A socket left by a bridge that was killed: nobody answers on it, so it is replaced.
-    if (QFile::exists(path) && !someoneListens(path)) {
-        QLocalServer::removeServer(path);
-        if (m_server.listen(path))
-            return {};
-    }
-    return fail(QStringLiteral("%1 で待ち受けできません: %2").arg(path, m_server.errorString()));
 }
 
 QString ExtensionSource::take(const CookieSet& set)

@@ -40,7 +40,6 @@ public:
     void setClock(Clock clock) { m_clock = std::move(clock); }
 
 private:
-    Result<> listen(const QString& path);
     void onConnection();
     void onReadyRead(QLocalSocket* socket);
 

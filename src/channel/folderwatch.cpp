@@ -1,5 +1,7 @@
 #include "channel/folderwatch.h"
 
+#include "platform/inotifyevents.h"
+
 #include <QFile>
 #include <QSocketNotifier>
 
@@ -49,19 +51,11 @@ void FolderWatch::onReadable()
 {
 #ifdef Q_OS_LINUX
     QList<QByteArray> names;
-    alignas(inotify_event) char buffer[4096];
-    for (;;) {
-        const ssize_t got = read(m_notify, buffer, sizeof buffer);
-        if (got <= 0)
-            break;
-        for (ssize_t offset = 0; offset + ssize_t(sizeof(inotify_event)) <= got;) {
-            const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
-            offset += ssize_t(sizeof(inotify_event)) + ssize_t(event->len);
-            const QByteArray name = event->len > 0 ? QByteArray(event->name) : QByteArray();
-            if (!names.contains(name))
-                names.append(name);
-        }
-    }
+    readInotifyEvents(m_notify, [&names](const inotify_event& event) {
+        const QByteArray name = event.len > 0 ? QByteArray(event.name) : QByteArray();
+        if (!names.contains(name))
+            names.append(name);
+    });
     if (!names.isEmpty())
         emit changed(names);
 #endif

@@ -1,21 +1,14 @@
 #include "display/displayserver.h"
 
 #include "display/displayhandover.h"
+#include "platform/localserver.h"
 
-#include <QFile>
 #include <QLocalSocket>
 
 namespace orvane::display {
 namespace {
 
 constexpr qint64 kMaxLine = 4096;
-
-bool someoneListens(const QString& path)
-{
-    QLocalSocket probe;
-    probe.connectToServer(path);
-    return probe.waitForConnected(100);
-}
 
 } // namespace
 
@@ -32,15 +25,7 @@ DisplayServer::DisplayServer(QObject* parent) : QObject(parent)
 
 Result<> DisplayServer::listen(const QString& path)
 {
-    m_server.setSocketOptions(QLocalServer::UserAccessOption);
-    if (m_server.listen(path))
-        return {};
-    if (QFile::exists(path) && !someoneListens(path)) {
-        QLocalServer::removeServer(path);
-        if (m_server.listen(path))
-            return {};
-    }
-    return fail(QStringLiteral("%1: %2").arg(path, m_server.errorString()));
+    return listenUserOnly(m_server, path);
 }
 
 QString DisplayServer::readable(const QByteArray& line)
