@@ -180,8 +180,6 @@ void TestVfddisp::showsWhatTheCustomerReads()
     readDisplay();
     QCOMPARE(m_emulator->upper(), upper);
     QCOMPARE(m_emulator->lower(), lower);
-    // The line settings of the configuration reach the port: 9600 8N1 unless it says otherwise.
-    QCOMPARE(m_display->baudRate(), 9600);
 }
 
 void TestVfddisp::endsOnTheLastTextStarted()
