@@ -18,7 +18,9 @@ class NullLauncher final : public orvane::ProgramLauncher
 public:
     orvane::Result<> startCommandLine(const QString& commandLine, orvane::WindowStyle) override
     {
-        return {!commandLine.isEmpty(), {}};
+        if (commandLine.isEmpty())
+            return orvane::fail(QStringLiteral("no command line"));
+        return {};
     }
     orvane::Result<> startProgram(const QString&, const QStringList&) override { return {}; }
 };

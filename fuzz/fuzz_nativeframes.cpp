@@ -12,11 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QList<orvane::NativeFrameReader::Frame> frames = reader.feed(bytes.left(bytes.size() / 2));
     frames += reader.feed(bytes.mid(bytes.size() / 2));
     for (const orvane::NativeFrameReader::Frame& frame : frames) {
-        if (!frame.message)
+        if (!frame)
             continue;
-        QString error;
-        if (const std::optional<orvane::CookieSet> set =
-                orvane::cookieSetFromExtension(*frame.message, &error))
+        if (const orvane::Result<orvane::CookieSet> set = orvane::cookieSetFromExtension(*frame))
             (void)orvane::cookieSetFromBridgeRequest(orvane::bridgeRequest(*set));
     }
     (void)orvane::cookieSetFromBridgeRequest(bytes);

@@ -42,6 +42,7 @@ class TestExtension : public QObject
 private slots:
     void drivesTheBridgeFromAPage_data();
     void drivesTheBridgeFromAPage();
+    void setsUpWithoutLitter();
 
 private:
     static QByteArray page(const QByteArray& script);
@@ -175,6 +176,39 @@ void TestExtension::drivesTheBridgeFromAPage()
     QCOMPARE(calls, expected);
     QVERIFY(test::readFile(u"nikkei.txt"_s).startsWith("9_a_2_x?A?1?100?100_"));
     QCOMPARE(QDir(u"prints"_s).entryList({u"*-statement.pdf"_s}, QDir::Files).size(), 1);
+}
+
+void TestExtension::setsUpWithoutLitter()
+{
+    // The set-up as a desk runs it, the CRX packed by Chromium, with its own home and temporary folder
+    // watched: it names every file it wrote and leaves nothing behind in either.
+    QTemporaryDir dir;
+    const QString home = dir.filePath(u"home"_s), tmp = dir.filePath(u"tmp"_s);
+    QVERIFY(QDir().mkpath(home) && QDir().mkpath(tmp));
+    QProcess setup;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"HOME"_s, home);
+    env.insert(u"TMPDIR"_s, tmp);
+    setup.setProcessEnvironment(env);
+    const QString out = dir.filePath(u"out"_s);
+    setup.start(qEnvironmentVariable("ORVANE_SOURCE_DIR") + u"/packaging/orvane-browser-setup"_s,
+                {u"--site"_s, u"127.0.0.1"_s, u"--host"_s, test::builtProgram(u"orvane-browser-host"_s),
+                 u"--extension"_s, qEnvironmentVariable("ORVANE_SOURCE_DIR") + u"/extension"_s,
+                 u"--key-dir"_s, out + u"/key"_s, u"--out"_s, out + u"/browser"_s, u"--chromium-policy-dir"_s,
+                 out + u"/cp"_s, u"--chromium-hosts-dir"_s, out + u"/ch"_s, u"--firefox-policy-dir"_s,
+                 out + u"/fp"_s, u"--firefox-hosts-dir"_s, out + u"/fh"_s});
+    QVERIFY(setup.waitForFinished(120000));
+    QVERIFY2(setup.exitCode() == 0, setup.readAllStandardError().constData());
+    const QString said = QString::fromLocal8Bit(setup.readAllStandardOutput());
+    for (const QString& file : {u"/key/extension-key.pem"_s, u"/browser/orvane-bridge.crx"_s,
+                                u"/browser/orvane-bridge.xpi"_s, u"/cp/orvane.json"_s, u"/fp/policies.json"_s,
+                                u"/ch/orvane.bridge.json"_s, u"/fh/orvane.bridge.json"_s}) {
+        QVERIFY2(said.contains(u"  "_s + QDir(out).canonicalPath() + file), qPrintable(said));
+        QVERIFY(QFile::exists(out + file));
+    }
+    QCOMPARE(QDir(home).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    QCOMPARE(QDir(tmp).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    QVERIFY(!QFile::exists(out + u"/browser/.packing"_s));
 }
 
 QTEST_MAIN(TestExtension)
