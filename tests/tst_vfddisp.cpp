@@ -243,7 +243,8 @@ void TestVfddisp::failsWithinItsBound()
     QCOMPARE(status, fault == u"usage" ? 2 : 1);
     QVERIFY2(error.contains(said), qPrintable(error));
     QCOMPARE(error.count(u'\n'), fault == u"usage" ? 3 : 1);
-    QVERIFY2(took < 2500, qPrintable(QString::number(took)));
+    QVERIFY2(took < 4000,
+             qPrintable(QString::number(took))); // its own bound is 2 s from its start; never a hang
 }
 
 void TestVfddisp::carriesACookieCommandToTheDisplay()
