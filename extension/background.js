@@ -10,6 +10,8 @@ const unacknowledged = new Map();
 
 function connect() {
   port = chrome.runtime.connectNative(HOST);
+  // The host tells the bridge which browser and which version of the extension came.
+  port.postMessage({ hello: chrome.runtime.getManifest().version });
   port.onMessage.addListener((message) => {
     if (typeof message.ack === "number") unacknowledged.delete(message.ack);
   });

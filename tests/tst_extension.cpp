@@ -14,19 +14,27 @@ using namespace orvane;
 
 namespace {
 
-// The bridge's warnings about commands that arrived too late, noted as they are written.
+// The bridge's warnings about commands that arrived too late, and its lines about browsers that
+// connected, noted as they are written.
 QStringList& lateWarnings()
 {
     static QStringList warnings;
     return warnings;
 }
+QStringList& connections()
+{
+    static QStringList lines;
+    return lines;
+}
 
 QtMessageHandler testHandler = nullptr;
 
-void noteLateCommands(QtMsgType type, const QMessageLogContext& context, const QString& message)
+void noteBridgeLines(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     if (message.contains(u"arrived late"))
         lateWarnings().append(message);
+    if (message.startsWith(u"browser connected"))
+        connections().append(message);
     if (testHandler)
         testHandler(type, context, message);
 }
@@ -120,6 +128,9 @@ void TestExtension::drivesTheBridgeFromAPage()
                             "wintype=1\r\ndialurl=\r\ncookiestore=extension\r\ncookiehost=127.0.0.1\r\n"));
     test::FakeNotifier notifier;
     test::FakeDialler dialler;
+    connections().clear();
+    testHandler = qInstallMessageHandler(noteBridgeLines);
+    const auto uninstall = qScopeGuard([] { qInstallMessageHandler(testHandler); });
     auto form = std::make_unique<Form1>(
         test::formServices(desk.winePrefix(), &desk.launcher(), &notifier, &dialler, true));
     QVERIFY_RESULT(form->Form_Load());
@@ -128,6 +139,10 @@ void TestExtension::drivesTheBridgeFromAPage()
     const QByteArray total = "\xBE\xDE\xB2\xBA\xD0\xBA\xDE\xB3\xB9\xB2\xB7\xDD\xB6\xDE\xB8     ";
     const QList<QByteArray> statementTotal{total + QByteArray(16, ' ') + "\\300"};
     QTRY_VERIFY_WITH_TIMEOUT(!desk.displayCalls().isEmpty(), 60000); // a "wel" came through
+    // The host said which browser came, with which extension.
+    QVERIFY2(!connections().isEmpty(), "no browser connected");
+    QCOMPARE(connections().first(), (chromium ? u"browser connected: Chromium with the extension 1.0"_s
+                                              : u"browser connected: Firefox with the extension 1.0"_s));
     pages.setPage("/ready", "go");
     QTRY_VERIFY_WITH_TIMEOUT(desk.displayCalls().contains(statementTotal) &&
                                  desk.displayCalls().last() == QList<QByteArray>{"Welcome"},
@@ -149,8 +164,6 @@ void TestExtension::drivesTheBridgeFromAPage()
                                  [&late] { return QDateTime::currentMSecsSinceEpoch() + (late ? 3000 : 0); });
     };
     lateWarnings().clear();
-    testHandler = qInstallMessageHandler(noteLateCommands);
-    const auto uninstall = qScopeGuard([] { qInstallMessageHandler(testHandler); });
     form = std::make_unique<Form1>(services);
     QVERIFY_RESULT(form->Form_Load());
     QTRY_COMPARE_WITH_TIMEOUT(lateWarnings().size(), 1, 30000);

@@ -113,4 +113,19 @@ Result<QString> answerFromBridge(const QByteArray& line)
     return answer.toString();
 }
 
+QByteArray bridgeHello(const BrowserHello& hello)
+{
+    const QJsonObject about{{u"browser"_s, hello.browser}, {u"extension"_s, hello.extension}};
+    return QJsonDocument(QJsonObject{{u"hello"_s, about}}).toJson(QJsonDocument::Compact) + '\n';
+}
+
+Result<BrowserHello> helloFromBridgeRequest(const QByteArray& line)
+{
+    const QJsonValue hello = QJsonDocument::fromJson(line).object().value(u"hello");
+    if (!hello.isObject())
+        return fail(QStringLiteral("no hello"));
+    return BrowserHello{hello.toObject().value(u"browser").toString(),
+                        hello.toObject().value(u"extension").toString()};
+}
+
 } // namespace orvane

@@ -51,6 +51,16 @@ Result<CookieSet> cookieSetFromBridgeRequest(const QByteArray& line);
 QByteArray bridgeAnswer(const QString& answer);
 Result<QString> answerFromBridge(const QByteArray& line);
 
+// The host's word that a browser connected: {hello: {browser, extension}}; the bridge does not answer
+// it.
+struct BrowserHello
+{
+    QString browser;   // "Chromium", "Firefox"
+    QString extension; // the extension's version
+};
+QByteArray bridgeHello(const BrowserHello& hello);
+Result<BrowserHello> helloFromBridgeRequest(const QByteArray& line);
+
 namespace answers {
 inline const QString kCarriedOut = QStringLiteral("carried out");
 // Set more than two seconds before it arrived: a late command must not run.

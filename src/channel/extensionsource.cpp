@@ -73,6 +73,12 @@ void ExtensionSource::onReadyRead(QLocalSocket* socket)
 {
     while (socket->canReadLine()) {
         const QByteArray line = socket->readLine(kMaxLine);
+        if (const Result<BrowserHello> hello = helloFromBridgeRequest(line)) {
+            // On standard error whatever the logging rules: the IT person's sign that a browser came.
+            qInfo().noquote() << "browser connected:" << hello->browser << "with the extension"
+                              << hello->extension;
+            continue; // not answered
+        }
         QString answer = answers::kRefused;
         if (const Result<CookieSet> set = cookieSetFromBridgeRequest(line))
             answer = take(*set);

@@ -44,12 +44,21 @@ bool writeAll(int fd, const QByteArray& bytes)
     return true;
 }
 
+// What the extension said of itself; told to the bridge on every connection, so that the bridge knows
+// which browser came even when it started after the browser.
+QByteArray helloLine;
+
 int connectToBridge()
 {
     const orvane::Result<QString> socket = orvane::bridgeSocket(false);
     if (!socket)
         return -1;
-    return orvane::connectLocalSocket(*socket).value_or(-1);
+    int fd = orvane::connectLocalSocket(*socket).value_or(-1);
+    if (fd >= 0 && !helloLine.isEmpty() && !writeAll(fd, helloLine)) {
+        ::close(fd);
+        fd = -1;
+    }
+    return fd;
 }
 
 // One answer line from the bridge; empty when the connection broke.
@@ -106,6 +115,10 @@ int main(int argc, char** argv)
     // A bridge that went away, or a browser that closed the port, is an error on the write, not a
     // signal that ends the host.
     std::signal(SIGPIPE, SIG_IGN);
+    // Chromium names the extension's origin, Firefox the host's manifest and the extension's id.
+    const QString browser = argc > 1 && std::strncmp(argv[1], "chrome-extension://", 19) == 0 ? u"Chromium"_s
+                            : argc > 2                                                        ? u"Firefox"_s
+                                       : u"a browser"_s;
     orvane::NativeFrameReader reader;
     int bridge = -1;
     char buffer[65536];
@@ -118,6 +131,15 @@ int main(int argc, char** argv)
         for (const orvane::NativeFrameReader::Frame& frame : reader.feed(QByteArray(buffer, got))) {
             if (!frame) {
                 log(frame.error());
+                continue;
+            }
+            if (frame->contains(u"hello")) {
+                helloLine = orvane::bridgeHello({browser, frame->value(u"hello").toString()});
+                if (bridge >= 0) {
+                    ::close(bridge); // a new connection says hello first
+                    bridge = -1;
+                }
+                bridge = connectToBridge(); // a bridge not running yet hears it when the host connects
                 continue;
             }
             const orvane::Result<CookieSet> set = orvane::cookieSetFromExtension(*frame);
