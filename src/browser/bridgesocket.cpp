@@ -40,4 +40,18 @@ Result<int> connectLocalSocket(const QString& path)
     return fd;
 }
 
+Result<> writeAll(int fd, const QByteArray& bytes)
+{
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + written, std::size_t(bytes.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return fail(QString::fromLocal8Bit(std::strerror(n < 0 ? errno : EPIPE)));
+        written += n;
+    }
+    return {};
+}
+
 } // namespace orvane

@@ -18,4 +18,7 @@ Result<QString> bridgeSocket(bool create);
 // with nobody listening on it is refused at once, never waited for.
 Result<int> connectLocalSocket(const QString& path);
 
+// Writes all the bytes to a blocking descriptor (a local socket, a pipe), or says why it could not.
+Result<> writeAll(int fd, const QByteArray& bytes);
+
 } // namespace orvane

@@ -22,7 +22,6 @@ Result<> CookieFolderSource::start()
     }
     if (m_notifier)
         m_notifier->setEnabled(true);
-    tick(); // watches the folder from now on
     return {};
 }
 

@@ -349,6 +349,9 @@ CookiePoller::lookAtTouched(const QByteArray& native, const CookieFolder& folder
 
 std::optional<qint64> CookiePoller::newestTime(const CookieFolder& folder)
 {
+    // The folder is watched from before this listing on, so that the first tick need not list it again.
+    if (const std::optional<QByteArray> native = nativeFolder(folder.windowsPath, false))
+        unchangedSinceLastListing(*native);
     std::optional<qint64> newest;
     list(folder, [&](const char*, qint64 seconds) {
         if (!newest || seconds > *newest)

@@ -42,7 +42,7 @@ public:
     void poll(const CookieFolder& folder, qint64& lastCookieTime, const Handler& handler);
 
     // The newest whole-second modification time among the folder's cookie files, nullopt when it has
-    // none.
+    // none. The folder is watched from then on.
     std::optional<qint64> newestTime(const CookieFolder& folder);
 
     // Even where notification says nothing changed, the whole folder is listed this often.

@@ -30,20 +30,6 @@ void log(const QString& text)
     std::fprintf(stderr, "orvane-browser-host: %s\n", text.toLocal8Bit().constData());
 }
 
-bool writeAll(int fd, const QByteArray& bytes)
-{
-    qsizetype written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + written, std::size_t(bytes.size() - written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        written += n;
-    }
-    return true;
-}
-
 // What the extension said of itself; told to the bridge on every connection, so that the bridge knows
 // which browser came even when it started after the browser.
 QByteArray helloLine;
@@ -54,7 +40,7 @@ int connectToBridge()
     if (!socket)
         return -1;
     int fd = orvane::connectLocalSocket(*socket).value_or(-1);
-    if (fd >= 0 && !helloLine.isEmpty() && !writeAll(fd, helloLine)) {
+    if (fd >= 0 && !helloLine.isEmpty() && !orvane::writeAll(fd, helloLine)) {
         ::close(fd);
         fd = -1;
     }
@@ -85,7 +71,7 @@ QString deliver(const CookieSet& set, int& bridge)
         if (bridge < 0)
             bridge = connectToBridge();
         if (bridge >= 0) {
-            if (writeAll(bridge, orvane::bridgeRequest(set))) {
+            if (orvane::writeAll(bridge, orvane::bridgeRequest(set))) {
                 if (const orvane::Result<QString> answer = orvane::answerFromBridge(readAnswer(bridge)))
                     return *answer;
             }
@@ -147,7 +133,7 @@ int main(int argc, char** argv)
             if (!set)
                 log(set.error());
             const QJsonObject ack{{u"ack"_s, frame->value(u"seq")}, {u"answer"_s, answer}};
-            if (!writeAll(STDOUT_FILENO, orvane::nativeFrame(ack)))
+            if (!orvane::writeAll(STDOUT_FILENO, orvane::nativeFrame(ack)))
                 return 0;
         }
     }

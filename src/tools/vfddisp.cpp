@@ -36,18 +36,6 @@ int failWith(const QString& message)
     return 1;
 }
 
-bool writeAll(int fd, const QByteArray& bytes)
-{
-    qsizetype written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
-        if (n <= 0)
-            return false;
-        written += n;
-    }
-    return true;
-}
-
 // Hands the text to the display process, starting it first where nobody listens.
 int handOver(const QString& runtime, const QString& configPath, const display::StartStamp& stamp,
              const QByteArray& text)
@@ -76,7 +64,7 @@ int handOver(const QString& runtime, const QString& configPath, const display::S
         if (!fd)
             return failWith(QStringLiteral("orvane-display did not open %1: %2").arg(socket, fd.error()));
     }
-    const bool sent = writeAll(*fd, display::handoverLine(stamp, text));
+    const bool sent = orvane::writeAll(*fd, display::handoverLine(stamp, text)).has_value();
     ::close(*fd);
     return sent ? 0 : failWith(QStringLiteral("%1: the display process went away").arg(socket));
 }
