@@ -6,6 +6,7 @@
 #include "support/poledisplayemulator.h"
 #include "support/ptypair.h"
 #include "support/testsupport.h"
+#include "support/virtualscreen.h"
 #include "text/ansicodec.h"
 
 #include <QDir>
@@ -296,21 +297,16 @@ QStringList run(const QString& program, const QStringList& arguments)
 
 void TestVfddisp::showsTheTextOnTheScreen()
 {
-    QProcess xvfb;
-    xvfb.start(u"Xvfb"_s,
-               {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"800x600x24"_s, u"-nolisten"_s, u"tcp"_s});
-    QVERIFY2(xvfb.waitForStarted(), "Xvfb is not installed");
-    QTRY_VERIFY_WITH_TIMEOUT(xvfb.canReadLine(), 10000);
+    const test::VirtualScreen screen(u"800x600x24"_s);
+    QVERIFY2(!screen.display().isEmpty(), "Xvfb is not installed or did not start");
     const QByteArray savedDisplay = qgetenv("DISPLAY");
     const QByteArray savedPlatform = qgetenv("QT_QPA_PLATFORM");
-    qputenv("DISPLAY", ':' + xvfb.readLine().trimmed());
+    qputenv("DISPLAY", screen.display().toLatin1());
     qputenv("QT_QPA_PLATFORM", "xcb"); // the window on the X server, not offscreen as the suites run
     const auto restore = qScopeGuard([&] {
         run(u"pkill"_s, {u"-f"_s, u"orvane-display --config "_s + m_dir->path()});
         qputenv("DISPLAY", savedDisplay);
         qputenv("QT_QPA_PLATFORM", savedPlatform);
-        xvfb.terminate();
-        xvfb.waitForFinished();
     });
     configure("type=screen\ngeometry=600x120+100+400\n");
     const QStringList windows = {u"search"_s, u"--name"_s, u"Orvane customer display"_s};

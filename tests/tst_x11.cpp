@@ -1,4 +1,5 @@
 #include "support/testsupport.h"
+#include "support/virtualscreen.h"
 
 #include <QDir>
 #include <QProcess>
@@ -25,24 +26,21 @@ private:
     // ImageMagick's count of the pixels in which two pictures differ.
     static QString differingPixels(const QString& a, const QString& b);
 
-    QProcess m_xvfb;
+    std::unique_ptr<test::VirtualScreen> m_screen;
     QString m_display;
     QTemporaryDir m_dir;
 };
 
 void TestX11::initTestCase()
 {
-    m_xvfb.start(u"Xvfb"_s,
-                 {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"640x480x24"_s, u"-nolisten"_s, u"tcp"_s});
-    QVERIFY2(m_xvfb.waitForStarted(), "Xvfb is not installed");
-    QTRY_VERIFY_WITH_TIMEOUT(m_xvfb.canReadLine(), 10000);
-    m_display = u':' + QString::fromLatin1(m_xvfb.readLine()).trimmed();
+    m_screen = std::make_unique<test::VirtualScreen>();
+    m_display = m_screen->display();
+    QVERIFY2(!m_display.isEmpty(), "Xvfb is not installed or did not start");
 }
 
 void TestX11::cleanupTestCase()
 {
-    m_xvfb.terminate();
-    m_xvfb.waitForFinished();
+    m_screen.reset();
 }
 
 QString TestX11::run(const QString& program, const QStringList& arguments)
