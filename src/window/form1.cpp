@@ -2,7 +2,6 @@
 
 #include "base/logging.h"
 #include "base/settingsfile.h"
-#include "browser/bridgesocket.h"
 #include "phone/callernumber.h"
 #include "phone/dialcheck.h"
 #include "phone/modem.h"
