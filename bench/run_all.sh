@@ -7,4 +7,5 @@ build=${1:-build}
 "$(dirname "$0")/idle_cpu.sh" "$build"
 "$build/bench/command_latency"
 ORVANE_BINARY_DIR="$(realpath "$build")" "$build/bench/display_latency"
-"$build/bench/browser_latency"
+# The extension's route is measured on a desk root: the package installed in a private mount namespace.
+"$(dirname "$0")/../scripts/in-desk-root.sh" "$build" "$(realpath "$build")/bench/browser_latency"

@@ -1,5 +1,6 @@
-// Orvane bridge: every cookie the watched sites set goes to the desk's bridge through the native host
-// "orvane.bridge", over one long-lived port. Each message carries this worker's id and a sequence
+// Orvane bridge: every cookie the web system's sites set goes to the desk's bridge through the native
+// host "orvane.bridge", over one long-lived port. The sites come from the desk's browser policy
+// (managed storage, written by orvane-browser-setup); cookies of any other site stay in the browser. Each message carries this worker's id and a sequence
 // number; the host acknowledges it once the bridge has answered, and whatever was not acknowledged is
 // sent again when the port has to be opened anew.
 const HOST = "orvane.bridge";
@@ -26,6 +27,7 @@ function connect() {
 }
 
 function send(message) {
+  message.seq = ++seq;
   unacknowledged.set(message.seq, message);
   if (!port) connect();
   try {
@@ -35,17 +37,70 @@ function send(message) {
   }
 }
 
+// The sites, lower case, from the policy; null until it has been read. Chromium hands an extension its
+// policy a few seconds after the browser starts: until then the list the previous start read stands
+// in (kept in local storage), so that a page's first command is not held back past the bridge's two
+// seconds. A cookie of a host not on that list waits for the policy, and whatever comes after it waits
+// too, so that commands keep their order.
+let sites = null;
+let previousSites = null;
+const waiting = [];
+
+async function readSites() {
+  let listed = [];
+  try {
+    const managed = await chrome.storage.managed.get("sites");
+    if (Array.isArray(managed.sites)) listed = managed.sites.map((site) => String(site).toLowerCase());
+  } catch (e) {
+    // No policy for this extension: no site is the web system's.
+  }
+  sites = listed;
+  chrome.storage.local.set({ sites });
+  handOnWaiting();
+}
+
+async function readPreviousSites() {
+  const stored = await chrome.storage.local.get("sites").catch(() => ({}));
+  previousSites = Array.isArray(stored.sites) ? stored.sites : [];
+  handOnWaiting();
+}
+
+// A cookie's host (a domain cookie's without its leading dot) is one of the sites or below one.
+function isOneOf(domain, list) {
+  const host = domain.replace(/^\./, "").toLowerCase();
+  return list.some((site) => host === site || host.endsWith("." + site));
+}
+
+function handOn(message) {
+  const domain = message.cookie.domain;
+  if (sites !== null) {
+    if (isOneOf(domain, sites)) send(message);
+  } else if (waiting.length === 0 && previousSites !== null && isOneOf(domain, previousSites)) {
+    send(message);
+  } else {
+    waiting.push(message);
+  }
+}
+
+function handOnWaiting() {
+  for (const message of waiting.splice(0)) handOn(message);
+}
+
 // A set is a removal (the old cookie, cause "overwrite") and then an addition: only additions are
 // commands. A deletion is a removal alone.
 chrome.cookies.onChanged.addListener((change) => {
   if (change.removed) return;
   const c = change.cookie;
-  send({
+  handOn({
     id: worker,
-    seq: ++seq,
     setAt: Date.now(),
     cookie: { name: c.name, value: c.value, domain: c.domain, path: c.path, expirationDate: c.expirationDate ?? null },
   });
 });
 
+chrome.storage.onChanged.addListener((changes, area) => {
+  if (area === "managed") readSites();
+});
+readPreviousSites();
+readSites();
 connect();

@@ -18,13 +18,14 @@ for file in ./usr/bin/orvane ./usr/bin/orvane-send ./usr/bin/orvane-desk ./usr/b
     ./usr/bin/orvane-browser-setup ./usr/bin/vfddisp ./usr/bin/orvane-display \
     ./usr/share/applications/orvane.desktop ./etc/xdg/autostart/orvane.desktop \
     ./usr/share/orvane/extension/manifest.json ./usr/share/orvane/extension/background.js \
+    ./usr/share/orvane/extension/managed-schema.json \
     ./usr/share/orvane/firefox/user.js ./usr/share/orvane/firefox/orvane.js \
     ./usr/share/doc/orvane/README.md ./usr/share/doc/orvane/copyright ./usr/share/doc/orvane/changelog.gz; do
     grep -qxF "$file" <<<"$contents" || fail "$file is missing"
 done
 grep -vE '^\./(usr|etc)/' <<<"$contents" | grep -q . && fail "files outside /usr and /etc: $(grep -vE '^\./(usr|etc)/' <<<"$contents" | head -n 3)"
 depends=$(dpkg-deb -f "$deb" Depends)
-for package in fonts-ipafont-gothic xdg-utils openssl zip libqt6core6 libqt6sql6-sqlite libcups2; do
+for package in fonts-ipafont-gothic xdg-utils openssl zip jq libqt6core6 libqt6sql6-sqlite libcups2; do
     grep -q "$package" <<<"$depends" || fail "Depends lacks $package: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Recommends)" = cups ] || fail "cups is not recommended"

@@ -41,13 +41,15 @@ void noteBridgeLines(QtMsgType type, const QMessageLogContext& context, const QS
 
 } // namespace
 
-// The browser extension and its native host, set up by orvane-browser-setup into temporary folders,
-// in real headless Chromium and Firefox ESR: a page on 127.0.0.1 drives the bridge.
+// The browser extension and its native host on a desk the package was installed on, set up by
+// orvane-browser-setup, in real headless Chromium and Firefox ESR started as a desk user starts them:
+// a page on 127.0.0.1 drives the bridge, and a change of sites reaches the profile.
 class TestExtension : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void drivesTheBridgeFromAPage_data();
     void drivesTheBridgeFromAPage();
     void setsUpWithoutLitter();
@@ -55,6 +57,14 @@ private slots:
 private:
     static QByteArray page(const QByteArray& script);
 };
+
+void TestExtension::initTestCase()
+{
+    // A desk user who has not opened a browser yet.
+    if (test::notOnDeskRoot().isEmpty())
+        QCOMPARE(
+            QProcess::execute(u"useradd"_s, {u"--create-home"_s, u"--uid"_s, u"1500"_s, u"orvanedesk"_s}), 0);
+}
 
 QByteArray TestExtension::page(const QByteArray& script)
 {
@@ -72,16 +82,24 @@ QByteArray TestExtension::page(const QByteArray& script)
 void TestExtension::drivesTheBridgeFromAPage_data()
 {
     QTest::addColumn<bool>("chromium");
-    QTest::newRow("Chromium") << true;
-    QTest::newRow("Firefox ESR") << false;
+    QTest::addColumn<QString>("profile");
+    QTest::addColumn<QString>("hostManifest");
+    QTest::newRow("Chromium") << true << u"/.config/chromium/Default"_s
+                              << u"/etc/chromium/native-messaging-hosts/orvane.bridge.json"_s;
+    QTest::newRow("Firefox ESR") << false << u"/.mozilla/firefox/desk.default-esr"_s
+                                 << u"/usr/lib/mozilla/native-messaging-hosts/orvane.bridge.json"_s;
 }
 
 void TestExtension::drivesTheBridgeFromAPage()
 {
     QFETCH(bool, chromium);
+    QFETCH(QString, profile);
+    QFETCH(QString, hostManifest);
     const auto kind = chromium ? test::HeadlessBrowser::Kind::Chromium : test::HeadlessBrowser::Kind::Firefox;
     if (!test::HeadlessBrowser::installed(kind))
         QSKIP("the browser is not installed; the extension is not tested with it here");
+    if (const QString why = test::notOnDeskRoot(); !why.isEmpty())
+        QSKIP(qPrintable(why));
     test::Desk desk;
     const QString runtime = desk.filePath(u"runtime"_s);
     QDir().mkpath(runtime);
@@ -90,13 +108,13 @@ void TestExtension::drivesTheBridgeFromAPage()
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
     const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", savedRuntime); });
 
-    // Set up as a desk is, for the sites 127.0.0.1 and localhost, into this test's folders. The bridge
-    // takes commands from 127.0.0.1 only (cookiehost), so localhost's cookies reach it and run nothing.
-    const test::ExtensionSetup setup = test::setUpExtension(
-        kind, desk.filePath(u"extension"_s), {u"127.0.0.1"_s, u"localhost"_s},
-        QFile::decodeName(qgetenv("ORVANE_SOURCE_DIR")), test::builtProgram(u"orvane-browser-host"_s));
-    QVERIFY2(setup.browser, qPrintable(setup.error));
-    QCOMPARE(QFileInfo(setup.key).permissions() & 0x0077, 0);
+    // Set up as a desk is, for the web system on 127.0.0.1 alone. The bridge takes every site's commands
+    // (no cookiehost), so that localhost's are held back by the extension itself.
+    test::SetupRun run = test::runBrowserSetup({u"--site"_s, u"127.0.0.1"_s});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.output));
+    QCOMPARE(QFileInfo(u"/etc/orvane/extension-key.pem"_s).permissions() & 0x0077, 0);
+    const QString home = QDir::homePath();
+    std::unique_ptr<test::HeadlessBrowser> browser = test::HeadlessBrowser::ofHome(kind, home);
 
     test::PageServer pages;
     QVERIFY(pages.listen());
@@ -124,8 +142,7 @@ void TestExtension::drivesTheBridgeFromAPage()
     pages.setPage("/end", page("(async () => { set('wel'); await go('down'); set('Total777');"
                                "  await go('back'); set('wel'); })();"));
 
-    QVERIFY(test::writeFile(u"sct.txt"_s,
-                            "wintype=1\r\ndialurl=\r\ncookiestore=extension\r\ncookiehost=127.0.0.1\r\n"));
+    QVERIFY(test::writeFile(u"sct.txt"_s, "wintype=1\r\ndialurl=\r\ncookiestore=extension\r\n"));
     test::FakeNotifier notifier;
     test::FakeDialler dialler;
     connections().clear();
@@ -135,7 +152,7 @@ void TestExtension::drivesTheBridgeFromAPage()
         test::formServices(desk.winePrefix(), &desk.launcher(), &notifier, &dialler, true));
     QVERIFY_RESULT(form->Form_Load());
 
-    QVERIFY(setup.browser->open(u"http://127.0.0.1:"_s + QString::fromLatin1(port) + u"/visit"_s));
+    QVERIFY(browser->open(u"http://127.0.0.1:"_s + QString::fromLatin1(port) + u"/visit"_s));
     const QByteArray total = "\xBE\xDE\xB2\xBA\xD0\xBA\xDE\xB3\xB9\xB2\xB7\xDD\xB6\xDE\xB8     ";
     const QList<QByteArray> statementTotal{total + QByteArray(16, ' ') + "\\300"};
     QTRY_VERIFY_WITH_TIMEOUT(!desk.displayCalls().isEmpty(), 60000); // a "wel" came through
@@ -189,6 +206,40 @@ void TestExtension::drivesTheBridgeFromAPage()
     QCOMPARE(calls, expected);
     QVERIFY(test::readFile(u"nikkei.txt"_s).startsWith("9_a_2_x?A?1?100?100_"));
     QCOMPARE(QDir(u"prints"_s).entryList({u"*-statement.pdf"_s}, QDir::Files).size(), 1);
+
+    // The IT person's check passes with this profile in place and a desk user who never opened a
+    // browser; it fails once a host manifest is gone.
+    browser->stop();
+    run = test::runBrowserSetup({u"--check"_s});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.output));
+    QVERIFY2(
+        run.output.contains(u"in place: root, profile "_s + home + profile + u" (extension 1.0, active)"_s),
+        qPrintable(run.output));
+    QVERIFY2(run.output.contains(u"not opened yet: orvanedesk (/home/orvanedesk)"_s), qPrintable(run.output));
+    QVERIFY(QFile::remove(hostManifest));
+    run = test::runBrowserSetup({u"--check"_s});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.output.contains(u"NOT IN PLACE: host manifest "_s + hostManifest), qPrintable(run.output));
+
+    // The sites change: localhost joins. At the next start of the same profile a command of a site it
+    // had is carried out at once, and localhost's once the browser hands the extension its policy.
+    run = test::runBrowserSetup({u"--site"_s, u"127.0.0.1"_s, u"--site"_s, u"localhost"_s});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.output));
+    pages.setPage("/added", "wait");
+    pages.setPage("/next", page("set('Total4242'); setTimeout(() => { location.href = 'http://localhost:" +
+                                port + "/new'; }, 300);"));
+    pages.setPage(
+        "/new", page("(async () => { const warm = setInterval(() => set('wel'), 700);"
+                     "  await go('added'); clearInterval(warm); await sleep(800); set('Total5151'); })();"));
+    const QList<QByteArray> first{total + QByteArray(14, ' ') + "\\4,242"};
+    const qsizetype shown = desk.displayCalls().size();
+    browser = test::HeadlessBrowser::ofHome(kind, home);
+    QVERIFY(browser->open(u"http://127.0.0.1:"_s + QString::fromLatin1(port) + u"/next"_s));
+    QTRY_VERIFY_WITH_TIMEOUT(desk.displayCalls().size() > shown + 1, 60000); // a welcome from localhost
+    pages.setPage("/added", "go");
+    const QList<QByteArray> second{total + QByteArray(14, ' ') + "\\5,151"};
+    QTRY_COMPARE_WITH_TIMEOUT(desk.displayCalls().last(), second, 30000);
+    QCOMPARE(desk.displayCalls().mid(shown, 2), (QList<QList<QByteArray>>{first, {"Welcome"}}));
 }
 
 void TestExtension::setsUpWithoutLitter()
@@ -213,9 +264,10 @@ void TestExtension::setsUpWithoutLitter()
     QVERIFY(setup.waitForFinished(120000));
     QVERIFY2(setup.exitCode() == 0, setup.readAllStandardError().constData());
     const QString said = QString::fromLocal8Bit(setup.readAllStandardOutput());
-    for (const QString& file : {u"/key/extension-key.pem"_s, u"/browser/orvane-bridge.crx"_s,
-                                u"/browser/orvane-bridge.xpi"_s, u"/cp/orvane.json"_s, u"/fp/policies.json"_s,
-                                u"/ch/orvane.bridge.json"_s, u"/fh/orvane.bridge.json"_s}) {
+    for (const QString& file :
+         {u"/key/extension-key.pem"_s, u"/browser/orvane-bridge-1.0.crx"_s,
+          u"/browser/orvane-bridge-1.0.xpi"_s, u"/cp/orvane.json"_s, u"/fp/policies.json"_s,
+          u"/ch/orvane.bridge.json"_s, u"/fh/orvane.bridge.json"_s}) {
         QVERIFY2(said.contains(u"  "_s + QDir(out).canonicalPath() + file), qPrintable(said));
         QVERIFY(QFile::exists(out + file));
     }

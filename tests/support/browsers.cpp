@@ -71,20 +71,31 @@ std::unique_ptr<HeadlessBrowser> HeadlessBrowser::firefox(const QString& profile
         env, profile + QStringLiteral("/../firefox-esr.log")));
 }
 
-std::unique_ptr<HeadlessBrowser> HeadlessBrowser::chromium(const QString& userData, const QString& extension)
+std::unique_ptr<HeadlessBrowser> HeadlessBrowser::chromium(const QString& userData)
 {
-    QStringList arguments{QStringLiteral("--headless=new"),
-                          u"--user-data-dir="_s + userData,
-                          u"--load-extension="_s + extension,
-                          QStringLiteral("--no-first-run"),
-                          QStringLiteral("--no-default-browser-check"),
+    QStringList arguments{QStringLiteral("--headless=new"), u"--user-data-dir="_s + userData,
+                          QStringLiteral("--no-first-run"), QStringLiteral("--no-default-browser-check"),
                           QStringLiteral("--disable-gpu"),
-                          QStringLiteral("--disable-background-networking")};
+                          // Quiet, but not --disable-background-networking: that stops the extension
+                          // updater, and with it the install by policy.
+                          QStringLiteral("--disable-component-update"), QStringLiteral("--disable-sync"),
+                          QStringLiteral("--disable-domain-reliability"), QStringLiteral("--no-pings")};
     if (geteuid() == 0)
         arguments.prepend(QStringLiteral("--no-sandbox")); // root only: a desk user keeps the sandbox
     return std::unique_ptr<HeadlessBrowser>(
         new HeadlessBrowser(QStringLiteral("chromium"), arguments, QProcessEnvironment::systemEnvironment(),
                             userData + QStringLiteral("/../chromium.log")));
+}
+
+std::unique_ptr<HeadlessBrowser> HeadlessBrowser::ofHome(Kind kind, const QString& home)
+{
+    if (kind == Kind::Chromium) {
+        QDir().mkpath(home + u"/.config/chromium"_s);
+        return chromium(home + u"/.config/chromium"_s);
+    }
+    const QString profile = home + u"/.mozilla/firefox/desk.default-esr"_s;
+    QDir().mkpath(profile);
+    return firefox(profile, home, {});
 }
 
 bool HeadlessBrowser::installed(Kind kind)
@@ -113,51 +124,30 @@ void HeadlessBrowser::stop()
 {
     if (m_process.state() == QProcess::NotRunning)
         return;
-    ::kill(-pid_t(m_process.processId()), SIGKILL);
+    const pid_t group = -pid_t(m_process.processId());
+    ::kill(group, SIGTERM);
+    if (!m_process.waitForFinished(5000))
+        ::kill(group, SIGKILL);
     m_process.waitForFinished(10000);
 }
 
-ExtensionSetup setUpExtension(HeadlessBrowser::Kind kind, const QString& folder, const QStringList& sites,
-                              const QString& sourceDir, const QString& host)
+QString notOnDeskRoot()
 {
-    const QString home = folder + QStringLiteral("/home");
-    const QString data = folder + QStringLiteral("/browser");
-    const QString out = folder + QStringLiteral("/setup");
-    QDir().mkpath(data + QStringLiteral("/extensions"));
-    QStringList arguments{QStringLiteral("--host"),
-                          host,
-                          QStringLiteral("--extension"),
-                          sourceDir + QStringLiteral("/extension"),
-                          QStringLiteral("--key-dir"),
-                          out + QStringLiteral("/key"),
-                          QStringLiteral("--out"),
-                          out + QStringLiteral("/browser"),
-                          QStringLiteral("--chromium-policy-dir"),
-                          out + QStringLiteral("/chromium-policies"),
-                          QStringLiteral("--chromium-hosts-dir"),
-                          data + QStringLiteral("/NativeMessagingHosts"),
-                          QStringLiteral("--firefox-policy-dir"),
-                          out + QStringLiteral("/firefox-policies"),
-                          QStringLiteral("--firefox-hosts-dir"),
-                          home + QStringLiteral("/.mozilla/native-messaging-hosts"),
-                          QStringLiteral("--no-crx")};
-    for (const QString& site : sites)
-        arguments += {QStringLiteral("--site"), site};
+    if (qEnvironmentVariableIsSet("ORVANE_DESK_ROOT"))
+        return {};
+    const QString why = qEnvironmentVariable("ORVANE_NO_DESK_ROOT");
+    return u"needs the package installed on a desk root (scripts/in-desk-root.sh, as ctest runs it)"_s +
+           (why.isEmpty() ? QString() : u": "_s + why);
+}
+
+SetupRun runBrowserSetup(const QStringList& arguments)
+{
     QProcess setup;
-    setup.start(sourceDir + QStringLiteral("/packaging/orvane-browser-setup"), arguments);
-    if (!setup.waitForFinished(60000) || setup.exitStatus() != QProcess::NormalExit || setup.exitCode() != 0)
-        return {nullptr, QString::fromLocal8Bit(setup.readAllStandardError()), {}};
-    const QString key = out + QStringLiteral("/key/extension-key.pem");
-    if (kind == HeadlessBrowser::Kind::Chromium)
-        return {HeadlessBrowser::chromium(data, out + QStringLiteral("/browser/extension")), {}, key};
-    // Firefox ESR takes the XPI sideloaded into the profile, unsigned.
-    QFile::copy(out + QStringLiteral("/browser/orvane-bridge.xpi"),
-                data + QStringLiteral("/extensions/orvane-bridge@orvane.invalid.xpi"));
-    return {HeadlessBrowser::firefox(data, home,
-                                     "user_pref(\"xpinstall.signatures.required\", false);\n"
-                                     "user_pref(\"extensions.autoDisableScopes\", 0);\n"),
-            {},
-            key};
+    setup.setProcessChannelMode(QProcess::MergedChannels);
+    setup.start(u"/usr/bin/orvane-browser-setup"_s, arguments);
+    if (!setup.waitForFinished(120000) || setup.exitStatus() != QProcess::NormalExit)
+        return {-1, u"orvane-browser-setup did not finish: "_s + setup.errorString()};
+    return {setup.exitCode(), QString::fromLocal8Bit(setup.readAll())};
 }
 
 } // namespace orvane::test

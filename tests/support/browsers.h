@@ -36,8 +36,10 @@ public:
     // home (where it finds native-messaging host manifests).
     static std::unique_ptr<HeadlessBrowser> firefox(const QString& profile, const QString& home,
                                                     const QByteArray& prefs);
-    // Chromium on the user-data folder, with an unpacked extension loaded.
-    static std::unique_ptr<HeadlessBrowser> chromium(const QString& userData, const QString& extension);
+    // Chromium on the user-data folder, started as a desk user starts it.
+    static std::unique_ptr<HeadlessBrowser> chromium(const QString& userData);
+    // The browser of that kind on the profile of the home folder, in its usual place.
+    static std::unique_ptr<HeadlessBrowser> ofHome(Kind kind, const QString& home);
 
     static bool installed(Kind kind);
 
@@ -46,6 +48,7 @@ public:
     HeadlessBrowser& operator=(const HeadlessBrowser&) = delete;
 
     bool open(const QString& url);
+    // Asks it to quit, as the session's end does, and ends what is left after five seconds.
     void stop();
 
 private:
@@ -58,15 +61,16 @@ private:
     QProcess m_process;
 };
 
-// The browser extension set up as on a desk, by orvane-browser-setup, for the sites given, into
-// folder (home, browser, setup), and a browser of that kind that loads it.
-struct ExtensionSetup
+// Why this process is not on a desk root (scripts/in-desk-root.sh: the package installed in a private
+// mount namespace, as ctest runs the browser suites), or empty when it is.
+QString notOnDeskRoot();
+
+// orvane-browser-setup as the package installed it, with its output (both streams) and exit code.
+struct SetupRun
 {
-    std::unique_ptr<HeadlessBrowser> browser; // nullptr when the set-up failed
-    QString error;
-    QString key; // the desk's private key the set-up made
+    int exitCode = -1;
+    QString output;
 };
-ExtensionSetup setUpExtension(HeadlessBrowser::Kind kind, const QString& folder, const QStringList& sites,
-                              const QString& sourceDir, const QString& host);
+SetupRun runBrowserSetup(const QStringList& arguments);
 
 } // namespace orvane::test
