@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -60,10 +61,15 @@ private:
 
 void TestExtension::initTestCase()
 {
+    if (!test::notOnDeskRoot().isEmpty())
+        return;
+    // The package's autostart entry is where sessions read it and starts a program on PATH.
+    const QByteArray entry = test::readFile(u"/etc/xdg/autostart/orvane.desktop"_s);
+    QVERIFY2(entry.contains("\nExec=orvane-desk\n"), entry.constData());
+    QCOMPARE(QStandardPaths::findExecutable(u"orvane-desk"_s), u"/usr/bin/orvane-desk"_s);
     // A desk user who has not opened a browser yet.
-    if (test::notOnDeskRoot().isEmpty())
-        QCOMPARE(
-            QProcess::execute(u"useradd"_s, {u"--create-home"_s, u"--uid"_s, u"1500"_s, u"orvanedesk"_s}), 0);
+    QCOMPARE(QProcess::execute(u"useradd"_s, {u"--create-home"_s, u"--uid"_s, u"1500"_s, u"orvanedesk"_s}),
+             0);
 }
 
 QByteArray TestExtension::page(const QByteArray& script)
