@@ -54,9 +54,13 @@ private slots:
     void drivesTheBridgeFromAPage_data();
     void drivesTheBridgeFromAPage();
     void setsUpWithoutLitter();
+    void keepsTheDesksFirefoxPolicies_data();
+    void keepsTheDesksFirefoxPolicies();
 
 private:
     static QByteArray page(const QByteArray& script);
+    static test::SetupRun setUpInto(const QString& out, const QStringList& more,
+                                    const QProcessEnvironment& env);
 };
 
 void TestExtension::initTestCase()
@@ -248,6 +252,27 @@ void TestExtension::drivesTheBridgeFromAPage()
     QCOMPARE(desk.displayCalls().mid(shown, 2), (QList<QList<QByteArray>>{first, {"Welcome"}}));
 }
 
+// orvane-browser-setup from the sources, every folder inside out; its output (both streams).
+test::SetupRun TestExtension::setUpInto(const QString& out, const QStringList& more,
+                                        const QProcessEnvironment& env)
+{
+    const QString source = qEnvironmentVariable("ORVANE_SOURCE_DIR");
+    QProcess setup;
+    setup.setProcessEnvironment(env);
+    setup.setProcessChannelMode(QProcess::MergedChannels);
+    setup.start(source + u"/packaging/orvane-browser-setup"_s,
+                QStringList{u"--site"_s, u"127.0.0.1"_s, u"--host"_s,
+                            test::builtProgram(u"orvane-browser-host"_s), u"--extension"_s,
+                            source + u"/extension"_s, u"--key-dir"_s, out + u"/key"_s, u"--out"_s,
+                            out + u"/browser"_s, u"--chromium-policy-dir"_s, out + u"/cp"_s,
+                            u"--chromium-hosts-dir"_s, out + u"/ch"_s, u"--firefox-policy-dir"_s,
+                            out + u"/fp"_s, u"--firefox-hosts-dir"_s, out + u"/fh"_s} +
+                    more);
+    if (!setup.waitForFinished(120000))
+        return {-1, u"the set-up did not finish"_s};
+    return {setup.exitCode(), QString::fromLocal8Bit(setup.readAll())};
+}
+
 void TestExtension::setsUpWithoutLitter()
 {
     // The set-up as a desk runs it, the CRX packed by Chromium, with its own home and temporary folder
@@ -255,31 +280,64 @@ void TestExtension::setsUpWithoutLitter()
     QTemporaryDir dir;
     const QString home = dir.filePath(u"home"_s), tmp = dir.filePath(u"tmp"_s);
     QVERIFY(QDir().mkpath(home) && QDir().mkpath(tmp));
-    QProcess setup;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u"HOME"_s, home);
     env.insert(u"TMPDIR"_s, tmp);
-    setup.setProcessEnvironment(env);
     const QString out = dir.filePath(u"out"_s);
-    setup.start(qEnvironmentVariable("ORVANE_SOURCE_DIR") + u"/packaging/orvane-browser-setup"_s,
-                {u"--site"_s, u"127.0.0.1"_s, u"--host"_s, test::builtProgram(u"orvane-browser-host"_s),
-                 u"--extension"_s, qEnvironmentVariable("ORVANE_SOURCE_DIR") + u"/extension"_s,
-                 u"--key-dir"_s, out + u"/key"_s, u"--out"_s, out + u"/browser"_s, u"--chromium-policy-dir"_s,
-                 out + u"/cp"_s, u"--chromium-hosts-dir"_s, out + u"/ch"_s, u"--firefox-policy-dir"_s,
-                 out + u"/fp"_s, u"--firefox-hosts-dir"_s, out + u"/fh"_s});
-    QVERIFY(setup.waitForFinished(120000));
-    QVERIFY2(setup.exitCode() == 0, setup.readAllStandardError().constData());
-    const QString said = QString::fromLocal8Bit(setup.readAllStandardOutput());
+    const test::SetupRun run = setUpInto(out, {}, env);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.output));
     for (const QString& file :
          {u"/key/extension-key.pem"_s, u"/browser/orvane-bridge-1.0.crx"_s,
           u"/browser/orvane-bridge-1.0.xpi"_s, u"/cp/orvane.json"_s, u"/fp/policies.json"_s,
           u"/ch/orvane.bridge.json"_s, u"/fh/orvane.bridge.json"_s}) {
-        QVERIFY2(said.contains(u"  "_s + QDir(out).canonicalPath() + file), qPrintable(said));
+        QVERIFY2(run.output.contains(u"  "_s + QDir(out).canonicalPath() + file), qPrintable(run.output));
         QVERIFY(QFile::exists(out + file));
     }
     QCOMPARE(QDir(home).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
     QCOMPARE(QDir(tmp).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
     QVERIFY(!QFile::exists(out + u"/browser/.packing"_s));
+}
+
+void TestExtension::keepsTheDesksFirefoxPolicies_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("after"); // compact, keys sorted
+    QTest::newRow("merged")
+        << QByteArray(R"({"policies": {"DisableTelemetry": true,
+        "3rdparty": {"Extensions": {"orvane-bridge@orvane.invalid": {"sites": ["old.example"]}, "x@y": {"a": 1}}}}})")
+        << 0
+        << QByteArray(R"({"policies":{"3rdparty":{"Extensions":{"orvane-bridge@orvane.invalid":)"
+                      R"({"sites":["127.0.0.1"]},"x@y":{"a":1}}},"DisableTelemetry":true,)"
+                      R"("ExtensionSettings":{"orvane-bridge@orvane.invalid":)"
+                      R"({"install_url":"file://OUT/browser/orvane-bridge-1.0.xpi",)"
+                      R"("installation_mode":"force_installed"}},"Preferences":)"
+                      R"({"xpinstall.signatures.required":{"Status":"locked","Value":false}}}})");
+    QTest::newRow("not JSON") << QByteArray("{\"policies\": ") << 1 << QByteArray("{\"policies\": ");
+}
+
+void TestExtension::keepsTheDesksFirefoxPolicies()
+{
+    // The desk's own Firefox policies stay; ours replace what an earlier run wrote. A file that cannot
+    // be read stops the set-up before it writes anything.
+    QFETCH(QByteArray, before);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, after);
+    QTemporaryDir dir;
+    const QString out = QDir(dir.path()).canonicalPath();
+    const QString policies = out + u"/fp/policies.json"_s;
+    QVERIFY(QDir().mkpath(out + u"/fp"_s) && test::writeFile(policies, before));
+    const test::SetupRun run = setUpInto(out, {u"--no-crx"_s}, QProcessEnvironment::systemEnvironment());
+    QVERIFY2(run.exitCode == exitCode, qPrintable(run.output));
+    QByteArray written = test::readFile(policies);
+    if (exitCode == 0) {
+        QProcess jq;
+        jq.start(u"jq"_s, {u"-cS"_s, u"."_s, policies});
+        QVERIFY(jq.waitForFinished());
+        written = jq.readAllStandardOutput().trimmed();
+    }
+    QCOMPARE(written, QByteArray(after).replace("OUT", out.toUtf8()));
+    QCOMPARE(QFile::exists(out + u"/key"_s), exitCode == 0);
 }
 
 QTEST_MAIN(TestExtension)
