@@ -96,7 +96,7 @@ void TestExtension::drivesTheBridgeFromAPage_data()
     QTest::addColumn<QString>("hostManifest");
     QTest::newRow("Chromium") << true << u"/.config/chromium/Default"_s
                               << u"/etc/chromium/native-messaging-hosts/orvane.bridge.json"_s;
-    QTest::newRow("Firefox ESR") << false << u"/.mozilla/firefox/desk.default-esr"_s
+    QTest::newRow("Firefox ESR") << false << u"/.config/mozilla/firefox/desk.default-esr"_s
                                  << u"/usr/lib/mozilla/native-messaging-hosts/orvane.bridge.json"_s;
 }
 

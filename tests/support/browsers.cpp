@@ -93,7 +93,7 @@ std::unique_ptr<HeadlessBrowser> HeadlessBrowser::ofHome(Kind kind, const QStrin
         QDir().mkpath(home + u"/.config/chromium"_s);
         return chromium(home + u"/.config/chromium"_s);
     }
-    const QString profile = home + u"/.mozilla/firefox/desk.default-esr"_s;
+    const QString profile = home + u"/.config/mozilla/firefox/desk.default-esr"_s;
     QDir().mkpath(profile);
     return firefox(profile, home, {});
 }
