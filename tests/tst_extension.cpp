@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
@@ -56,6 +57,7 @@ private slots:
     void setsUpWithoutLitter();
     void keepsTheDesksFirefoxPolicies_data();
     void keepsTheDesksFirefoxPolicies();
+    void goesWithThePackage(); // last: it purges the package
 
 private:
     static QByteArray page(const QByteArray& script);
@@ -338,6 +340,26 @@ void TestExtension::keepsTheDesksFirefoxPolicies()
     }
     QCOMPARE(written, QByteArray(after).replace("OUT", out.toUtf8()));
     QCOMPARE(QFile::exists(out + u"/key"_s), exitCode == 0);
+}
+
+void TestExtension::goesWithThePackage()
+{
+    // What the set-up wrote goes when the package is removed, the desk key with the purge; the desk's
+    // own Firefox policy stays.
+    if (const QString why = test::notOnDeskRoot(); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    const QString policies = u"/etc/firefox/policies/policies.json"_s;
+    QVERIFY(test::writeFile(policies, R"({"policies": {"DisableTelemetry": true}})"));
+    const test::SetupRun run = test::runBrowserSetup({u"--site"_s, u"127.0.0.1"_s});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.output));
+    QCOMPARE(QProcess::execute(u"dpkg"_s, {u"--purge"_s, u"orvane"_s}), 0);
+    for (const QString& gone : {u"/etc/chromium/policies/managed/orvane.json"_s,
+                                u"/etc/chromium/native-messaging-hosts/orvane.bridge.json"_s,
+                                u"/usr/lib/mozilla/native-messaging-hosts/orvane.bridge.json"_s,
+                                u"/var/lib/orvane"_s, u"/etc/orvane"_s, u"/usr/bin/orvane-browser-host"_s})
+        QVERIFY2(!QFileInfo::exists(gone), qPrintable(gone));
+    QCOMPARE(QJsonDocument::fromJson(test::readFile(policies)),
+             QJsonDocument::fromJson(R"({"policies": {"DisableTelemetry": true}})"));
 }
 
 QTEST_MAIN(TestExtension)
