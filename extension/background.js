@@ -1,8 +1,8 @@
 // Orvane bridge: every cookie the web system's sites set goes to the desk's bridge through the native
 // host "orvane.bridge", over one long-lived port. The sites come from the desk's browser policy
-// (managed storage, written by orvane-browser-setup); cookies of any other site stay in the browser. Each message carries this worker's id and a sequence
-// number; the host acknowledges it once the bridge has answered, and whatever was not acknowledged is
-// sent again when the port has to be opened anew.
+// (managed storage, written by orvane-browser-setup); cookies of any other site stay in the browser.
+// Each message carries this worker's id and a sequence number; the host acknowledges it once the bridge
+// has answered, and whatever was not acknowledged is sent again when the port has to be opened anew.
 const HOST = "orvane.bridge";
 const worker = crypto.randomUUID();
 let seq = 0;

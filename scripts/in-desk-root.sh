@@ -22,7 +22,6 @@ if [ "${1:-}" = --inside ]; then
     deb=$(ls "$work"/package/orvane_*.deb)
     DEBIAN_FRONTEND=noninteractive dpkg -i "$deb" >"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log" >&2; exit 1; }
     echo "desk root: $(basename "$deb") installed in a private mount namespace" >&2
-    cd "$PWD"
     ORVANE_DESK_ROOT=1 HOME=/root "$@"
     exit
 fi
