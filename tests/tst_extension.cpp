@@ -259,20 +259,14 @@ test::SetupRun TestExtension::setUpInto(const QString& out, const QStringList& m
                                         const QProcessEnvironment& env)
 {
     const QString source = qEnvironmentVariable("ORVANE_SOURCE_DIR");
-    QProcess setup;
-    setup.setProcessEnvironment(env);
-    setup.setProcessChannelMode(QProcess::MergedChannels);
-    setup.start(source + u"/packaging/orvane-browser-setup"_s,
-                QStringList{u"--site"_s, u"127.0.0.1"_s, u"--host"_s,
-                            test::builtProgram(u"orvane-browser-host"_s), u"--extension"_s,
-                            source + u"/extension"_s, u"--key-dir"_s, out + u"/key"_s, u"--out"_s,
-                            out + u"/browser"_s, u"--chromium-policy-dir"_s, out + u"/cp"_s,
-                            u"--chromium-hosts-dir"_s, out + u"/ch"_s, u"--firefox-policy-dir"_s,
-                            out + u"/fp"_s, u"--firefox-hosts-dir"_s, out + u"/fh"_s} +
-                    more);
-    if (!setup.waitForFinished(120000))
-        return {-1, u"the set-up did not finish"_s};
-    return {setup.exitCode(), QString::fromLocal8Bit(setup.readAll())};
+    return test::runBrowserSetup(
+        QStringList{u"--site"_s, u"127.0.0.1"_s, u"--host"_s, test::builtProgram(u"orvane-browser-host"_s),
+                    u"--extension"_s, source + u"/extension"_s, u"--key-dir"_s, out + u"/key"_s, u"--out"_s,
+                    out + u"/browser"_s, u"--chromium-policy-dir"_s, out + u"/cp"_s,
+                    u"--chromium-hosts-dir"_s, out + u"/ch"_s, u"--firefox-policy-dir"_s, out + u"/fp"_s,
+                    u"--firefox-hosts-dir"_s, out + u"/fh"_s} +
+            more,
+        source + u"/packaging/orvane-browser-setup"_s, env);
 }
 
 void TestExtension::setsUpWithoutLitter()

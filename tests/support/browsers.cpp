@@ -140,11 +140,13 @@ QString notOnDeskRoot()
            (why.isEmpty() ? QString() : u": "_s + why);
 }
 
-SetupRun runBrowserSetup(const QStringList& arguments)
+SetupRun runBrowserSetup(const QStringList& arguments, const QString& program,
+                         const QProcessEnvironment& environment)
 {
     QProcess setup;
+    setup.setProcessEnvironment(environment);
     setup.setProcessChannelMode(QProcess::MergedChannels);
-    setup.start(u"/usr/bin/orvane-browser-setup"_s, arguments);
+    setup.start(program, arguments);
     if (!setup.waitForFinished(120000) || setup.exitStatus() != QProcess::NormalExit)
         return {-1, u"orvane-browser-setup did not finish: "_s + setup.errorString()};
     return {setup.exitCode(), QString::fromLocal8Bit(setup.readAll())};

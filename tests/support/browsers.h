@@ -65,12 +65,15 @@ private:
 // mount namespace, as ctest runs the browser suites), or empty when it is.
 QString notOnDeskRoot();
 
-// orvane-browser-setup as the package installed it, with its output (both streams) and exit code.
+// orvane-browser-setup (as the package installed it unless another program is given), with its output
+// (both streams) and exit code.
 struct SetupRun
 {
     int exitCode = -1;
     QString output;
 };
-SetupRun runBrowserSetup(const QStringList& arguments);
+SetupRun runBrowserSetup(const QStringList& arguments,
+                         const QString& program = QStringLiteral("/usr/bin/orvane-browser-setup"),
+                         const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment());
 
 } // namespace orvane::test
