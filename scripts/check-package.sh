@@ -25,7 +25,7 @@ for file in ./usr/bin/orvane ./usr/bin/orvane-send ./usr/bin/orvane-desk ./usr/b
 done
 grep -vE '^\./(usr|etc)/' <<<"$contents" | grep -q . && fail "files outside /usr and /etc: $(grep -vE '^\./(usr|etc)/' <<<"$contents" | head -n 3)"
 depends=$(dpkg-deb -f "$deb" Depends)
-for package in fonts-ipafont-gothic xdg-utils openssl zip jq libqt6core6 libqt6sql6-sqlite libcups2; do
+for package in fonts-ipafont-gothic xdg-utils zip libqt6core6 libqt6sql6-sqlite libcups2 libssl3; do
     grep -q "$package" <<<"$depends" || fail "Depends lacks $package: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Recommends)" = cups ] || fail "cups is not recommended"

@@ -3,7 +3,7 @@ orvane_packages=(
     cmake ninja-build g++ pkg-config clang-format dpkg-dev file lintian
     qt6-base-dev qt6-serialport-dev libcups2-dev
     cups-daemon cups-client cups-ipp-utils
-    libqt6sql6-sqlite sqlite3 firefox-esr chromium openssl zip jq
+    libqt6sql6-sqlite sqlite3 firefox-esr chromium libssl-dev zip help2man
     fonts-ipafont-gothic
     poppler-utils zbar-tools socat nginx-light xdg-utils lcdproc
     xvfb xdotool imagemagick

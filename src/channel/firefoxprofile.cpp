@@ -8,29 +8,20 @@
 namespace orvane {
 namespace {
 
-struct Profile
+QList<FirefoxProfile> readProfiles(QSettings& ini, const QDir& base)
 {
-    QString name;
-    QString path; // as written
-    QString folder;
-    bool isDefault = false;
-};
-
-QList<Profile> readProfiles(QSettings& ini, const QDir& base)
-{
-    QList<Profile> profiles;
+    QList<FirefoxProfile> profiles;
     for (const QString& group : ini.childGroups()) {
         if (!group.startsWith(u"Profile"))
             continue;
         ini.beginGroup(group);
-        Profile profile;
-        profile.name = ini.value(QStringLiteral("Name")).toString();
-        profile.path = ini.value(QStringLiteral("Path")).toString();
+        const QString path = ini.value(QStringLiteral("Path")).toString();
         const bool relative = ini.value(QStringLiteral("IsRelative"), 1).toInt() == 1;
-        profile.folder = relative ? base.filePath(profile.path) : profile.path;
-        profile.isDefault = ini.value(QStringLiteral("Default")).toInt() == 1;
+        FirefoxProfile profile{ini.value(QStringLiteral("Name")).toString(),
+                               relative ? base.filePath(path) : path,
+                               ini.value(QStringLiteral("Default")).toInt() == 1};
         ini.endGroup();
-        if (!profile.path.isEmpty())
+        if (!path.isEmpty())
             profiles.append(profile);
     }
     return profiles;
@@ -61,6 +52,16 @@ qint64 storeChanged(const QString& folder)
 
 } // namespace
 
+QList<FirefoxProfile> firefoxProfiles(const QString& profilesFolder)
+{
+    const QDir base(profilesFolder);
+    const QString iniPath = base.filePath(QStringLiteral("profiles.ini"));
+    if (!QFileInfo::exists(iniPath))
+        return {};
+    QSettings ini(iniPath, QSettings::IniFormat);
+    return readProfiles(ini, base);
+}
+
 QString firefoxProfilesFolder(const QString& home, const QString& xdgConfigHome)
 {
     const QString legacy = QDir(home).filePath(QStringLiteral(".mozilla/firefox"));
@@ -79,10 +80,10 @@ Result<QString> findFirefoxProfile(const QString& profilesFolder, const QString&
     if (!QFileInfo::exists(iniPath))
         return fail(QStringLiteral("%1 がありません (Firefox のプロファイルがありません)").arg(iniPath));
     QSettings ini(iniPath, QSettings::IniFormat);
-    const QList<Profile> profiles = readProfiles(ini, base);
+    const QList<FirefoxProfile> profiles = readProfiles(ini, base);
 
     if (!name.isEmpty()) {
-        for (const Profile& profile : profiles)
+        for (const FirefoxProfile& profile : profiles)
             if (profile.name == name)
                 return profile.folder;
         return fail(QStringLiteral("%1 にプロファイル %2 がありません").arg(iniPath, name));
@@ -101,7 +102,7 @@ Result<QString> findFirefoxProfile(const QString& profilesFolder, const QString&
     }
     if (chosen)
         return *chosen;
-    for (const Profile& profile : profiles)
+    for (const FirefoxProfile& profile : profiles)
         if (profile.isDefault)
             return profile.folder;
     if (profiles.size() == 1)

@@ -2,9 +2,21 @@
 
 #include "text/result.h"
 
+#include <QList>
 #include <QString>
 
 namespace orvane {
+
+// One profile of profiles.ini.
+struct FirefoxProfile
+{
+    QString name;
+    QString folder; // a relative Path (IsRelative=1) taken from the ini file's folder
+    bool isDefault = false;
+};
+
+// Every profile the profiles.ini of that folder lists (none where it has none).
+QList<FirefoxProfile> firefoxProfiles(const QString& profilesFolder);
 
 // Where Firefox keeps its profiles: ~/.mozilla/firefox when it has a profiles.ini (as Firefox itself
 // prefers it), else $XDG_CONFIG_HOME/mozilla/firefox (default ~/.config/mozilla/firefox).

@@ -95,6 +95,12 @@ std::unique_ptr<HeadlessBrowser> HeadlessBrowser::ofHome(Kind kind, const QStrin
     }
     const QString profile = home + u"/.config/mozilla/firefox/desk.default-esr"_s;
     QDir().mkpath(profile);
+    // As Firefox lists the profile it makes at a user's first start (started here on the folder itself,
+    // it would not).
+    QFile ini(home + u"/.config/mozilla/firefox/profiles.ini"_s);
+    if (!ini.exists() && ini.open(QIODevice::WriteOnly))
+        ini.write("[General]\nStartWithLastProfile=1\nVersion=2\n\n"
+                  "[Profile0]\nName=default-esr\nIsRelative=1\nPath=desk.default-esr\nDefault=1\n");
     return firefox(profile, home, {});
 }
 
