@@ -109,10 +109,10 @@ void TestBrowserHost::refusesASocketFolderOthersCanEnter()
     const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", saved); });
-    QVERIFY(!bridgeSocket(false)); // not there yet, and not made
-    QCOMPARE(bridgeSocket(true).value_or(QString()), runtime.path() + u"/orvane/bridge.sock"_s);
+    QVERIFY(!bridgeSocket(CreateFolder::No)); // not there yet, and not made
+    QCOMPARE(bridgeSocket(CreateFolder::Yes).value_or(QString()), runtime.path() + u"/orvane/bridge.sock"_s);
     QVERIFY(QFile::setPermissions(runtime.path() + u"/orvane"_s, QFileDevice::Permissions(0x7755)));
-    const Result<QString> open = bridgeSocket(true);
+    const Result<QString> open = bridgeSocket(CreateFolder::Yes);
     QVERIFY(!open);
     QVERIFY(open.error().contains(u"0700"_s));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/runtimefolder.h"
 #include "text/result.h"
 
 #include <QString>
@@ -11,14 +12,7 @@ namespace orvane {
 // unset. The folder is the user's alone (mode 0700): one that belongs to another user, or that others
 // may enter, is refused.
 //
-// The socket's path, making its folder (0700) when create is set and it is missing.
-Result<QString> bridgeSocket(bool create);
-
-// A connected stream socket (a file descriptor, close-on-exec) to the local socket at path; a socket
-// with nobody listening on it is refused at once, never waited for.
-Result<int> connectLocalSocket(const QString& path);
-
-// Writes all the bytes to a blocking descriptor (a local socket, a pipe), or says why it could not.
-Result<> writeAll(int fd, const QByteArray& bytes);
+// The socket's path, making its folder (0700) when asked to and it is missing.
+Result<QString> bridgeSocket(CreateFolder create);
 
 } // namespace orvane

@@ -29,7 +29,6 @@ public:
     void stop() override;
 
     qint64 lastCookieTime() const { return m_lastCookieTime; }
-    CookiePoller& poller() { return m_poller; }
 
 private:
     void onNotification();

@@ -2,10 +2,8 @@
 
 #include "base/logging.h"
 #include "browser/bridgesocket.h"
-#include "platform/localserver.h"
 
 #include <QDateTime>
-#include <QLocalSocket>
 
 namespace orvane {
 namespace {
@@ -17,9 +15,10 @@ constexpr qint64 kMaxLine = 2 << 20; // a record is a few lines; anything longer
 
 ExtensionSource::ExtensionSource(QString path, QObject* parent)
     : CommandSource(parent), m_path(std::move(path)),
-      m_clock([] { return QDateTime::currentMSecsSinceEpoch(); })
+      m_clock([] { return QDateTime::currentMSecsSinceEpoch(); }),
+      m_server(QStringLiteral("the bridge's socket"), kMaxLine,
+               [this](const QByteArray& line) { return answerLine(line); })
 {
-    connect(&m_server, &QLocalServer::newConnection, this, &ExtensionSource::onConnection);
 }
 
 ExtensionSource::~ExtensionSource() = default;
@@ -28,8 +27,8 @@ Result<> ExtensionSource::start()
 {
     Result<QString> path = m_path;
     if (m_path.isEmpty())
-        path = bridgeSocket(true);
-    Result<> listening = path ? listenUserOnly(m_server, *path) : Result<>(fail(path.error()));
+        path = bridgeSocket(CreateFolder::Yes);
+    Result<> listening = path ? m_server.listen(*path) : Result<>(fail(path.error()));
     if (!listening)
         return fail(QStringLiteral("ブラウザ拡張機能からの命令を受けられません: ") + listening.error());
     return {};
@@ -60,37 +59,20 @@ QString ExtensionSource::take(const CookieSet& set)
     return answers::kCarriedOut;
 }
 
-void ExtensionSource::onConnection()
+QByteArray ExtensionSource::answerLine(const QByteArray& line)
 {
-    while (QLocalSocket* socket = m_server.nextPendingConnection()) {
-        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
-        onReadyRead(socket);
+    if (const Result<BrowserHello> hello = helloFromBridgeRequest(line)) {
+        // On standard error whatever the logging rules: the IT person's sign that a browser came.
+        qInfo().noquote() << "browser connected:" << hello->browser << "with the extension"
+                          << hello->extension;
+        return {};
     }
-}
-
-void ExtensionSource::onReadyRead(QLocalSocket* socket)
-{
-    while (socket->canReadLine()) {
-        const QByteArray line = socket->readLine(kMaxLine);
-        if (const Result<BrowserHello> hello = helloFromBridgeRequest(line)) {
-            // On standard error whatever the logging rules: the IT person's sign that a browser came.
-            qInfo().noquote() << "browser connected:" << hello->browser << "with the extension"
-                              << hello->extension;
-            continue; // not answered
-        }
-        QString answer = answers::kRefused;
-        if (const Result<CookieSet> set = cookieSetFromBridgeRequest(line))
-            answer = take(*set);
-        else
-            qCWarning(lcChannel).noquote() << "the browser host sent" << set.error();
-        socket->write(bridgeAnswer(answer));
-    }
-    if (socket->bytesAvailable() > kMaxLine) {
-        qCWarning(lcChannel) << "the browser host sent a line of more than" << kMaxLine
-                             << "bytes; connection closed";
-        socket->abort();
-    }
+    QString answer = answers::kRefused;
+    if (const Result<CookieSet> set = cookieSetFromBridgeRequest(line))
+        answer = take(*set);
+    else
+        qCWarning(lcChannel).noquote() << "the browser host sent" << set.error();
+    return bridgeAnswer(answer);
 }
 
 } // namespace orvane

@@ -2,14 +2,12 @@
 
 #include "browser/nativemessaging.h"
 #include "channel/commandsource.h"
+#include "platform/localsocket.h"
 
-#include <QLocalServer>
 #include <QSet>
 #include <QString>
 #include <deque>
 #include <functional>
-
-class QLocalSocket;
 
 namespace orvane {
 
@@ -40,12 +38,12 @@ public:
     void setClock(Clock clock) { m_clock = std::move(clock); }
 
 private:
-    void onConnection();
-    void onReadyRead(QLocalSocket* socket);
+    // One line of the host: its answer line, or nothing (a hello is not answered).
+    QByteArray answerLine(const QByteArray& line);
 
     QString m_path;
     Clock m_clock;
-    QLocalServer m_server;
+    LocalLineServer m_server;
     QSet<QString> m_done;            // worker/seq pairs carried out
     std::deque<QString> m_doneOrder; // oldest first, to keep the set bounded
 };

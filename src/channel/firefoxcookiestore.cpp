@@ -79,7 +79,9 @@ bool FirefoxCookieStore::locate()
         m_watch = new FolderWatch(this);
         connect(m_watch, &FolderWatch::changed, this, &FirefoxCookieStore::onFolderChanged);
     }
-    m_watch->watch(*profile);
+    // Without a watch the tick alone looks at the store: a command takes up to a tick longer.
+    if (const Result<> watched = m_watch->watch(*profile); !watched)
+        qCDebug(lcChannel).noquote() << "Firefox cookie store looked at on the tick only:" << watched.error();
     return true;
 }
 

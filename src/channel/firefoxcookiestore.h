@@ -2,7 +2,7 @@
 
 #include "channel/commandsource.h"
 #include "channel/firefoxprofile.h"
-#include "channel/folderwatch.h"
+#include "platform/folderwatch.h"
 
 #include <QElapsedTimer>
 #include <QHash>

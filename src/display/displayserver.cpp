@@ -1,9 +1,6 @@
 #include "display/displayserver.h"
 
 #include "display/displayhandover.h"
-#include "platform/localserver.h"
-
-#include <QLocalSocket>
 
 namespace orvane::display {
 namespace {
@@ -12,20 +9,15 @@ constexpr qint64 kMaxLine = 4096;
 
 } // namespace
 
-DisplayServer::DisplayServer(QObject* parent) : QObject(parent)
+DisplayServer::DisplayServer(QObject* parent)
+    : QObject(parent), m_server(QStringLiteral("orvane-display"), kMaxLine,
+                                [this](const QByteArray& line) { return answerLine(line); })
 {
-    connect(&m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* socket = m_server.nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
-            onReadyRead(socket);
-        }
-    });
 }
 
 Result<> DisplayServer::listen(const QString& path)
 {
-    return listenUserOnly(m_server, path);
+    return m_server.listen(path);
 }
 
 QString DisplayServer::readable(const QByteArray& line)
@@ -43,29 +35,28 @@ QString DisplayServer::readable(const QByteArray& line)
     return text;
 }
 
-void DisplayServer::onReadyRead(QLocalSocket* socket)
+QByteArray DisplayServer::answerLine(const QByteArray& line)
 {
-    while (socket->canReadLine()) {
-        const QByteArray line = socket->readLine(kMaxLine);
-        if (line.trimmed() == "?") {
-            const QString shown =
-                m_reader ? m_reader() : readable(m_shown.upper) + u'|' + readable(m_shown.lower);
-            socket->write(shown.toUtf8() + '\n');
-            continue;
-        }
-        const Result<Handover> handover = handoverFromLine(line);
-        if (!handover) {
-            qWarning("orvane-display: %s", qPrintable(handover.error()));
-            continue;
-        }
-        if (handover->stamp < m_stamp)
-            continue; // a display program started before the one shown
-        m_stamp = handover->stamp;
-        m_shown = poleLines(handover->text);
-        emit show(m_shown);
+    if (line.trimmed() == "?") {
+        const QString shown =
+            m_reader ? m_reader() : readable(m_shown.upper) + u'|' + readable(m_shown.lower);
+        return shown.toUtf8() + '\n';
     }
-    if (socket->bytesAvailable() > kMaxLine)
-        socket->abort();
+    if (line.trimmed() == "quit") {
+        emit quitRequested();
+        return {};
+    }
+    const Result<Handover> handover = handoverFromLine(line);
+    if (!handover) {
+        qWarning("orvane-display: %s", qPrintable(handover.error()));
+        return {};
+    }
+    if (handover->stamp < m_stamp)
+        return {}; // a display program started before the one shown
+    m_stamp = handover->stamp;
+    m_shown = poleLines(handover->text);
+    emit show(m_shown);
+    return {};
 }
 
 } // namespace orvane::display

@@ -2,20 +2,19 @@
 
 #include "display/polelines.h"
 #include "display/startstamp.h"
+#include "platform/localsocket.h"
 #include "text/result.h"
 
-#include <QLocalServer>
 #include <QObject>
 #include <QString>
 #include <functional>
-
-class QLocalSocket;
 
 namespace orvane::display {
 
 // The long-lived display process's end of the display programs' socket (display/displayhandover.h):
 // each text whose display program was started after the one shown is shown; an older one that arrives
-// late is passed over. "?" is answered with the lines shown, as the customer reads them.
+// late is passed over. "?" is answered with the lines shown, as the customer reads them; "quit" ends the
+// display process (quitRequested).
 class DisplayServer final : public QObject
 {
     Q_OBJECT
@@ -26,7 +25,6 @@ public:
 
     // Listens on path; a socket left by a killed process is replaced, one that answers is not.
     Result<> listen(const QString& path);
-    const PoleLines& shown() const { return m_shown; }
     // What "?" answers with: what the display itself shows (the window's lines); the lines last shown
     // when not set.
     void setReader(std::function<QString()> reader) { m_reader = std::move(reader); }
@@ -35,11 +33,12 @@ public:
 
 signals:
     void show(const orvane::display::PoleLines& lines);
+    void quitRequested();
 
 private:
-    void onReadyRead(QLocalSocket* socket);
+    QByteArray answerLine(const QByteArray& line);
 
-    QLocalServer m_server;
+    LocalLineServer m_server;
     StartStamp m_stamp;
     PoleLines m_shown = poleLines({});
     std::function<QString()> m_reader;

@@ -8,7 +8,7 @@
 
 namespace orvane {
 
-Result<QString> userRuntimeFolder(bool create)
+Result<QString> userRuntimeFolder(CreateFolder create)
 {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     const QString folder = runtime.isEmpty() ? QStringLiteral("/tmp/orvane-%1").arg(getuid())
@@ -16,7 +16,7 @@ Result<QString> userRuntimeFolder(bool create)
     const QByteArray native = QFile::encodeName(folder);
     struct stat info;
     if (lstat(native.constData(), &info) != 0) {
-        if (!create)
+        if (create == CreateFolder::No)
             return fail(QStringLiteral("%1 がありません (ブリッジが動いていません)").arg(folder));
         if (mkdir(native.constData(), 0700) != 0 || lstat(native.constData(), &info) != 0)
             return fail(QStringLiteral("%1 を作れません").arg(folder));

@@ -4,6 +4,7 @@
 // that the extension can resend what a dying host never acknowledged.
 #include "browser/bridgesocket.h"
 #include "browser/nativemessaging.h"
+#include "platform/localsocket.h"
 
 #include <QDateTime>
 #include <QJsonObject>
@@ -36,7 +37,7 @@ QByteArray helloLine;
 
 int connectToBridge()
 {
-    const orvane::Result<QString> socket = orvane::bridgeSocket(false);
+    const orvane::Result<QString> socket = orvane::bridgeSocket(orvane::CreateFolder::No);
     if (!socket)
         return -1;
     int fd = orvane::connectLocalSocket(*socket).value_or(-1);

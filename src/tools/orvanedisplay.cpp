@@ -105,7 +105,7 @@ int main(int argc, char** argv)
     const bool screen = config->type == display::DisplayConfig::Type::Screen;
     std::unique_ptr<QCoreApplication> app =
         screen ? std::make_unique<QApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
-    const Result<QString> runtime = userRuntimeFolder(true);
+    const Result<QString> runtime = userRuntimeFolder(CreateFolder::Yes);
     if (!runtime)
         return failWith(runtime.error());
 

@@ -2,12 +2,12 @@
 // vfddisp.conf says: a serial pole display (ESC/POS or CD5220 commands), the on-screen customer display
 // or LCDd (both through the long-lived orvane-display process, started here when it is not running).
 // The GUI libraries are not loaded here: a serial text costs a few milliseconds.
-#include "browser/bridgesocket.h"
 #include "display/displayconfig.h"
 #include "display/displayhandover.h"
 #include "display/polelines.h"
 #include "display/serialdisplay.h"
 #include "display/startstamp.h"
+#include "platform/localsocket.h"
 #include "platform/runtimefolder.h"
 #include "text/ansicodec.h"
 
@@ -103,7 +103,7 @@ int main(int argc, char** argv)
     const Result<display::DisplayConfig> config = display::readDisplayConfig(configPath);
     if (!config)
         return failWith(config.error());
-    const Result<QString> runtime = userRuntimeFolder(true);
+    const Result<QString> runtime = userRuntimeFolder(CreateFolder::Yes);
     if (!runtime)
         return failWith(runtime.error());
 

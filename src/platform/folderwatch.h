@@ -1,9 +1,13 @@
 #pragma once
 
+#include "platform/inotifywatcher.h"
+#include "text/result.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <optional>
 
 class QSocketNotifier;
 
@@ -21,9 +25,8 @@ public:
     explicit FolderWatch(QObject* parent = nullptr);
     ~FolderWatch() override;
 
-    // Watches folder from now on, instead of the one watched before; false when it cannot.
-    bool watch(const QString& folder);
-    QString folder() const { return m_folder; }
+    // Watches folder from now on, instead of the one watched before, or says why it cannot.
+    [[nodiscard]] Result<> watch(const QString& folder);
 
 signals:
     void changed(const QList<QByteArray>& names);
@@ -31,9 +34,8 @@ signals:
 private:
     void onReadable();
 
-    QString m_folder;
-    int m_notify = -1;
-    int m_watch = -1;
+    InotifyWatcher m_watcher;
+    std::optional<int> m_watch;
     QSocketNotifier* m_notifier = nullptr;
 };
 
