@@ -78,7 +78,7 @@ QList<double> measure(const QByteArray& prefs)
                      [&](const std::optional<QString>& record) {
                          const QString value = record.value_or(QString()).section(u'\n', 1, 1);
                          launcher.setAt = value.mid(3).toDouble();
-                         orvane::processCommandText(record, lines, settings, launcher, handlers);
+                         orvane::ProcessCommandFile(record, lines, settings, launcher, handlers);
                      });
     tick.start();
     const auto firefox =
@@ -143,7 +143,7 @@ QList<double> measureExtension(bool chromium)
                              return;
                          }
                          launcher.setAt = value.mid(3).toDouble();
-                         orvane::processCommandText(record, lines, settings, launcher, handlers);
+                         orvane::ProcessCommandFile(record, lines, settings, launcher, handlers);
                      });
     if (!source.start())
         return {};

@@ -77,7 +77,7 @@ int main(int argc, char** argv)
     const orvane::CommandHandlers handlers;
     QObject::connect(&source, &orvane::CommandSource::commandArrived,
                      [&](const std::optional<QString>& text) {
-                         orvane::processCommandText(text, lines, settings, launcher, handlers);
+                         orvane::ProcessCommandFile(text, lines, settings, launcher, handlers);
                      });
     if (!source.start())
         return 1;

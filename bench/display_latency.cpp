@@ -84,8 +84,8 @@ int main(int argc, char** argv)
         return 1;
     // A pty drops what its other end has not read at its last close: vfddisp's end stays open here.
     const int heldOpen = ::open(QFile::encodeName(line.ours()).constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-    for (const auto& [type, set] : {std::pair{"escpos", orvane::display::CommandSet::EscPos},
-                                    std::pair{"cd5220", orvane::display::CommandSet::Cd5220}}) {
+    for (const auto& [type, set] : {std::pair{"escpos", orvane::display::DisplayType::EscPos},
+                                    std::pair{"cd5220", orvane::display::DisplayType::Cd5220}}) {
         orvane::test::writeFile(config, QByteArray("type=") + type +
                                             "\nport=" + QFile::encodeName(line.ours()) + "\n");
         QList<double> delays;

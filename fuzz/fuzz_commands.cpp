@@ -53,6 +53,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QString text = orvane::text::decodeIncoming(bytes);
     if (const qsizetype cr = text.indexOf(u'\r'); cr >= 0)
         text.truncate(cr);
-    orvane::processCommandText(text, lines, settings, launcher, handlers);
+    orvane::ProcessCommandFile(text, lines, settings, launcher, handlers);
     return 0;
 }

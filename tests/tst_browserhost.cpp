@@ -81,7 +81,9 @@ void TestBrowserHost::turnsAnExtensionMessageIntoARecord()
     const Result<CookieSet> notASet = cookieSetFromExtension(QJsonObject{{u"seq"_s, 1}});
     QVERIFY(!notASet);
     QVERIFY(notASet.error().contains(u"not a cookie set"_s));
-    QCOMPARE(answerFromBridge(bridgeAnswer(answers::kStale)).value_or(QString()), u"stale"_s);
+    QCOMPARE(answerFromBridge(bridgeAnswer(BridgeAnswer::Stale)).value_or(BridgeAnswer::Refused),
+             BridgeAnswer::Stale);
+    QCOMPARE(bridgeAnswer(BridgeAnswer::CarriedOut), QByteArray("{\"answer\":\"carried out\"}\n"));
     QVERIFY(!answerFromBridge("carried out\n"));
 }
 
@@ -94,12 +96,13 @@ void TestBrowserHost::answersStaleAndDone()
     qint64 now = 1'000'000;
     source.setClock([&] { return now; });
     const CookieSet set{u"a\nwel\n"_s, now - 500, u"w1"_s, 1};
-    QCOMPARE(source.take(set), u"carried out"_s);
-    QCOMPARE(source.take(set), u"done"_s); // a resend after a reconnect
-    QCOMPARE(source.take({u"a\nTotal1\n"_s, now - 500, u"w2"_s, 1}), u"carried out"_s); // another worker
+    QCOMPARE(source.take(set), BridgeAnswer::CarriedOut);
+    QCOMPARE(source.take(set), BridgeAnswer::Done); // a resend after a reconnect
+    QCOMPARE(source.take({u"a\nTotal1\n"_s, now - 500, u"w2"_s, 1}),
+             BridgeAnswer::CarriedOut); // another worker
     QTest::ignoreMessage(QtWarningMsg, "a command set 2001 ms ago arrived late and is not carried out");
-    QCOMPARE(source.take({u"a\nTotal2\n"_s, now - 2001, u"w1"_s, 2}), u"stale"_s);
-    QCOMPARE(source.take({u"a\nTotal3\n"_s, now - 2000, u"w1"_s, 3}), u"carried out"_s);
+    QCOMPARE(source.take({u"a\nTotal2\n"_s, now - 2001, u"w1"_s, 2}), BridgeAnswer::Stale);
+    QCOMPARE(source.take({u"a\nTotal3\n"_s, now - 2000, u"w1"_s, 3}), BridgeAnswer::CarriedOut);
     QCOMPARE(carriedOut, (QStringList{u"a\nwel\n"_s, u"a\nTotal1\n"_s, u"a\nTotal3\n"_s}));
 }
 

@@ -63,7 +63,7 @@ void TestCommandProcessor::process(const QByteArray& content)
 {
     const QString path = m_dir->filePath(u"cookie.txt"_s);
     QVERIFY(test::writeFile(path, content));
-    ProcessCommandFile(path, m_lines, m_settings, m_launcher, m_handlers);
+    ProcessCommandFile(readCommandFile(path), m_lines, m_settings, m_launcher, m_handlers);
 }
 
 void TestCommandProcessor::splitsLines_data()
@@ -187,7 +187,8 @@ void TestCommandProcessor::blanksTheDisplayWhenTheFileIsMissing()
     process("site\nTotal1\n");
     const CookieLines before = m_lines;
     m_launcher.starts.clear();
-    ProcessCommandFile(m_dir->filePath(u"gone.txt"_s), m_lines, m_settings, m_launcher, m_handlers);
+    ProcessCommandFile(readCommandFile(m_dir->filePath(u"gone.txt"_s)), m_lines, m_settings, m_launcher,
+                       m_handlers);
     QCOMPARE(m_launcher.starts.size(), 1);
     QCOMPARE(m_launcher.starts[0].commandLine, u"vfddisp.exe \"\""_s);
     QVERIFY(m_lines == before);

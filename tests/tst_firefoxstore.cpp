@@ -144,7 +144,8 @@ void TestFirefoxStore::readsAStoreLockedByAnotherProcess()
     firefox.start(u"sqlite3"_s, {m_store});
     firefox.write("PRAGMA locking_mode=EXCLUSIVE;\n" + set(u"x"_s, u"wel"_s, kCreation + 1) + "\n");
     FirefoxCookieStore store([this] { return Result<QString>(m_dir->filePath(u"profile"_s)); });
-    QTRY_VERIFY(QFile::exists(m_store + u"-wal"_s) && (store.start(), true));
+    QTRY_VERIFY(QFile::exists(m_store + u"-wal"_s));
+    QVERIFY_RESULT(store.start());
     QVERIFY(poll(store).isEmpty());
     firefox.write(set(u"b"_s, u"Total2"_s, kCreation + 20) + "\n");
     QStringList records;

@@ -133,8 +133,8 @@ void TestVfddisp::cleanup()
 void TestVfddisp::configure(const QByteArray& settings)
 {
     QVERIFY(test::writeFile(m_dir->filePath(u"config/orvane/vfddisp.conf"_s), settings));
-    const display::CommandSet set =
-        settings.contains("type=cd5220") ? display::CommandSet::Cd5220 : display::CommandSet::EscPos;
+    const display::DisplayType set =
+        settings.contains("type=cd5220") ? display::DisplayType::Cd5220 : display::DisplayType::EscPos;
     m_emulator = std::make_unique<test::PoleDisplayEmulator>(set);
 }
 
@@ -260,7 +260,7 @@ void TestVfddisp::carriesACookieCommandToTheDisplay()
     CookieLines lines;
     const Settings settings;
     connect(&source, &CommandSource::commandArrived, [&](const std::optional<QString>& text) {
-        processCommandText(text, lines, settings, desk.launcher(), {});
+        ProcessCommandFile(text, lines, settings, desk.launcher(), {});
     });
     QVERIFY_RESULT(source.start());
     desk.writeCookie("uketsuke\nTotal12345\nclinic.example/\n", 1);

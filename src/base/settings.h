@@ -15,6 +15,10 @@ struct FooterLayout
     friend bool operator==(const FooterLayout&, const FooterLayout&) = default;
 };
 
+// Where the web system's commands come from (the cookiestore key): unset or empty, the cookie folder of
+// wintype; "firefox", Firefox's cookie store; "extension", the browser extension.
+enum class CookieStore { CookieFolder, Firefox, Extension };
+
 // The values of sct.txt over the built-in defaults, one field per setting key. A text field is nullopt
 // while neither a default nor the file gave it a value; it then reads as the empty text.
 struct Settings
@@ -40,15 +44,11 @@ struct Settings
     std::optional<QString> wintype;
     // Only cookies of this host, or of a host below it, carry commands; unset, every cookie does.
     std::optional<QString> cookiehost;
-    // Where commands come from: "firefox", Firefox's cookie store; "extension", the browser extension;
-    // unset or empty, the cookie folder of wintype. Any other value stops the start.
-    std::optional<QString> cookiestore;
+    // Any other value than those of CookieStore stops the start.
+    CookieStore cookiestore = CookieStore::CookieFolder;
     // The Firefox profile (its Name in profiles.ini); unset, the profile Firefox starts with.
     std::optional<QString> firefoxprofile;
 };
-
-inline const QString kCookieStoreFirefox = QStringLiteral("firefox");
-inline const QString kCookieStoreExtension = QStringLiteral("extension");
 
 // An unset text field reads as the empty text.
 inline QString textOf(const std::optional<QString>& field)

@@ -14,7 +14,7 @@ namespace {
 using text::leadingNumber;
 using text::mid;
 
-enum class Kind { Text, WinType, Footer, FooterWhole, Deci };
+enum class Kind { Text, WinType, Footer, FooterWhole, Deci, Store };
 
 struct Key
 {
@@ -57,7 +57,7 @@ const Key kKeys[] = {
     {u"modemport", 11, 50, Kind::Text, &Settings::modemport},
     {u"wintype", 9, 1, Kind::WinType, &Settings::wintype},
     {u"cookiehost", 12, 50, Kind::Text, &Settings::cookiehost},
-    {u"cookiestore", 13, 50, Kind::Text, &Settings::cookiestore},
+    {u"cookiestore", 13, 50, Kind::Store},
     {u"firefoxprofile", 16, 200, Kind::Text, &Settings::firefoxprofile},
 };
 
@@ -81,6 +81,17 @@ Result<FooterLayout> parseFooter(const QString& value, bool whole)
         }
     }
     return FooterLayout{numbers[0], numbers[1], numbers[2]};
+}
+
+Result<CookieStore> parseCookieStore(const QString& value)
+{
+    if (value.isEmpty())
+        return CookieStore::CookieFolder;
+    if (value == u"firefox")
+        return CookieStore::Firefox;
+    if (value == u"extension")
+        return CookieStore::Extension;
+    return fail(QStringLiteral("「%1」は firefox か extension (空ならクッキーフォルダ) です").arg(value));
 }
 
 } // namespace
@@ -138,6 +149,13 @@ Result<Settings> applySettingItems(const QStringList& items, Settings settings)
             case Kind::Deci:
                 settings.*(key.textField) = value;
                 break;
+            case Kind::Store: {
+                const Result<CookieStore> store = parseCookieStore(value);
+                if (!store)
+                    return fail(QString::fromUtf16(key.match) + u": " + store.error());
+                settings.cookiestore = *store;
+                break;
+            }
             case Kind::Footer:
             case Kind::FooterWhole: {
                 const Result<FooterLayout> layout = parseFooter(value, key.kind == Kind::FooterWhole);
@@ -172,11 +190,6 @@ Result<LoadedSettings> loadSettingsFile(const QString& path)
     if (const QString margin = textOf(settings.leftmrg); !margin.isEmpty() && !text::wholeNumber(margin))
         qCWarning(lcApp) << "leftmrg" << margin << "in" << name
                          << "is not a number; statements use a margin of 0";
-    if (const QString store = textOf(settings.cookiestore);
-        !store.isEmpty() && store != kCookieStoreFirefox && store != kCookieStoreExtension)
-        return fail(QStringLiteral("設定ファイル %1 の値が正しくありません: cookiestore: 「%2」は %3 か %4 "
-                                   "(空ならクッキーフォルダ) です")
-                        .arg(name, store, kCookieStoreFirefox, kCookieStoreExtension));
     if (!textOf(settings.dialurl).isEmpty()) {
         const std::optional<qint32> port = dialPortSetting(settings);
         if (!port)

@@ -20,11 +20,12 @@ struct LoadedSettings
 };
 
 // Applies every item to the settings, each key tested in the key table's order with its match text
-// found anywhere in the item. The error names the value that could not be taken.
+// found anywhere in the item. The error names the value that could not be taken (a footer layout, a
+// cookiestore the bridge does not know).
 Result<Settings> applySettingItems(const QStringList& items, Settings settings = {});
 
 // Reads the settings file at path over the built-in defaults. A server port out of range (while a
-// server is set) and a cookiestore value the bridge does not know are errors too.
+// server is set) is an error too.
 Result<LoadedSettings> loadSettingsFile(const QString& path);
 
 // The start-up error for a setting of sct.txt whose value cannot be used.

@@ -100,17 +100,61 @@ Result<CookieSet> cookieSetFromBridgeRequest(const QByteArray& line)
                      request.value(u"id").toString(), qint64(request.value(u"seq").toDouble())};
 }
 
-QByteArray bridgeAnswer(const QString& answer)
+namespace {
+
+constexpr struct
 {
-    return QJsonDocument(QJsonObject{{u"answer"_s, answer}}).toJson(QJsonDocument::Compact) + '\n';
+    BridgeAnswer answer;
+    const char16_t* word;
+} kAnswerWords[] = {
+    {BridgeAnswer::CarriedOut, u"carried out"},
+    {BridgeAnswer::Stale, u"stale"},
+    {BridgeAnswer::Done, u"done"},
+    {BridgeAnswer::Refused, u"refused"},
+};
+
+} // namespace
+
+QString answerWord(BridgeAnswer answer)
+{
+    for (const auto& known : kAnswerWords)
+        if (known.answer == answer)
+            return QString::fromUtf16(known.word);
+    return {};
 }
 
-Result<QString> answerFromBridge(const QByteArray& line)
+QByteArray bridgeAnswer(BridgeAnswer answer)
+{
+    return QJsonDocument(QJsonObject{{u"answer"_s, answerWord(answer)}}).toJson(QJsonDocument::Compact) +
+           '\n';
+}
+
+Result<BridgeAnswer> answerFromBridge(const QByteArray& line)
 {
     const QJsonValue answer = QJsonDocument::fromJson(line).object().value(u"answer");
-    if (!answer.isString())
-        return fail(QStringLiteral("no answer: %1").arg(QString::fromUtf8(line.left(200))));
-    return answer.toString();
+    for (const auto& known : kAnswerWords)
+        if (answer.toString() == QStringView(known.word))
+            return known.answer;
+    return fail(QStringLiteral("no answer: %1").arg(QString::fromUtf8(line.left(200))));
+}
+
+std::optional<QString> extensionHello(const QJsonObject& message)
+{
+    if (!message.contains(u"hello"))
+        return std::nullopt;
+    return message.value(u"hello").toString();
+}
+
+QByteArray extensionAck(const QJsonValue& seq, BridgeAnswer answer)
+{
+    return nativeFrame(QJsonObject{{u"ack"_s, seq}, {u"answer"_s, answerWord(answer)}});
+}
+
+QString browserOfHostArguments(const QStringList& arguments)
+{
+    if (!arguments.isEmpty() && arguments.first().startsWith(u"chrome-extension://"))
+        return u"Chromium"_s;
+    return arguments.size() > 1 ? u"Firefox"_s : u"a browser"_s;
 }
 
 QByteArray bridgeHello(const BrowserHello& hello)

@@ -6,6 +6,8 @@
 #include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <QStringList>
+#include <optional>
 
 namespace orvane {
 
@@ -44,12 +46,22 @@ struct CookieSet
 // cookie set, or why it is not one.
 Result<CookieSet> cookieSetFromExtension(const QJsonObject& message);
 
+// The bridge's answer to one cookie set.
+enum class BridgeAnswer {
+    CarriedOut, // "carried out"
+    Stale,      // "stale": set more than two seconds before it arrived; a late command must not run
+    Done,       // "done": this worker's message was carried out already (a resend)
+    Refused,    // "refused": no cookie set
+};
+// The answer's word on the wire (the extension reads it too).
+QString answerWord(BridgeAnswer answer);
+
 // The bridge's line protocol: one JSON object a line each way. The host sends {record, setAt, id, seq};
-// the bridge answers {answer}, one of the answers below.
+// the bridge answers {answer: WORD}.
 QByteArray bridgeRequest(const CookieSet& set);
 Result<CookieSet> cookieSetFromBridgeRequest(const QByteArray& line);
-QByteArray bridgeAnswer(const QString& answer);
-Result<QString> answerFromBridge(const QByteArray& line);
+QByteArray bridgeAnswer(BridgeAnswer answer);
+Result<BridgeAnswer> answerFromBridge(const QByteArray& line);
 
 // The host's word that a browser connected: {hello: {browser, extension}}; the bridge does not answer
 // it.
@@ -61,14 +73,12 @@ struct BrowserHello
 QByteArray bridgeHello(const BrowserHello& hello);
 Result<BrowserHello> helloFromBridgeRequest(const QByteArray& line);
 
-namespace answers {
-inline const QString kCarriedOut = QStringLiteral("carried out");
-// Set more than two seconds before it arrived: a late command must not run.
-inline const QString kStale = QStringLiteral("stale");
-// This worker's message was carried out already: a resend.
-inline const QString kDone = QStringLiteral("done");
-// No cookie set.
-inline const QString kRefused = QStringLiteral("refused");
-} // namespace answers
+// The host's side towards the extension: its hello {hello: VERSION} (the extension's version; nullopt
+// for any other message), and the acknowledgement of a message, {ack: seq, answer: WORD}, as a frame.
+std::optional<QString> extensionHello(const QJsonObject& message);
+QByteArray extensionAck(const QJsonValue& seq, BridgeAnswer answer);
+// Which browser started the host, from its arguments: Chromium names the extension's origin
+// (chrome-extension://…), Firefox the host's manifest and the extension's id.
+QString browserOfHostArguments(const QStringList& arguments);
 
 } // namespace orvane

@@ -35,19 +35,16 @@ std::optional<QString> SplitCookieLines(const QString& text, CookieLines& lines)
 // nullopt when the file cannot be opened.
 std::optional<QString> readCommandFile(const QString& path);
 
-// Carries out the command file at path: reads and splits it, tests the command keys of its command
-// text in their fixed order (tell, dicm, Total, wel, nykin, rsh, prt, id) and at the end starts the
-// display program once with the last display text. A file that cannot be opened blanks the display. A
-// file of fewer than two lines carries no command: its lines are taken, nothing is carried out.
+// Carries out one command file, as its source read it (nullopt: a changed file that could not be
+// opened): splits it into the lines, tests the command keys of its command text in their fixed order
+// (tell, dicm, Total, wel, nykin, rsh, prt, id) and at the end starts the display program once with the
+// last display text. A file that cannot be opened blanks the display. A file of fewer than two lines
+// carries no command: its lines are taken, nothing is carried out.
 //
 // Where the cookiehost setting is set, a file carries a command only when its own third line (the site
 // of its first cookie) names that host or one below it, so that another web site's cookies cannot
 // trigger commands.
-void ProcessCommandFile(const QString& path, CookieLines& lines, const Settings& settings,
-                        ProgramLauncher& launcher, const CommandHandlers& handlers);
-
-// The same for a command file's text already read; nullopt stands for a file that could not be opened.
-void processCommandText(const std::optional<QString>& text, CookieLines& lines, const Settings& settings,
+void ProcessCommandFile(const std::optional<QString>& text, CookieLines& lines, const Settings& settings,
                         ProgramLauncher& launcher, const CommandHandlers& handlers);
 
 // True when the host of a cookie's site line ("host/path", the host perhaps with a leading dot) is

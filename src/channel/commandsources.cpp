@@ -12,18 +12,20 @@ std::unique_ptr<CommandSource> makeCommandSource(const Settings& settings, const
                                                  const WindowsPathMapper& mapper,
                                                  std::function<qint64()> clock)
 {
-    const QString store = textOf(settings.cookiestore);
-    if (store == kCookieStoreFirefox) {
+    switch (settings.cookiestore) {
+    case CookieStore::Firefox:
         return std::make_unique<FirefoxCookieStore>([profile = textOf(settings.firefoxprofile)] {
             return findFirefoxProfile(
                 firefoxProfilesFolder(QDir::homePath(), qEnvironmentVariable("XDG_CONFIG_HOME")), profile);
         });
-    }
-    if (store == kCookieStoreExtension) {
+    case CookieStore::Extension: {
         auto source = std::make_unique<ExtensionSource>();
         if (clock)
             source->setClock(std::move(clock));
         return source;
+    }
+    case CookieStore::CookieFolder:
+        break;
     }
     return std::make_unique<CookieFolderSource>(cookieFolder(textOf(settings.wintype), userName), mapper);
 }

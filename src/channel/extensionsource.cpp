@@ -39,15 +39,15 @@ void ExtensionSource::stop()
     m_server.close();
 }
 
-QString ExtensionSource::take(const CookieSet& set)
+BridgeAnswer ExtensionSource::take(const CookieSet& set)
 {
     const QString pair = set.worker + u'/' + QString::number(set.seq);
     if (m_done.contains(pair))
-        return answers::kDone;
+        return BridgeAnswer::Done;
     const qint64 age = m_clock() - set.setAt;
     if (age > kMaxAgeMs) {
         warn(QStringLiteral("a command set %1 ms ago arrived late and is not carried out").arg(age));
-        return answers::kStale;
+        return BridgeAnswer::Stale;
     }
     m_done.insert(pair);
     m_doneOrder.push_back(pair);
@@ -56,7 +56,7 @@ QString ExtensionSource::take(const CookieSet& set)
         m_doneOrder.pop_front();
     }
     emit commandArrived(set.record);
-    return answers::kCarriedOut;
+    return BridgeAnswer::CarriedOut;
 }
 
 QByteArray ExtensionSource::answerLine(const QByteArray& line)
@@ -67,7 +67,7 @@ QByteArray ExtensionSource::answerLine(const QByteArray& line)
                           << hello->extension;
         return {};
     }
-    QString answer = answers::kRefused;
+    BridgeAnswer answer = BridgeAnswer::Refused;
     if (const Result<CookieSet> set = cookieSetFromBridgeRequest(line))
         answer = take(*set);
     else

@@ -33,7 +33,7 @@ public:
     void stop() override;
 
     // The answer for one cookie set arriving now, handing it on when it is due.
-    QString take(const CookieSet& set);
+    BridgeAnswer take(const CookieSet& set);
 
     void setClock(Clock clock) { m_clock = std::move(clock); }
 

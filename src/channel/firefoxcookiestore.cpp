@@ -182,93 +182,104 @@ Result<QList<FirefoxCookieStore::Set>> FirefoxCookieStore::readSets(bool baselin
 
 Result<QList<FirefoxCookieStore::Set>> FirefoxCookieStore::readFrom(const QString& path, bool baselineOnly)
 {
-    std::optional<QString> problem;
-    QList<Set> found;
-    QList<Set>* sets = &found;
+    Result<QList<Set>> sets = QList<Set>();
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
         db.setDatabaseName(path);
         // The store itself only ever read; a private copy opened normally, so its log is taken in.
         if (path == m_store)
             db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=20"));
-        const auto failed = [&](const QString& what) {
-            problem = QStringLiteral("%1 を読めません: %2").arg(m_store, what);
-        };
-        // SQLITE_BUSY or SQLITE_LOCKED: another connection (Firefox) holds the store.
-        const auto failedWith = [&](const QSqlError& error) {
-            const int code = error.nativeErrorCode().toInt();
-            if (path == m_store && (code == 5 || code == 6))
-                m_locked = true;
-            failed(error.text());
-        };
-        if (!db.open()) {
-            failedWith(db.lastError());
-        } else {
-            const QSqlRecord columns = db.record(QStringLiteral("moz_cookies"));
-            QStringList missing;
-            for (const char* column : {"name", "value", "host", "path", "expiry", "creationTime"})
-                if (columns.indexOf(QLatin1String(column)) < 0)
-                    missing.append(QLatin1String(column));
-            const bool updateTimes = columns.indexOf(QLatin1String("updateTime")) >= 0;
-            QSqlQuery query(db);
-            if (columns.isEmpty()) {
-                // An empty record: the table is missing, or the store is locked.
-                if (!query.exec(QStringLiteral("SELECT 1 FROM moz_cookies LIMIT 1")))
-                    failedWith(query.lastError());
-                else
-                    failed(QStringLiteral("moz_cookies に列がありません"));
-            } else if (!missing.isEmpty()) {
-                failed(QStringLiteral("moz_cookies に列 %1 がありません").arg(missing.join(u", ")));
-            } else if (updateTimes) {
-                query.prepare(
-                    QStringLiteral("SELECT name, value, host, path, expiry, creationTime, updateTime "
-                                   "FROM moz_cookies WHERE updateTime > ? ORDER BY updateTime, id"));
-                query.addBindValue(baselineOnly ? qint64(0) : m_lastUpdate);
-                if (!query.exec())
-                    failedWith(query.lastError());
-                qint64 newest = 0;
-                while (!problem && query.next()) {
-                    const qint64 update = query.value(6).toLongLong();
-                    newest = std::max(newest, update);
-                    if (baselineOnly)
-                        continue;
-                    sets->append({cookieRecord(cookieAt(query)), update});
-                }
-                if (!problem) {
-                    if (baselineOnly)
-                        m_lastUpdate = newest;
-                    else if (!sets->isEmpty())
-                        m_lastUpdate = sets->last().order;
-                }
-            } else {
-                // Without updateTime a set shows as a new value or expiry of a cookie.
-                const bool origins = columns.indexOf(QLatin1String("originAttributes")) >= 0;
-                const bool accessed = columns.indexOf(QLatin1String("lastAccessed")) >= 0;
-                if (!query.exec(QStringLiteral("SELECT name, value, host, path, expiry, creationTime, %1, %2 "
-                                               "FROM moz_cookies ORDER BY %1")
-                                    .arg(accessed ? u"lastAccessed"_s : u"creationTime"_s,
-                                         origins ? u"originAttributes"_s : u"''"_s)))
-                    failedWith(query.lastError());
-                QHash<QString, QString> known;
-                while (!problem && query.next()) {
-                    const QString key = query.value(2).toString() + u'\t' + query.value(3).toString() +
-                                        u'\t' + query.value(0).toString() + u'\t' + query.value(7).toString();
-                    const QString state = query.value(1).toString() + u'\t' + query.value(4).toString();
-                    known.insert(key, state);
-                    if (baselineOnly || m_known.value(key) == state)
-                        continue;
-                    sets->append({cookieRecord(cookieAt(query)), query.value(6).toLongLong()});
-                }
-                if (!problem)
-                    m_known = std::move(known);
-            }
-            db.close();
-        }
+        const bool store = path == m_store;
+        sets = (db.open() ? Result<>() : Result<>(fail(failure(db.lastError(), store))))
+                   .and_then([&] { return columnsOf(db, store); })
+                   .and_then([&](const Columns& columns) {
+                       return columns.updateTime ? readByUpdateTime(db, store, baselineOnly)
+                                                 : readByChange(db, columns, store, baselineOnly);
+                   });
+        db.close();
     }
     QSqlDatabase::removeDatabase(m_connection);
-    if (problem)
-        return fail(*problem);
-    return found;
+    return sets;
+}
+
+QString FirefoxCookieStore::failure(const QSqlError& error, bool store)
+{
+    // SQLITE_BUSY or SQLITE_LOCKED: another connection (Firefox) holds the store.
+    const int code = error.nativeErrorCode().toInt();
+    if (store && (code == 5 || code == 6))
+        m_locked = true;
+    return QStringLiteral("%1 を読めません: %2").arg(m_store, error.text());
+}
+
+Result<FirefoxCookieStore::Columns> FirefoxCookieStore::columnsOf(const QSqlDatabase& db, bool store)
+{
+    const QSqlRecord columns = db.record(QStringLiteral("moz_cookies"));
+    if (columns.isEmpty()) {
+        // An empty record: the table is missing, or the store is locked.
+        QSqlQuery query(db);
+        if (!query.exec(QStringLiteral("SELECT 1 FROM moz_cookies LIMIT 1")))
+            return fail(failure(query.lastError(), store));
+        return fail(QStringLiteral("%1 を読めません: moz_cookies に列がありません").arg(m_store));
+    }
+    QStringList missing;
+    for (const char* column : {"name", "value", "host", "path", "expiry", "creationTime"})
+        if (columns.indexOf(QLatin1String(column)) < 0)
+            missing.append(QLatin1String(column));
+    if (!missing.isEmpty())
+        return fail(QStringLiteral("%1 を読めません: moz_cookies に列 %2 がありません")
+                        .arg(m_store, missing.join(u", ")));
+    return Columns{columns.indexOf(QLatin1String("updateTime")) >= 0,
+                   columns.indexOf(QLatin1String("originAttributes")) >= 0,
+                   columns.indexOf(QLatin1String("lastAccessed")) >= 0};
+}
+
+Result<QList<FirefoxCookieStore::Set>> FirefoxCookieStore::readByUpdateTime(const QSqlDatabase& db,
+                                                                            bool store, bool baselineOnly)
+{
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("SELECT name, value, host, path, expiry, creationTime, updateTime "
+                                 "FROM moz_cookies WHERE updateTime > ? ORDER BY updateTime, id"));
+    query.addBindValue(baselineOnly ? qint64(0) : m_lastUpdate);
+    if (!query.exec())
+        return fail(failure(query.lastError(), store));
+    QList<Set> sets;
+    qint64 newest = 0;
+    while (query.next()) {
+        const qint64 update = query.value(6).toLongLong();
+        newest = std::max(newest, update);
+        if (!baselineOnly)
+            sets.append({cookieRecord(cookieAt(query)), update});
+    }
+    if (baselineOnly)
+        m_lastUpdate = newest;
+    else if (!sets.isEmpty())
+        m_lastUpdate = sets.last().order;
+    return sets;
+}
+
+Result<QList<FirefoxCookieStore::Set>> FirefoxCookieStore::readByChange(const QSqlDatabase& db,
+                                                                        const Columns& columns, bool store,
+                                                                        bool baselineOnly)
+{
+    // Without updateTime a set shows as a new value or expiry of a cookie.
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT name, value, host, path, expiry, creationTime, %1, %2 "
+                                   "FROM moz_cookies ORDER BY %1")
+                        .arg(columns.lastAccessed ? u"lastAccessed"_s : u"creationTime"_s,
+                             columns.originAttributes ? u"originAttributes"_s : u"''"_s)))
+        return fail(failure(query.lastError(), store));
+    QList<Set> sets;
+    QHash<QString, QString> known;
+    while (query.next()) {
+        const QString key = query.value(2).toString() + u'\t' + query.value(3).toString() + u'\t' +
+                            query.value(0).toString() + u'\t' + query.value(7).toString();
+        const QString state = query.value(1).toString() + u'\t' + query.value(4).toString();
+        known.insert(key, state);
+        if (!baselineOnly && m_known.value(key) != state)
+            sets.append({cookieRecord(cookieAt(query)), query.value(6).toLongLong()});
+    }
+    m_known = std::move(known);
+    return sets;
 }
 
 } // namespace orvane

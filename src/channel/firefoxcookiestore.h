@@ -7,6 +7,8 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QList>
+#include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>
@@ -58,6 +60,19 @@ private:
     Result<QList<Set>> readSets(bool baselineOnly);
     // The same from one file; a store SQLite finds locked (Firefox's exclusive lock) sets m_locked.
     Result<QList<Set>> readFrom(const QString& path, bool baselineOnly);
+    // The steps of a read. store: the file is Firefox's own store, not a copy.
+    struct Columns
+    {
+        bool updateTime = false;
+        bool originAttributes = false;
+        bool lastAccessed = false;
+    };
+    Result<Columns> columnsOf(const QSqlDatabase& db, bool store);
+    Result<QList<Set>> readByUpdateTime(const QSqlDatabase& db, bool store, bool baselineOnly);
+    Result<QList<Set>> readByChange(const QSqlDatabase& db, const Columns& columns, bool store,
+                                    bool baselineOnly);
+    // The failure's text; a store locked by Firefox is read through a copy from now on.
+    QString failure(const QSqlError& error, bool store);
     Result<QString> copyStore();
     void warnOnce(const QString& problem);
 

@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <QSettings>
 
+#include <algorithm>
+
 namespace orvane::display {
 namespace {
 
@@ -11,6 +13,30 @@ QString bad(const QString& key, const QString& value)
 {
     return QStringLiteral("vfddisp.conf: %1=%2 is not a value vfddisp knows").arg(key, value);
 }
+
+// The keys whose value is one word of a list, each word with what it sets (the first row of a key is
+// its default when the key is not there or empty).
+struct WordValue
+{
+    const char* key;
+    const char16_t* word;
+    void (*apply)(DisplayConfig&);
+};
+
+const WordValue kWordValues[] = {
+    {"type", u"escpos", [](DisplayConfig& c) { c.type = DisplayType::EscPos; }},
+    {"type", u"cd5220", [](DisplayConfig& c) { c.type = DisplayType::Cd5220; }},
+    {"type", u"screen", [](DisplayConfig& c) { c.type = DisplayType::Screen; }},
+    {"type", u"lcdproc", [](DisplayConfig& c) { c.type = DisplayType::LcdProc; }},
+    {"parity", u"none", [](DisplayConfig& c) { c.parity = QSerialPort::NoParity; }},
+    {"parity", u"even", [](DisplayConfig& c) { c.parity = QSerialPort::EvenParity; }},
+    {"parity", u"odd", [](DisplayConfig& c) { c.parity = QSerialPort::OddParity; }},
+    {"stopbits", u"1", [](DisplayConfig& c) { c.stopBits = QSerialPort::OneStop; }},
+    {"stopbits", u"2", [](DisplayConfig& c) { c.stopBits = QSerialPort::TwoStop; }},
+    {"flowcontrol", u"none", [](DisplayConfig& c) { c.flowControl = QSerialPort::NoFlowControl; }},
+    {"flowcontrol", u"hardware", [](DisplayConfig& c) { c.flowControl = QSerialPort::HardwareControl; }},
+    {"flowcontrol", u"software", [](DisplayConfig& c) { c.flowControl = QSerialPort::SoftwareControl; }},
+};
 
 } // namespace
 
@@ -47,21 +73,23 @@ Result<DisplayConfig> readDisplayConfig(const QString& path)
         return n;
     };
 
-    const QString type = text("type");
-    if (type == u"escpos")
-        config.type = DisplayConfig::Type::EscPos;
-    else if (type == u"cd5220")
-        config.type = DisplayConfig::Type::Cd5220;
-    else if (type == u"screen")
-        config.type = DisplayConfig::Type::Screen;
-    else if (type == u"lcdproc")
-        config.type = DisplayConfig::Type::LcdProc;
-    else
-        return fail(bad(QStringLiteral("type"), type));
+    for (const char* key : {"type", "parity", "stopbits", "flowcontrol"}) {
+        const QString value = text(key);
+        const auto isKey = [&](const WordValue& row) { return qstrcmp(row.key, key) == 0; };
+        const auto row =
+            std::find_if(std::begin(kWordValues), std::end(kWordValues), [&](const WordValue& known) {
+                return isKey(known) &&
+                       (value.isEmpty() ? qstrcmp(key, "type") != 0 : value == QStringView(known.word));
+            });
+        if (row == std::end(kWordValues))
+            return fail(bad(QLatin1String(key), value));
+        row->apply(config);
+    }
 
     config.port = text("port");
     if (config.isSerial() && config.port.isEmpty())
-        return fail(QStringLiteral("vfddisp.conf: type=%1 needs port= (a device path or COMn)").arg(type));
+        return fail(
+            QStringLiteral("vfddisp.conf: type=%1 needs port= (a device path or COMn)").arg(text("type")));
     const Result<qint64> speed = number("speed", 50, 4000000, 9600);
     if (!speed)
         return fail(speed.error());
@@ -70,32 +98,6 @@ Result<DisplayConfig> readDisplayConfig(const QString& path)
     if (!dataBits)
         return fail(dataBits.error());
     config.dataBits = QSerialPort::DataBits(*dataBits);
-
-    const QString parity = text("parity");
-    if (parity.isEmpty() || parity == u"none")
-        config.parity = QSerialPort::NoParity;
-    else if (parity == u"even")
-        config.parity = QSerialPort::EvenParity;
-    else if (parity == u"odd")
-        config.parity = QSerialPort::OddParity;
-    else
-        return fail(bad(QStringLiteral("parity"), parity));
-    const QString stopBits = text("stopbits");
-    if (stopBits.isEmpty() || stopBits == u"1")
-        config.stopBits = QSerialPort::OneStop;
-    else if (stopBits == u"2")
-        config.stopBits = QSerialPort::TwoStop;
-    else
-        return fail(bad(QStringLiteral("stopbits"), stopBits));
-    const QString flow = text("flowcontrol");
-    if (flow.isEmpty() || flow == u"none")
-        config.flowControl = QSerialPort::NoFlowControl;
-    else if (flow == u"hardware")
-        config.flowControl = QSerialPort::HardwareControl;
-    else if (flow == u"software")
-        config.flowControl = QSerialPort::SoftwareControl;
-    else
-        return fail(bad(QStringLiteral("flowcontrol"), flow));
 
     const Result<qint64> screen = number("screen", 0, 63, 0);
     if (!screen)

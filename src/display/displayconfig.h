@@ -1,5 +1,6 @@
 #pragma once
 
+#include "display/polelines.h"
 #include "text/result.h"
 
 #include <QRect>
@@ -13,8 +14,7 @@ namespace orvane::display {
 // vfddisp.conf: which customer display the display program drives, and how.
 struct DisplayConfig
 {
-    enum class Type { EscPos, Cd5220, Screen, LcdProc };
-    Type type = Type::EscPos;
+    DisplayType type = DisplayType::EscPos;
     // Serial displays: a device path or COMn (resolved as the bridge resolves its serial ports).
     QString port;
     qint32 speed = 9600;
@@ -29,7 +29,7 @@ struct DisplayConfig
     QString serverHost = QStringLiteral("127.0.0.1");
     quint16 serverPort = 13666;
 
-    bool isSerial() const { return type == Type::EscPos || type == Type::Cd5220; }
+    bool isSerial() const { return type == DisplayType::EscPos || type == DisplayType::Cd5220; }
 };
 
 // The configuration files looked for, in order: $XDG_CONFIG_HOME/orvane/vfddisp.conf (~/.config when

@@ -72,7 +72,6 @@ void LcdProcClient::sendLines()
 {
     m_socket.write("widget_set orvane upper 1 1 " + quoted(m_lines.upper) + "\n" +
                    "widget_set orvane lower 1 2 " + quoted(m_lines.lower) + "\n");
-    emit shown();
 }
 
 } // namespace orvane::display

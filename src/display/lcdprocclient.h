@@ -23,14 +23,10 @@ public:
 
     void start();
     void show(const PoleLines& lines);
-    bool ready() const { return m_ready; }
 
     // A text for LCDd's protocol: in double quotes, a backslash, double quote or brace escaped by a
     // backslash (unescaped, LCDd drops them: "\12,345" arrives as "12,345"); other bytes as they are.
     static QByteArray quoted(const QByteArray& text);
-
-signals:
-    void shown();
 
 private:
     void onConnected();

@@ -41,11 +41,13 @@ PoleLines poleLines(const QByteArray& argument)
     return {line(columns, 0), line(columns, kPoleColumns), false};
 }
 
-QByteArray poleCommands(CommandSet set, const PoleLines& lines)
+QByteArray poleCommands(DisplayType type, const PoleLines& lines)
 {
     constexpr char kEsc = 0x1B, kUs = 0x1F, kClr = 0x0C, kCr = 0x0D;
     QByteArray bytes;
-    if (set == CommandSet::EscPos) {
+    if (type == DisplayType::Screen || type == DisplayType::LcdProc)
+        return bytes;
+    if (type == DisplayType::EscPos) {
         bytes += bytesOf({kEsc, '@', kEsc, 't', 1, kEsc, 'R', 8, kClr});
         if (lines.clear)
             return bytes;

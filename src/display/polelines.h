@@ -22,13 +22,15 @@ struct PoleLines
 
 PoleLines poleLines(const QByteArray& argument);
 
-// The bytes a command set sends for the lines (display/polecommands.h), and what the emulators read.
-enum class CommandSet { EscPos, Cd5220 };
+// The kinds of customer display vfddisp drives: the two command sets of serial pole displays, the
+// on-screen display and the displays LCDd drives (both through the long-lived display process).
+enum class DisplayType { EscPos, Cd5220, Screen, LcdProc };
 
+// The bytes a serial display's command set sends for the lines (nothing for the other types).
 // ESC/POS customer displays: ESC @ (which resets the code table and the international set), ESC t 1
 // (katakana), ESC R 8 (Japan: 0x5C is the yen sign), CLR, then each line after US $ column row.
 // CD5220: CLR first (it ends a string mode, in which ESC @ is ignored), ESC @, ESC f J and ESC c J
 // (Japanese set, JIS katakana), CLR, then ESC Q A line CR and ESC Q B line CR.
-QByteArray poleCommands(CommandSet set, const PoleLines& lines);
+QByteArray poleCommands(DisplayType type, const PoleLines& lines);
 
 } // namespace orvane::display

@@ -88,22 +88,23 @@ Result<> showOnSerialDisplay(const DisplayConfig& config, const QString& device,
         if (n < 0 && errno != EAGAIN && errno != EINTR)
             return fail(QStringLiteral("%1: %2").arg(device, QString::fromLocal8Bit(strerror(errno))));
         if (writeDeadline.hasExpired())
-            return fail(QStringLiteral("%1: the display does not take the text (1 s)").arg(device));
+            return fail(QStringLiteral("%1: the display does not take the text").arg(device));
         QThread::msleep(1);
     }
     while (pendingOutput(fd) > 0) {
         if (writeDeadline.hasExpired()) {
             ::tcflush(fd, TCOFLUSH); // a half-sent text must not reach the display later
-            return fail(QStringLiteral("%1: the display does not take the text (1 s)").arg(device));
+            return fail(QStringLiteral("%1: the display does not take the text").arg(device));
         }
         QThread::msleep(1);
     }
 
+    // The text is shown; without its stamp an older display program that comes late could still
+    // overwrite it: said, not fatal.
     QSaveFile record(stampFile);
-    if (record.open(QIODevice::WriteOnly)) {
-        record.write(stamp.toText() + '\n');
-        record.commit();
-    }
+    if (!record.open(QIODevice::WriteOnly) || record.write(stamp.toText() + '\n') < 0 || !record.commit())
+        qWarning("vfddisp: %s: %s; a text that arrives late may replace this one", qPrintable(stampFile),
+                 qPrintable(record.errorString()));
     return {};
 }
 

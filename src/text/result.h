@@ -5,7 +5,9 @@
 //   return fail(u"..."_s);     // from a function returning any Result<T>
 //   return {};                 // success of a Result<>
 // The standard's std::expected where the library has it; otherwise a small stand-in with the same
-// members (has_value, operator bool, value, operator*, operator->, value_or, error).
+// members (has_value, operator bool, value, operator*, operator->, value_or, error, and_then, transform).
+// The stand-in is [[nodiscard]]: a failure is said or handled, never dropped without a word. A build in
+// C++23 mode compiles the project against std::expected too, so that the two cannot drift.
 
 #include <QString>
 
@@ -26,7 +28,9 @@ inline std::unexpected<QString> fail(QString error)
 } // namespace orvane
 
 #else
+#include <functional>
 #include <optional>
+#include <type_traits>
 #include <utility>
 #include <variant>
 
@@ -42,7 +46,27 @@ inline Failure fail(QString error)
     return Failure{std::move(error)};
 }
 
-template <typename T = void> class Result
+template <typename T = void> class [[nodiscard]] Result;
+
+namespace detail {
+
+// What transform makes of a function's result: a Result of it.
+template <typename F, typename... Args>
+using TransformResult = Result<std::remove_cv_t<std::invoke_result_t<F, Args...>>>;
+
+template <typename R, typename F, typename... Args> R transformed(F&& f, Args&&... args)
+{
+    if constexpr (std::is_void_v<std::invoke_result_t<F, Args...>>) {
+        std::invoke(std::forward<F>(f), std::forward<Args>(args)...);
+        return R();
+    } else {
+        return R(std::invoke(std::forward<F>(f), std::forward<Args>(args)...));
+    }
+}
+
+} // namespace detail
+
+template <typename T> class [[nodiscard]] Result
 {
 public:
     Result(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
@@ -64,11 +88,35 @@ public:
     }
     const QString& error() const { return std::get<1>(m_state); }
 
+    // The next step with the value, or this failure: f returns a Result of its own.
+    template <typename F> auto and_then(F&& f) const&
+    {
+        using R = std::remove_cvref_t<std::invoke_result_t<F, const T&>>;
+        return has_value() ? std::invoke(std::forward<F>(f), value()) : R(Failure{error()});
+    }
+    template <typename F> auto and_then(F&& f) &&
+    {
+        using R = std::remove_cvref_t<std::invoke_result_t<F, T&&>>;
+        return has_value() ? std::invoke(std::forward<F>(f), std::move(*this).value()) : R(Failure{error()});
+    }
+    // f's result from the value, or this failure.
+    template <typename F> auto transform(F&& f) const&
+    {
+        using R = detail::TransformResult<F, const T&>;
+        return has_value() ? detail::transformed<R>(std::forward<F>(f), value()) : R(Failure{error()});
+    }
+    template <typename F> auto transform(F&& f) &&
+    {
+        using R = detail::TransformResult<F, T&&>;
+        return has_value() ? detail::transformed<R>(std::forward<F>(f), std::move(*this).value())
+                           : R(Failure{error()});
+    }
+
 private:
     std::variant<T, QString> m_state;
 };
 
-template <> class Result<void>
+template <> class [[nodiscard]] Result<void>
 {
 public:
     Result() = default;
@@ -78,6 +126,17 @@ public:
     explicit operator bool() const { return has_value(); }
     void value() const {}
     const QString& error() const { return *m_error; }
+
+    template <typename F> auto and_then(F&& f) const
+    {
+        using R = std::remove_cvref_t<std::invoke_result_t<F>>;
+        return has_value() ? std::invoke(std::forward<F>(f)) : R(Failure{error()});
+    }
+    template <typename F> auto transform(F&& f) const
+    {
+        using R = detail::TransformResult<F>;
+        return has_value() ? detail::transformed<R>(std::forward<F>(f)) : R(Failure{error()});
+    }
 
 private:
     std::optional<QString> m_error;

@@ -8,6 +8,7 @@
 
 #include <QDateTime>
 #include <QJsonObject>
+#include <QStringList>
 
 #include <cerrno>
 #include <chrono>
@@ -35,17 +36,25 @@ void log(const QString& text)
 // which browser came even when it started after the browser.
 QByteArray helloLine;
 
+// Why the bridge could not be reached the last time, for the host's warning when a command is dropped.
+QString bridgeProblem;
+
 int connectToBridge()
 {
-    const orvane::Result<QString> socket = orvane::bridgeSocket(orvane::CreateFolder::No);
-    if (!socket)
+    const orvane::Result<int> fd =
+        orvane::bridgeSocket(orvane::CreateFolder::No).and_then(&orvane::connectLocalSocket);
+    if (!fd) {
+        bridgeProblem = fd.error();
         return -1;
-    int fd = orvane::connectLocalSocket(*socket).value_or(-1);
-    if (fd >= 0 && !helloLine.isEmpty() && !orvane::writeAll(fd, helloLine)) {
-        ::close(fd);
-        fd = -1;
     }
-    return fd;
+    if (!helloLine.isEmpty()) {
+        if (const orvane::Result<> said = orvane::writeAll(*fd, helloLine); !said) {
+            bridgeProblem = said.error();
+            ::close(*fd);
+            return -1;
+        }
+    }
+    return *fd;
 }
 
 // One answer line from the bridge; empty when the connection broke.
@@ -66,22 +75,25 @@ QByteArray readAnswer(int fd)
     return {};
 }
 
-QString deliver(const CookieSet& set, int& bridge)
+orvane::BridgeAnswer deliver(const CookieSet& set, int& bridge)
 {
     for (;;) {
         if (bridge < 0)
             bridge = connectToBridge();
         if (bridge >= 0) {
-            if (orvane::writeAll(bridge, orvane::bridgeRequest(set))) {
-                if (const orvane::Result<QString> answer = orvane::answerFromBridge(readAnswer(bridge)))
-                    return *answer;
-            }
+            const orvane::Result<orvane::BridgeAnswer> answer =
+                orvane::writeAll(bridge, orvane::bridgeRequest(set)).and_then([&] {
+                    return orvane::answerFromBridge(readAnswer(bridge));
+                });
+            if (answer)
+                return *answer;
+            bridgeProblem = answer.error();
             ::close(bridge); // the bridge went away: connect again
             bridge = -1;
         }
         if (QDateTime::currentMSecsSinceEpoch() - set.setAt > kGiveUpMs) {
-            log(QStringLiteral("the bridge is not running; a command was dropped"));
-            return orvane::answers::kStale;
+            log(QStringLiteral("the bridge is not running (%1); a command was dropped").arg(bridgeProblem));
+            return orvane::BridgeAnswer::Stale;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
@@ -102,10 +114,10 @@ int main(int argc, char** argv)
     // A bridge that went away, or a browser that closed the port, is an error on the write, not a
     // signal that ends the host.
     std::signal(SIGPIPE, SIG_IGN);
-    // Chromium names the extension's origin, Firefox the host's manifest and the extension's id.
-    const QString browser = argc > 1 && std::strncmp(argv[1], "chrome-extension://", 19) == 0 ? u"Chromium"_s
-                            : argc > 2                                                        ? u"Firefox"_s
-                                       : u"a browser"_s;
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const QString browser = orvane::browserOfHostArguments(arguments);
     orvane::NativeFrameReader reader;
     int bridge = -1;
     char buffer[65536];
@@ -120,8 +132,8 @@ int main(int argc, char** argv)
                 log(frame.error());
                 continue;
             }
-            if (frame->contains(u"hello")) {
-                helloLine = orvane::bridgeHello({browser, frame->value(u"hello").toString()});
+            if (const std::optional<QString> version = orvane::extensionHello(*frame)) {
+                helloLine = orvane::bridgeHello({browser, *version});
                 if (bridge >= 0) {
                     ::close(bridge); // a new connection says hello first
                     bridge = -1;
@@ -130,12 +142,11 @@ int main(int argc, char** argv)
                 continue;
             }
             const orvane::Result<CookieSet> set = orvane::cookieSetFromExtension(*frame);
-            const QString answer = set ? deliver(*set, bridge) : orvane::answers::kRefused;
             if (!set)
                 log(set.error());
-            const QJsonObject ack{{u"ack"_s, frame->value(u"seq")}, {u"answer"_s, answer}};
-            if (!orvane::writeAll(STDOUT_FILENO, orvane::nativeFrame(ack)))
-                return 0;
+            const orvane::BridgeAnswer answer = set ? deliver(*set, bridge) : orvane::BridgeAnswer::Refused;
+            if (!orvane::writeAll(STDOUT_FILENO, orvane::extensionAck(frame->value(u"seq"), answer)))
+                return 0; // the browser closed the port
         }
     }
     if (bridge >= 0)

@@ -102,7 +102,7 @@ int main(int argc, char** argv)
     const Result<display::DisplayConfig> config = display::readDisplayConfig(configPath);
     if (!config)
         return failWith(config.error());
-    const bool screen = config->type == display::DisplayConfig::Type::Screen;
+    const bool screen = config->type == display::DisplayType::Screen;
     std::unique_ptr<QCoreApplication> app =
         screen ? std::make_unique<QApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     const Result<QString> runtime = userRuntimeFolder(CreateFolder::Yes);

@@ -116,11 +116,8 @@ int main(int argc, char** argv)
         key = device;
     const QString stampFile =
         QDir(*runtime).filePath(u"vfddisp" + QString(key).replace(u'/', u'_') + u".shown");
-    const display::CommandSet set = config->type == display::DisplayConfig::Type::EscPos
-                                        ? display::CommandSet::EscPos
-                                        : display::CommandSet::Cd5220;
-    const Result<> shown =
-        display::showOnSerialDisplay(*config, device, display::poleCommands(set, display::poleLines(text)),
-                                     stamp, stampFile, lockDeadline, faultDeadline);
+    const Result<> shown = display::showOnSerialDisplay(
+        *config, device, display::poleCommands(config->type, display::poleLines(text)), stamp, stampFile,
+        lockDeadline, faultDeadline);
     return shown ? 0 : failWith(shown.error());
 }

@@ -211,7 +211,7 @@ Result<> Form1::Form_Load()
 
 void Form1::processCommand(const std::optional<QString>& text)
 {
-    processCommandText(text, m_cookieLines, m_settings, *m_services.launcher, m_commandHandlers);
+    ProcessCommandFile(text, m_cookieLines, m_settings, *m_services.launcher, m_commandHandlers);
 }
 
 void Form1::Timer1_Timer()

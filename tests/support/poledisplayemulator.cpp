@@ -35,7 +35,7 @@ void PoleDisplayEmulator::feed(const QByteArray& bytes)
         if (!m_pending.isEmpty()) {
             m_pending += char(byte);
             const QByteArray& p = m_pending;
-            if (m_set == display::CommandSet::EscPos) {
+            if (m_set == display::DisplayType::EscPos) {
                 if (p == "\x1b@") {
                     clearScreen();
                     m_japan = m_katakana = false;

@@ -13,7 +13,7 @@ namespace orvane::test {
 class PoleDisplayEmulator
 {
 public:
-    explicit PoleDisplayEmulator(display::CommandSet set) : m_set(set) { clearScreen(); }
+    explicit PoleDisplayEmulator(display::DisplayType set) : m_set(set) { clearScreen(); }
 
     void feed(const QByteArray& bytes);
     QString upper() const { return m_lines[0]; }
@@ -24,7 +24,7 @@ private:
     void put(unsigned char byte);
     QChar shown(unsigned char byte) const;
 
-    display::CommandSet m_set;
+    display::DisplayType m_set;
     QString m_lines[2];
     int m_row = 0, m_column = 0;
     bool m_japan = false, m_katakana = false;
