@@ -14,11 +14,10 @@
 #include <version>
 
 #if defined(__cpp_lib_expected) && __cpp_lib_expected >= 202202L
+#define ORVANE_STD_EXPECTED 1
 #include <expected>
 
 namespace orvane {
-
-template <typename T = void> using Result = std::expected<T, QString>;
 
 inline std::unexpected<QString> fail(QString error)
 {
@@ -28,10 +27,7 @@ inline std::unexpected<QString> fail(QString error)
 } // namespace orvane
 
 #else
-#include <functional>
 #include <optional>
-#include <type_traits>
-#include <utility>
 #include <variant>
 
 namespace orvane {
@@ -46,29 +42,88 @@ inline Failure fail(QString error)
     return Failure{std::move(error)};
 }
 
-template <typename T = void> class [[nodiscard]] Result;
+} // namespace orvane
 
-namespace detail {
+#endif
 
-// What transform makes of a function's result: a Result of it.
-template <typename F, typename... Args>
-using TransformResult = Result<std::remove_cv_t<std::invoke_result_t<F, Args...>>>;
+#include <functional>
+#include <type_traits>
+#include <utility>
 
-template <typename R, typename F, typename... Args> R transformed(F&& f, Args&&... args)
-{
-    if constexpr (std::is_void_v<std::invoke_result_t<F, Args...>>) {
-        std::invoke(std::forward<F>(f), std::forward<Args>(args)...);
-        return R();
-    } else {
-        return R(std::invoke(std::forward<F>(f), std::forward<Args>(args)...));
-    }
-}
+namespace orvane::detail {
 
-} // namespace detail
-
-template <typename T> class [[nodiscard]] Result
+// and_then and transform, for a result type Derived of T that has has_value, operator* and error, and
+// a fail() that makes its failure.
+template <typename Derived, typename T> class Monadic
 {
 public:
+    // The next step with the value, or this failure: f returns a Result of its own.
+    template <typename F> auto and_then(F&& f) const&
+    {
+        if constexpr (std::is_void_v<T>) {
+            using R = std::remove_cvref_t<std::invoke_result_t<F>>;
+            return self().has_value() ? std::invoke(std::forward<F>(f)) : R(fail(self().error()));
+        } else {
+            using R = std::remove_cvref_t<std::invoke_result_t<F, const T&>>;
+            return self().has_value() ? std::invoke(std::forward<F>(f), *self()) : R(fail(self().error()));
+        }
+    }
+    // f's result from the value, or this failure.
+    template <typename F> auto transform(F&& f) const&
+    {
+        if constexpr (std::is_void_v<T>) {
+            using R = typename Derived::template Rebind<std::remove_cv_t<std::invoke_result_t<F>>>;
+            return self().has_value() ? transformed<R>(std::forward<F>(f)) : R(fail(self().error()));
+        } else {
+            using R = typename Derived::template Rebind<std::remove_cv_t<std::invoke_result_t<F, const T&>>>;
+            return self().has_value() ? transformed<R>(std::forward<F>(f), *self()) : R(fail(self().error()));
+        }
+    }
+
+private:
+    const Derived& self() const { return static_cast<const Derived&>(*this); }
+
+    template <typename R, typename F, typename... Args> static R transformed(F&& f, Args&&... args)
+    {
+        if constexpr (std::is_void_v<std::invoke_result_t<F, Args...>>) {
+            std::invoke(std::forward<F>(f), std::forward<Args>(args)...);
+            return R();
+        } else {
+            return R(std::invoke(std::forward<F>(f), std::forward<Args>(args)...));
+        }
+    }
+};
+
+} // namespace orvane::detail
+
+#ifdef ORVANE_STD_EXPECTED
+
+namespace orvane {
+
+#if __cpp_lib_expected >= 202211L
+template <typename T = void> using Result = std::expected<T, QString>;
+#else
+// std::expected before its monadic members (libstdc++ 12): they are added.
+template <typename T = void>
+class [[nodiscard]] Result : public std::expected<T, QString>, public detail::Monadic<Result<T>, T>
+{
+public:
+    using std::expected<T, QString>::expected;
+    template <typename U> using Rebind = Result<U>;
+};
+#endif
+
+} // namespace orvane
+
+#else
+
+namespace orvane {
+
+template <typename T = void> class [[nodiscard]] Result : public detail::Monadic<Result<T>, T>
+{
+public:
+    template <typename U> using Rebind = Result<U>;
+
     Result(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
     Result(Failure failure) : m_state(std::in_place_index<1>, std::move(failure.error)) {}
 
@@ -88,55 +143,23 @@ public:
     }
     const QString& error() const { return std::get<1>(m_state); }
 
-    // The next step with the value, or this failure: f returns a Result of its own.
-    template <typename F> auto and_then(F&& f) const&
-    {
-        using R = std::remove_cvref_t<std::invoke_result_t<F, const T&>>;
-        return has_value() ? std::invoke(std::forward<F>(f), value()) : R(Failure{error()});
-    }
-    template <typename F> auto and_then(F&& f) &&
-    {
-        using R = std::remove_cvref_t<std::invoke_result_t<F, T&&>>;
-        return has_value() ? std::invoke(std::forward<F>(f), std::move(*this).value()) : R(Failure{error()});
-    }
-    // f's result from the value, or this failure.
-    template <typename F> auto transform(F&& f) const&
-    {
-        using R = detail::TransformResult<F, const T&>;
-        return has_value() ? detail::transformed<R>(std::forward<F>(f), value()) : R(Failure{error()});
-    }
-    template <typename F> auto transform(F&& f) &&
-    {
-        using R = detail::TransformResult<F, T&&>;
-        return has_value() ? detail::transformed<R>(std::forward<F>(f), std::move(*this).value())
-                           : R(Failure{error()});
-    }
-
 private:
     std::variant<T, QString> m_state;
 };
 
-template <> class [[nodiscard]] Result<void>
+template <> class [[nodiscard]] Result<void> : public detail::Monadic<Result<void>, void>
 {
 public:
+    template <typename U> using Rebind = Result<U>;
+
     Result() = default;
     Result(Failure failure) : m_error(std::move(failure.error)) {}
 
     bool has_value() const { return !m_error; }
     explicit operator bool() const { return has_value(); }
     void value() const {}
+    void operator*() const {}
     const QString& error() const { return *m_error; }
-
-    template <typename F> auto and_then(F&& f) const
-    {
-        using R = std::remove_cvref_t<std::invoke_result_t<F>>;
-        return has_value() ? std::invoke(std::forward<F>(f)) : R(Failure{error()});
-    }
-    template <typename F> auto transform(F&& f) const
-    {
-        using R = detail::TransformResult<F>;
-        return has_value() ? detail::transformed<R>(std::forward<F>(f)) : R(Failure{error()});
-    }
 
 private:
     std::optional<QString> m_error;
