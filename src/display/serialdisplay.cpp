@@ -8,6 +8,7 @@
 #include <QThread>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -78,6 +79,12 @@ Result<> showOnSerialDisplay(const DisplayConfig& config, const QString& device,
         return {}; // a display program started after this one has shown its text
 
     const int fd = int(port.handle());
+    // Giving up, what is still queued goes: no half text reaches the display later, and the close does
+    // not wait for it (a serial tty's close waits up to its closing wait, 30 s, for queued output).
+    const auto giveUp = [&](const QString& why) {
+        ::tcflush(fd, TCOFLUSH);
+        return fail(QStringLiteral("%1: %2").arg(device, why));
+    };
     qsizetype written = 0;
     while (written < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
@@ -86,25 +93,34 @@ Result<> showOnSerialDisplay(const DisplayConfig& config, const QString& device,
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EINTR)
-            return fail(QStringLiteral("%1: %2").arg(device, QString::fromLocal8Bit(strerror(errno))));
+            return giveUp(QString::fromLocal8Bit(strerror(errno)));
         if (writeDeadline.hasExpired())
-            return fail(QStringLiteral("%1: the display does not take the text").arg(device));
+            return giveUp(QStringLiteral("the display does not take the text"));
         QThread::msleep(1);
     }
+    // The driver's buffer empties within the deadline, or the display does not read; then tcdrain waits
+    // for the UART's or the USB adapter's own buffer, which the drivers bound themselves.
     while (pendingOutput(fd) > 0) {
-        if (writeDeadline.hasExpired()) {
-            ::tcflush(fd, TCOFLUSH); // a half-sent text must not reach the display later
-            return fail(QStringLiteral("%1: the display does not take the text").arg(device));
-        }
+        if (writeDeadline.hasExpired())
+            return giveUp(QStringLiteral("the display does not take the text"));
         QThread::msleep(1);
     }
-
+    ::tcdrain(fd);
     // The text is shown; without its stamp an older display program that comes late could still
     // overwrite it: said, not fatal.
     QSaveFile record(stampFile);
     if (!record.open(QIODevice::WriteOnly) || record.write(stamp.toText() + '\n') < 0 || !record.commit())
         qWarning("vfddisp: %s: %s; a text that arrives late may replace this one", qPrintable(stampFile),
                  qPrintable(record.errorString()));
+    // The port stays at the display's settings: QSerialPort puts the earlier ones back as it closes, so
+    // they are set again through a second descriptor once it has (nothing is in flight any more).
+    termios configured{};
+    const int keep = ::tcgetattr(fd, &configured) == 0 ? ::fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
+    port.close();
+    if (keep >= 0) {
+        ::tcsetattr(keep, TCSANOW, &configured);
+        ::close(keep);
+    }
     return {};
 }
 
