@@ -68,7 +68,7 @@ orvane &
 bridge=$!
 stop() {
     kill "$bridge" 2>/dev/null || true
-    pkill -f "orvane-display --config $demo/" 2>/dev/null || true
+    "$root/build/src/orvane-display" --quit 2>/dev/null || true
     [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null || true
 }
 trap stop EXIT

@@ -127,7 +127,7 @@ int main(int argc, char** argv)
         waitpid(pid, nullptr, 0);
     }
     report("vfddisp, screen, start -> the window shows the text", delays);
-    QProcess::execute(QStringLiteral("pkill"),
-                      {QStringLiteral("-f"), QStringLiteral("orvane-display --config ") + config});
+    QProcess::execute(orvane::test::builtProgram(QStringLiteral("orvane-display")),
+                      {QStringLiteral("--quit")});
     return 0;
 }

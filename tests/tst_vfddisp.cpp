@@ -310,6 +310,87 @@ QStringList run(const QString& program, const QStringList& arguments)
     return QString::fromUtf8(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
 }
 
+// Ends the display process the test's texts started, asking it over its socket.
+void endDisplayProcess()
+{
+    run(test::builtProgram(u"orvane-display"_s), {u"--quit"_s});
+}
+
+// LCDd in the foreground with a terminal of its own (its text driver prints its frames only to a
+// terminal); the test reads the terminal and ends LCDd by its process id.
+class Lcdd
+{
+public:
+    explicit Lcdd(QByteArray conf) : m_conf(std::move(conf)) {}
+    ~Lcdd() { stop(); }
+    Lcdd(const Lcdd&) = delete;
+    Lcdd& operator=(const Lcdd&) = delete;
+
+    bool start()
+    {
+        m_terminal = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (m_terminal < 0 || ::grantpt(m_terminal) != 0 || ::unlockpt(m_terminal) != 0)
+            return false;
+        ::fcntl(m_terminal, F_SETFL, O_NONBLOCK);
+        const QByteArray terminal = ::ptsname(m_terminal);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
+            posix_spawn_file_actions_addopen(&actions, fd, terminal.constData(), O_RDWR, 0);
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+        const QByteArray program = "/usr/sbin/LCDd";
+        char* argv[] = {const_cast<char*>(program.constData()), const_cast<char*>("-f"),
+                        const_cast<char*>("-c"), m_conf.data(), nullptr};
+        const bool started =
+            posix_spawn(&m_pid, program.constData(), &actions, &attributes, argv, environ) == 0;
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
+        return started;
+    }
+    void stop()
+    {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            ::waitpid(m_pid, nullptr, 0);
+            m_pid = -1;
+        }
+        if (m_terminal >= 0)
+            ::close(m_terminal);
+        m_terminal = -1;
+        m_frames.clear();
+    }
+    // The two lines of the last frame drawn, as the customer reads them.
+    QString lastFrame()
+    {
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(m_terminal, buffer, sizeof buffer)) > 0;)
+            m_frames.append(buffer, n);
+        QStringList shown;
+        for (const QByteArray& line : m_frames.split('\n'))
+            if (line.startsWith('|'))
+                shown.append(display::DisplayServer::readable(line.mid(1, 20)));
+        return shown.mid(qMax<qsizetype>(0, shown.size() - 2)).join(u'|');
+    }
+
+private:
+    QByteArray m_conf;
+    pid_t m_pid = -1;
+    int m_terminal = -1;
+    QByteArray m_frames;
+};
+
+// LCDd's drivers: where Debian's lcdproc puts them for this machine's architecture.
+QString lcdDriverPath()
+{
+    const QDir lib(u"/usr/lib"_s);
+    for (const QString& entry : lib.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        if (QFile::exists(lib.filePath(entry + u"/lcdproc/text.so"_s)))
+            return lib.filePath(entry + u"/lcdproc/"_s);
+    return {};
+}
+
 } // namespace
 
 void TestVfddisp::showsTheTextOnTheScreen()
@@ -321,7 +402,7 @@ void TestVfddisp::showsTheTextOnTheScreen()
     qputenv("DISPLAY", screen.display().toLatin1());
     qputenv("QT_QPA_PLATFORM", "xcb"); // the window on the X server, not offscreen as the suites run
     const auto restore = qScopeGuard([&] {
-        run(u"pkill"_s, {u"-f"_s, u"orvane-display --config "_s + m_dir->path()});
+        endDisplayProcess();
         qputenv("DISPLAY", savedDisplay);
         qputenv("QT_QPA_PLATFORM", savedPlatform);
     });
@@ -349,51 +430,29 @@ void TestVfddisp::handsTheTextToLcdd()
 {
     if (QStandardPaths::findExecutable(u"LCDd"_s, {u"/usr/sbin"_s}).isEmpty())
         QSKIP("LCDd (Debian's lcdproc) is not installed");
+    const QString drivers = lcdDriverPath();
+    QVERIFY2(!drivers.isEmpty(), "LCDd's text driver (lcdproc/text.so) is not under /usr/lib/<architecture>");
     QTcpServer probe; // a free port for LCDd
     QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
     const QByteArray port = QByteArray::number(probe.serverPort());
     probe.close();
     const QString conf = m_dir->filePath(u"LCDd.conf"_s);
-    QVERIFY(test::writeFile(conf, "[server]\nDriverPath=/usr/lib/x86_64-linux-gnu/lcdproc/\nDriver=text\n"
-                                  "Bind=127.0.0.1\nPort=" +
-                                      port +
-                                      "\nReportToSyslog=no\nServerScreen=no\n"
-                                      "WaitTime=5\n[text]\nSize=20x2\n"));
-    // LCDd's text driver prints its frames only to a terminal: script gives it one, and keeps the frames.
-    const QString frames = m_dir->filePath(u"frames"_s);
-    QProcess lcdd;
-    const auto startLcdd = [&] {
-        lcdd.start(u"script"_s, {u"-qfc"_s, u"/usr/sbin/LCDd -f -c "_s + conf, frames});
-        return lcdd.waitForStarted();
-    };
-    const auto lastFrame = [&] {
-        QFile file(frames);
-        file.open(QIODevice::ReadOnly);
-        const QList<QByteArray> lines = file.readAll().split('\n');
-        QStringList shown;
-        for (const QByteArray& line : lines)
-            if (line.startsWith('|'))
-                shown.append(display::DisplayServer::readable(line.mid(1, 20)));
-        return shown.mid(qMax<qsizetype>(0, shown.size() - 2)).join(u'|');
-    };
-    QVERIFY(startLcdd());
-    const auto stop = qScopeGuard([&] {
-        run(u"pkill"_s, {u"-f"_s, u"orvane-display --config "_s + m_dir->path()});
-        run(u"pkill"_s, {u"-f"_s, u"LCDd -f -c "_s + conf});
-        lcdd.waitForFinished(5000);
-    });
+    QVERIFY(test::writeFile(
+        conf, "[server]\nDriverPath=" + QFile::encodeName(drivers) + "\nDriver=text\nBind=127.0.0.1\nPort=" +
+                  port + "\nReportToSyslog=no\nServerScreen=no\nWaitTime=5\n[text]\nSize=20x2\n"));
+    Lcdd lcdd(QFile::encodeName(conf));
+    QVERIFY(lcdd.start());
+    const auto stop = qScopeGuard([&] { endDisplayProcess(); });
     configure("type=lcdproc\nserver=127.0.0.1:" + port + "\n");
     const QByteArray text = text::encodeAnsi(u"ｶﾅ {\"} \\12,345"_s);
     QCOMPARE(finish(start(text)).first, 0);
     const QString expected = u"ｶﾅ {\"} ¥12,345"_s.leftJustified(20) + u'|' + QString(20, u' ');
-    QTRY_COMPARE_WITH_TIMEOUT(lastFrame(), expected, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(lcdd.lastFrame(), expected, 10000);
 
     // LCDd restarts: the client comes back and shows the last text again.
-    run(u"pkill"_s, {u"-f"_s, u"LCDd -f -c "_s + conf});
-    QVERIFY(lcdd.waitForFinished(5000));
-    QFile::remove(frames);
-    QVERIFY(startLcdd());
-    QTRY_COMPARE_WITH_TIMEOUT(lastFrame(), expected, 10000);
+    lcdd.stop();
+    QVERIFY(lcdd.start());
+    QTRY_COMPARE_WITH_TIMEOUT(lcdd.lastFrame(), expected, 10000);
 }
 
 QTEST_GUILESS_MAIN(TestVfddisp)

@@ -5,6 +5,7 @@
 #include "display/displayconfig.h"
 #include "display/displayserver.h"
 #include "display/lcdprocclient.h"
+#include "platform/localsocket.h"
 #include "platform/runtimefolder.h"
 
 #include <QApplication>
@@ -17,6 +18,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <unistd.h>
 
 using namespace orvane;
 
@@ -84,6 +86,19 @@ int failWith(const QString& message)
     return 1;
 }
 
+// Asks the display process of this user to end (the demo and the tests end the one they started).
+int quitRunning()
+{
+    const Result<int> fd = userRuntimeFolder(CreateFolder::No).and_then([](const QString& runtime) {
+        return connectLocalSocket(QDir(runtime).filePath(QStringLiteral("vfddisp.sock")));
+    });
+    if (!fd)
+        return failWith(QStringLiteral("no display process runs: ") + fd.error());
+    const Result<> said = writeAll(*fd, "quit\n");
+    ::close(*fd);
+    return said ? 0 : failWith(said.error());
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -92,12 +107,16 @@ int main(int argc, char** argv)
     for (int i = 1; i + 1 < argc; ++i)
         if (qstrcmp(argv[i], "--config") == 0)
             configPath = QString::fromLocal8Bit(argv[i + 1]);
+    if (argc == 2 && qstrcmp(argv[1], "--quit") == 0)
+        return quitRunning();
     if (configPath.isEmpty()) {
-        std::fprintf(
-            stderr,
-            "usage: orvane-display --config FILE\n"
-            "  The on-screen customer display or the LCDd client behind vfddisp; vfddisp starts it.\n");
-        return argc > 1 && qstrcmp(argv[1], "--help") == 0 ? 0 : 2;
+        const bool help = argc > 1 && (qstrcmp(argv[1], "--help") == 0 || qstrcmp(argv[1], "-h") == 0);
+        std::fprintf(help ? stdout : stderr,
+                     "usage: orvane-display --config FILE\n"
+                     "       orvane-display --quit\n"
+                     "  The on-screen customer display or the LCDd client behind vfddisp; vfddisp starts it\n"
+                     "  with the vfddisp.conf it read. --quit ends the one running for this user.\n");
+        return help ? 0 : 2;
     }
     const Result<display::DisplayConfig> config = display::readDisplayConfig(configPath);
     if (!config)
@@ -110,6 +129,7 @@ int main(int argc, char** argv)
         return failWith(runtime.error());
 
     display::DisplayServer server;
+    QObject::connect(&server, &display::DisplayServer::quitRequested, app.get(), &QCoreApplication::quit);
     if (const Result<> listening = server.listen(QDir(*runtime).filePath(QStringLiteral("vfddisp.sock")));
         !listening)
         return failWith(listening.error()); // another one already serves the display
