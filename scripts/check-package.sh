@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the desk's Debian package from a build folder and checks it: its files and metadata
-# (dpkg-deb), lintian's verdict (no error tag), and where an install from source puts the autostart
+# (dpkg-deb), lintian's verdict (no error or warning tag), and where an install from source puts the autostart
 # entry. Usage: scripts/check-package.sh BUILD-DIR
 set -euo pipefail
 build=$(realpath "$1")
@@ -20,7 +20,8 @@ for file in ./usr/bin/orvane ./usr/bin/orvane-send ./usr/bin/orvane-desk ./usr/b
     ./usr/share/orvane/extension/manifest.json ./usr/share/orvane/extension/background.js \
     ./usr/share/orvane/extension/managed-schema.json \
     ./usr/share/orvane/firefox/user.js ./usr/share/orvane/firefox/orvane.js \
-    ./usr/share/doc/orvane/README.md ./usr/share/doc/orvane/copyright ./usr/share/doc/orvane/changelog.gz; do
+    ./usr/share/doc/orvane/README.md ./usr/share/doc/orvane/copyright ./usr/share/doc/orvane/changelog.gz \
+    ./usr/share/man/man1/orvane.1.gz ./usr/share/man/man1/orvane-browser-setup.1.gz ./usr/share/man/man1/vfddisp.1.gz; do
     grep -qxF "$file" <<<"$contents" || fail "$file is missing"
 done
 grep -vE '^\./(usr|etc)/' <<<"$contents" | grep -q . && fail "files outside /usr and /etc: $(grep -vE '^\./(usr|etc)/' <<<"$contents" | head -n 3)"
@@ -35,7 +36,7 @@ if file -L "$build/src/orvane" >/dev/null && dpkg-deb --fsys-tarfile "$deb" | ta
     file "$work/orvane" | grep -q "not stripped"; then
     fail "binaries are not stripped"
 fi
-errors=$(lintian --allow-root "$deb" 2>/dev/null | grep '^E:' || true)
+errors=$(lintian --allow-root "$deb" 2>/dev/null | grep -E '^(E|W):' || true)
 [ -z "$errors" ] || fail "lintian: $errors"
 
 # An install from source: a private prefix keeps every file inside; the system prefixes put the
@@ -48,5 +49,5 @@ DESTDIR="$work/root" cmake --install "$build" --prefix /usr/local >/dev/null
 [ -f "$work/root/etc/xdg/autostart/orvane.desktop" ] || fail "prefix /usr/local: the autostart entry is not in /etc/xdg/autostart"
 [ -x "$work/root/usr/local/bin/orvane-desk" ] || fail "prefix /usr/local: orvane-desk is not in /usr/local/bin"
 
-[ "$status" -eq 0 ] && echo "package: $(basename "$deb") holds every program, its metadata and conffile; lintian reports no error"
+[ "$status" -eq 0 ] && echo "package: $(basename "$deb") holds every program, its metadata and conffile; lintian reports no error and no warning"
 exit "$status"

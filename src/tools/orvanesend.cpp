@@ -16,7 +16,7 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     QStringList arguments = app.arguments().mid(1);
     if (arguments.isEmpty() || arguments.first() == u"--help" || arguments.first() == u"-h") {
-        std::fprintf(stderr,
+        std::fprintf(arguments.isEmpty() ? stderr : stdout,
                      "usage: orvane-send COMMAND [FIFTH-LINE]\n"
                      "  Writes COMMAND (for example Total12345, wel, rsh山田様/12000/960/3) as a cookie\n"
                      "  for the bridge running in this folder. FIFTH-LINE goes to the daily totals.\n");
