@@ -104,6 +104,7 @@ private slots:
     void checksTheDesk();
     void leavesTheChromiumChecksToRoot();
     void setsUpAndRemovesOnlyItsOwn();
+    void escapesTheUpdateManifest();
 };
 
 void TestBrowserSetup::takesSites_data()
@@ -400,6 +401,15 @@ void TestBrowserSetup::setsUpAndRemovesOnlyItsOwn()
     for (const QString& gone : {u"/fh/orvane.bridge.json"_s, u"/ch/orvane.bridge.json"_s})
         QVERIFY(!QFile::exists(out + gone));
     QVERIFY(QFile::exists(out + u"/key/extension-key.pem"_s)); // the purge's
+}
+
+void TestBrowserSetup::escapesTheUpdateManifest()
+{
+    // A folder name with XML's own characters neither breaks the manifest nor changes the path.
+    const QString crx = u"/var/lib/o'r&v<a>\"ne/orvane-bridge-1.0.crx"_s;
+    const QByteArray xml = updatesXml(u"abc"_s, crx, u"1.0"_s);
+    QCOMPARE(crxOfUpdates(xml), std::optional<QString>(crx));
+    QVERIFY(!xml.contains("o'r") && !xml.contains("&v"));
 }
 
 QTEST_GUILESS_MAIN(TestBrowserSetup)

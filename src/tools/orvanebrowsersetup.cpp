@@ -50,13 +50,12 @@ int main(int argc, char* argv[])
         desk.chromium = chromium;
         desk.firefox = firstProgram({u"firefox-esr"_s, u"firefox"_s});
         desk.keyPath = options->keyPath();
+        // Without the package's extension the check still runs, on the id the package gives it.
         const orvane::Result<ExtensionInfo> extension = readExtension(options->extension);
-        if (!extension) {
-            print(stderr, u"orvane-browser-setup: "_s + extension.error());
-            return 1;
-        }
-        desk.geckoId = extension->geckoId;
-        desk.version = extension->version;
+        desk.geckoId = extension ? extension->geckoId : u"orvane-bridge@orvane.invalid"_s;
+        desk.version = extension ? extension->version : QString();
+        if (!extension)
+            desk.problems.append(extension.error() + u" (the package's extension; reinstall the package)"_s);
         desk.chromiumPolicyDir = options->chromiumPolicyDir;
         desk.chromiumHostsDir = options->chromiumHostsDir;
         desk.firefoxPolicyDir = options->firefoxPolicyDir;

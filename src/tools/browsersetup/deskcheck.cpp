@@ -317,6 +317,8 @@ QList<DeskUser> deskUsers()
 CheckReport checkDesk(const DeskCheck& desk)
 {
     Report report;
+    for (const QString& problem : desk.problems)
+        report.bad(problem);
     if (!desk.chromium.isEmpty())
         checkChromium(report, desk);
     if (!desk.firefox.isEmpty())

@@ -24,7 +24,8 @@ struct DeskCheck
     QString version; // the package's extension
     QString chromiumPolicyDir, chromiumHostsDir, firefoxPolicyDir, firefoxHostsDir;
     QList<DeskUser> users;
-    bool root = true; // the desk key is root's alone: another user cannot check Chromium
+    bool root = true;     // the desk key is root's alone: another user cannot check Chromium
+    QStringList problems; // found before the check (the package's extension missing), each not in place
 };
 
 // The lines --check prints, the last one its summary, and its exit status: 0 when nothing checked is
