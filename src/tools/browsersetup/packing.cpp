@@ -24,6 +24,17 @@ QString outputOf(QProcess& process)
     return QString::fromLocal8Bit(process.readAll()).trimmed().right(500);
 }
 
+// Renames a finished package into place, readable by every desk user's browser.
+Result<> putInPlace(const QString& finished, const QString& path)
+{
+    QFile::remove(path);
+    if (!QFile::setPermissions(finished, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                             QFileDevice::ReadGroup | QFileDevice::ReadOther) ||
+        !QFile::rename(finished, path))
+        return fail(QStringLiteral("cannot put %1 in place").arg(path));
+    return {};
+}
+
 // Ends what is left of a process group, waiting for its members to go first.
 void endGroup(pid_t group)
 {
@@ -55,12 +66,7 @@ Result<> zipExtension(const QString& extensionFolder, const QStringList& files, 
             QStringLiteral("zip did not make %1: %2")
                 .arg(xpiPath, zip.error() == QProcess::FailedToStart ? zip.errorString() : outputOf(zip)));
     }
-    QFile::remove(xpiPath);
-    if (!QFile::setPermissions(partial, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                            QFileDevice::ReadGroup | QFileDevice::ReadOther) ||
-        !QFile::rename(partial, xpiPath))
-        return fail(QStringLiteral("cannot put %1 in place").arg(xpiPath));
-    return {};
+    return putInPlace(partial, xpiPath);
 }
 
 Result<> packCrx(const QString& chromium, const QString& extensionFolder, const QString& keyPath,
@@ -104,12 +110,7 @@ Result<> packCrx(const QString& chromium, const QString& extensionFolder, const 
     if (!QFileInfo::exists(packed))
         return fail(QStringLiteral("chromium did not pack the extension%1")
                         .arg(said.isEmpty() ? QString() : u": "_s + said));
-    QFile::remove(crxPath);
-    if (!QFile::setPermissions(packed, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                           QFileDevice::ReadGroup | QFileDevice::ReadOther) ||
-        !QFile::rename(packed, crxPath))
-        return fail(QStringLiteral("cannot put %1 in place").arg(crxPath));
-    return {};
+    return putInPlace(packed, crxPath);
 }
 
 } // namespace orvane::setup
