@@ -81,6 +81,20 @@ void TestBrowserHost::turnsAnExtensionMessageIntoARecord()
     const Result<CookieSet> notASet = cookieSetFromExtension(QJsonObject{{u"seq"_s, 1}});
     QVERIFY(!notASet);
     QVERIFY(notASet.error().contains(u"not a cookie set"_s));
+    // The server's HttpOnly cookie (a session) is never a command.
+    QJsonObject session = message;
+    QJsonObject cookie = session.value(u"cookie"_s).toObject();
+    cookie.insert(u"httpOnly"_s, true);
+    session.insert(u"cookie"_s, cookie);
+    QCOMPARE(cookieSetFromExtension(session).error(), u"an HttpOnly cookie (uketsuke) is no command"_s);
+    // The host's side towards the extension.
+    QCOMPARE(extensionHello(QJsonObject{{u"hello"_s, u"1.0"_s}}), std::optional<QString>(u"1.0"_s));
+    QVERIFY(!extensionHello(message));
+    QCOMPARE(extensionAck(7, BridgeAnswer::Done), nativeFrame({{u"ack"_s, 7}, {u"answer"_s, u"done"_s}}));
+    QCOMPARE(browserOfHostArguments({u"chrome-extension://abc/"_s}), u"Chromium"_s);
+    QCOMPARE(
+        browserOfHostArguments({u"/usr/lib/mozilla/native-messaging-hosts/orvane.bridge.json"_s, u"x@y"_s}),
+        u"Firefox"_s);
     QCOMPARE(answerFromBridge(bridgeAnswer(BridgeAnswer::Stale)).value_or(BridgeAnswer::Refused),
              BridgeAnswer::Stale);
     QCOMPARE(bridgeAnswer(BridgeAnswer::CarriedOut), QByteArray("{\"answer\":\"carried out\"}\n"));

@@ -1,4 +1,5 @@
 #include "channel/commandprocessor.h"
+#include "channel/repeatguard.h"
 #include "display/displaytext.h"
 #include "support/testsupport.h"
 
@@ -29,6 +30,12 @@ private slots:
     void takesCommandsOnlyFromTheWebSystemsSite();
     void doesNotLendTheLastSiteToAShortFile();
     void readsNoFurtherThanTheFirstMebibyte();
+    void refusesADocumentThatWouldPrintWrong_data();
+    void refusesADocumentThatWouldPrintWrong();
+    void takesOnlyTheCommandCookie_data();
+    void takesOnlyTheCommandCookie();
+    void runsADoubleClickOnce_data();
+    void runsADoubleClickOnce();
 
 private:
     void process(const QByteArray& content);
@@ -57,6 +64,9 @@ void TestCommandProcessor::init()
         return std::nullopt;
     };
     m_handlers.setLabel = [this](const QString& caption) { m_label = caption; };
+    m_handlers.refused = [this](const QString& key, const QString& problem, const QString&) {
+        m_events.append(u"refused "_s + key + u": "_s + problem);
+    };
 }
 
 void TestCommandProcessor::process(const QByteArray& content)
@@ -139,8 +149,9 @@ void TestCommandProcessor::carriesOutKeys_data()
         << u"idA1suu2kin30"_s << QStringList{} << display::itemText(QString(), QString(), u"2"_s, u"30"_s);
     QTest::newRow("rsh prints a receipt")
         << u"rsh山田/1000/80/3"_s << QStringList{u"receipt rsh山田/1000/80/3"_s} << u"-"_s;
-    QTest::newRow("a prt text with id shows the item")
-        << u"prt1_idtanka5suu1kin5"_s << QStringList{u"statement prt1_idtanka5suu1kin5"_s}
+    QTest::newRow("a prt text with id shows the item (the statement refused: it has no date)")
+        << u"prt1_idtanka5suu1kin5"_s
+        << QStringList{u"refused prt: 明細書の日付「1」を日付として読めません"_s}
         << display::itemText(QString(), u"5"_s, u"1"_s, u"5"_s);
     QTest::newRow("keys are case-sensitive") << u"TELL1 total2 WEL"_s << QStringList{} << u"-"_s;
     QTest::newRow("another site's cookie that holds wel")
@@ -167,16 +178,19 @@ void TestCommandProcessor::carriesOutKeys()
 void TestCommandProcessor::carriesOutEveryKeyInOrder()
 {
     m_settings.dicmpath = u"z:\\"_s;
-    process("site\ntell0300dicmpathA.dcm Total10 rsh prt\n");
+    process("site\ntell0300dicmpathA.dcm Total10 "
+            "rsh山田/100/8/3/prt9_a_0_300_0_300_0_1_x_0_0_y_0_2026-12-08_0\n");
     QCOMPARE(m_events.size(), 3);
     QVERIFY(m_events[0].startsWith(u"call 0300dicmpathA.dcm"_s));
     QVERIFY(m_events[1].startsWith(u"receipt "_s));
     QVERIFY(m_events[2].startsWith(u"statement "_s));
     QCOMPARE(m_launcher.starts.size(), 2);
-    QCOMPARE(m_launcher.starts[0].commandLine,
-             u"C:\\Program Files\\Halden\\Pictora\\Pictora.exe   z:\\A.dcm Total10 rsh prt"_s);
+    QVERIFY(m_launcher.starts[0].commandLine.startsWith(
+        u"C:\\Program Files\\Halden\\Pictora\\Pictora.exe   z:\\A.dcm Total10 rsh"_s));
     QCOMPARE(m_launcher.starts[0].style, WindowStyle::MinimizedFocus);
-    QCOMPARE(m_launcher.starts[1].commandLine, display::commandLine(display::totalText(u"10 rsh prt"_s)));
+    const QString command = m_lines[1];
+    QCOMPARE(m_launcher.starts[1].commandLine,
+             display::commandLine(display::totalText(command.mid(command.indexOf(u"Total"_s) + 5, 30))));
 
     QCOMPARE(viewerCommandLine(u"pathA.dcm pathB.dcm"_s, u"D:\\img\\"_s),
              u"C:\\Program Files\\Halden\\Pictora\\Pictora.exe   D:\\img\\A.dcm  D:\\img\\B.dcm"_s);
@@ -233,7 +247,7 @@ void TestCommandProcessor::keepsEarlierLinesAndLabel()
 void TestCommandProcessor::usesTheStatementTotalForTheDisplay()
 {
     m_handlers.printStatement = [](const QString&) -> std::optional<double> { return 4500; };
-    process("s\nTotal9prt1_x\n");
+    process("s\nTotal9prt9_a_0_300_0_300_0_1_x_0_0_y_0_2026-12-08_0\n");
     QCOMPARE(m_launcher.starts.size(), 1);
     QCOMPARE(m_launcher.starts[0].commandLine, display::commandLine(display::statementTotalText(4500)));
 }
@@ -289,6 +303,107 @@ void TestCommandProcessor::doesNotLendTheLastSiteToAShortFile()
     process("name\ntell0300\n"); // two lines: the site line left from the last file is not its own
     QVERIFY(m_events.isEmpty());
     QCOMPARE(m_launcher.starts.size(), 1);
+}
+
+void TestCommandProcessor::refusesADocumentThatWouldPrintWrong_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("outcome"); // the event: printed (the document's name), or refused and why
+    const QString statement = u"prt9_a_1_x?A?1?100?100_300_0_300_0_1_x_0_0_y_0_2026-12-08_0"_s;
+    QTest::newRow("a receipt with its fields") << u"rsh山田様/1,000/80/3"_s << u"receipt"_s;
+    QTest::newRow("a receipt with empty tax and staff: a tax-free fee")
+        << u"rsh山田様/1000//"_s << u"receipt"_s;
+    QTest::newRow("a receipt without an amount")
+        << u"rsh山田様"_s << u"refused rsh: 領収書の金額がありません"_s;
+    QTest::newRow("a receipt cut at a semicolon")
+        << u"rsh山田様/"_s << u"refused rsh: 領収書の金額がありません"_s;
+    QTest::newRow("a percent-encoded receipt")
+        << u"rsh%E5%B1%B1%2F1000"_s << u"refused rsh: 領収書の金額がありません"_s;
+    QTest::newRow("an amount followed by other text")
+        << u"rsh山田様/1000円/80/3"_s << u"refused rsh: 領収書の金額「1000円」が数値ではありません"_s;
+    QTest::newRow("a tax that is no number")
+        << u"rsh山田様/1000/x/3"_s << u"refused rsh: 領収書の消費税「x」が数値ではありません"_s;
+    QTest::newRow("a staff field that is no number")
+        << u"rsh山田様/1000/80/佐藤"_s << u"refused rsh: 領収書の担当「佐藤」が数値ではありません"_s;
+    QTest::newRow("a statement with its fields") << statement << u"statement"_s;
+    QTest::newRow("a statement without a date")
+        << u"prt9_a_0"_s << u"refused prt: 明細書の日付「a」を日付として読めません"_s;
+    QTest::newRow("a statement whose date does not convert")
+        << QString(statement).replace(u"2026-12-08"_s, u"2026-13-40"_s)
+        << u"refused prt: 明細書の日付「2026-13-40」を日付として読めません"_s;
+    QTest::newRow("a statement whose fee is no number")
+        << QString(statement).replace(u"_300_0_300_"_s, u"_300円_0_300_"_s)
+        << u"refused prt: 明細書の診療費「300円」が数値ではありません"_s;
+    QTest::newRow("a statement whose item amount is no number")
+        << QString(statement).replace(u"?100?100_"_s, u"?100?abc_"_s)
+        << u"refused prt: 明細書の項目「A」の金額「abc」が数値ではありません"_s;
+}
+
+void TestCommandProcessor::refusesADocumentThatWouldPrintWrong()
+{
+    // A refused document prints nothing; the command's other keys still run.
+    QFETCH(QString, command);
+    QFETCH(QString, outcome);
+    process("site\nwel" + command.toUtf8() + "\nclinic.example/\n");
+    QCOMPARE(m_events,
+             QStringList{outcome.startsWith(u"refused"_s) ? outcome : outcome + u" wel"_s + command});
+    QCOMPARE(m_launcher.starts.size(), 1);
+}
+
+void TestCommandProcessor::takesOnlyTheCommandCookie_data()
+{
+    QTest::addColumn<QString>("cookiename"); // empty: unset
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<bool>("carriedOut");
+    QTest::newRow("unset: every cookie of the sites") << QString() << QByteArray("csrftoken") << true;
+    QTest::newRow("the command cookie") << u"orvane"_s << QByteArray("orvane") << true;
+    QTest::newRow("the web system's CSRF token") << u"orvane"_s << QByteArray("csrftoken") << false;
+    QTest::newRow("names are case-sensitive") << u"orvane"_s << QByteArray("Orvane") << false;
+}
+
+void TestCommandProcessor::takesOnlyTheCommandCookie()
+{
+    QFETCH(QString, cookiename);
+    QFETCH(QByteArray, name);
+    QFETCH(bool, carriedOut);
+    if (!cookiename.isEmpty())
+        m_settings.cookiename = cookiename;
+    process(name + "\nrsh2Z/1000\nclinic.example/\n");
+    QCOMPARE(m_events.size(), carriedOut ? 1 : 0);
+}
+
+void TestCommandProcessor::runsADoubleClickOnce_data()
+{
+    QTest::addColumn<QList<int>>("times");   // ms
+    QTest::addColumn<QStringList>("values"); // of the same cookie
+    QTest::addColumn<QList<bool>>("admitted");
+    QTest::newRow("the same value twice within a millisecond")
+        << QList<int>{0, 1} << QStringList{u"rsh"_s, u"rsh"_s} << QList<bool>{true, false};
+    QTest::newRow("distinct values each run")
+        << QList<int>{0, 1} << QStringList{u"Total1"_s, u"Total2"_s} << QList<bool>{true, true};
+    QTest::newRow("the same value a second later runs again")
+        << QList<int>{0, 999, 1000} << QStringList{u"wel"_s, u"wel"_s, u"wel"_s}
+        << QList<bool>{true, false, true};
+    QTest::newRow("the window runs from the last one carried out")
+        << QList<int>{0, 600, 1200, 1500} << QStringList{u"wel"_s, u"wel"_s, u"wel"_s, u"wel"_s}
+        << QList<bool>{true, false, true, false};
+}
+
+void TestCommandProcessor::runsADoubleClickOnce()
+{
+    QFETCH(QList<int>, times);
+    QFETCH(QStringList, values);
+    QFETCH(QList<bool>, admitted);
+    qint64 now = 0;
+    RepeatGuard guard([&now] { return now; });
+    QList<bool> outcome;
+    for (qsizetype i = 0; i < times.size(); ++i) {
+        now = times[i];
+        outcome.append(
+            guard.admit(u"uketsuke\n"_s + values[i] + u"\nclinic.example/\n0\n"_s + QString::number(i)));
+    }
+    QCOMPARE(outcome, admitted);
+    QVERIFY(guard.admit(u"another\nwel\nclinic.example/\n"_s)); // another cookie is another command
 }
 
 QTEST_GUILESS_MAIN(TestCommandProcessor)

@@ -122,6 +122,9 @@ void TestFirefoxStore::handsOnSetsSinceTheStartInOrder()
     // Two sets within one second, then the first cookie set again: three commands, in order.
     QVERIFY(sql(set(u"a"_s, u"Total1"_s, kCreation + 10) + set(u"b"_s, u"Total2"_s, kCreation + 20)));
     QVERIFY(sql(set(u"old"_s, u"nykin5/1"_s, kCreation + 30)));
+    // The server's HttpOnly session cookie is never a command.
+    QVERIFY(sql(set(u"sessionid"_s, u"rsh2Z/1000"_s, kCreation + 25) +
+                "UPDATE moz_cookies SET isHttpOnly = 1 WHERE name = 'sessionid';"));
     const QStringList records = poll(store);
     QCOMPARE(records.size(), 3);
     QVERIFY(records[0].startsWith(u"a\nTotal1\nclinic.example/\n0\n"_s));

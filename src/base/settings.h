@@ -44,6 +44,9 @@ struct Settings
     std::optional<QString> wintype;
     // Only cookies of this host, or of a host below it, carry commands; unset, every cookie does.
     std::optional<QString> cookiehost;
+    // The web system's command cookie: only a cookie of this name carries commands (in the cookie
+    // folder, a file whose first cookie has it); unset, every cookie of the sites does.
+    std::optional<QString> cookiename;
     // Any other value than those of CookieStore stops the start.
     CookieStore cookiestore = CookieStore::CookieFolder;
     // The Firefox profile (its Name in profiles.ini); unset, the profile Firefox starts with.

@@ -57,6 +57,7 @@ const Key kKeys[] = {
     {u"modemport", 11, 50, Kind::Text, &Settings::modemport},
     {u"wintype", 9, 1, Kind::WinType, &Settings::wintype},
     {u"cookiehost", 12, 50, Kind::Text, &Settings::cookiehost},
+    {u"cookiename", 12, 50, Kind::Text, &Settings::cookiename},
     {u"cookiestore", 13, 50, Kind::Store},
     {u"firefoxprofile", 16, 200, Kind::Text, &Settings::firefoxprofile},
 };

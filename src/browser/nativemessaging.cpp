@@ -67,6 +67,10 @@ Result<CookieSet> cookieSetFromExtension(const QJsonObject& message)
             QStringLiteral("not a cookie set: %1")
                 .arg(QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact).left(200))));
     }
+    // An HttpOnly cookie is the server's (a page's script cannot set one): never a command.
+    if (cookie.value(u"httpOnly").toBool())
+        return fail(
+            QStringLiteral("an HttpOnly cookie (%1) is no command").arg(cookie.value(u"name").toString()));
     const qint64 setAt = qint64(message.value(u"setAt").toDouble());
     Cookie set;
     set.name = cookie.value(u"name").toString();

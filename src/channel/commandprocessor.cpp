@@ -2,6 +2,7 @@
 
 #include "base/logging.h"
 #include "display/displaytext.h"
+#include "print/statementfields.h"
 #include "text/ansicodec.h"
 #include "text/legacytext.h"
 
@@ -107,8 +108,18 @@ void ProcessCommandFile(const std::optional<QString>& text, CookieLines& lines, 
         return;
     }
 
+    if (const QString name = textOf(settings.cookiename); !name.isEmpty() && lines[0] != name) {
+        qCDebug(lcChannel) << "cookie" << lines[0] << "is not the command cookie; ignored";
+        return;
+    }
+
     const QString t = lines[1];
     qCDebug(lcChannel) << "command" << t;
+    const auto refuse = [&](const QString& key, const QString& problem) {
+        qCWarning(lcChannel).noquote() << "command" << key << "refused:" << problem << "in" << t;
+        if (handlers.refused)
+            handlers.refused(key, problem, t);
+    };
 
     if (const qsizetype p = inStr(t, u"tell"_s); p > 0 && handlers.phoneCall)
         handlers.phoneCall(mid(t, p + 4, 30));
@@ -130,11 +141,17 @@ void ProcessCommandFile(const std::optional<QString>& text, CookieLines& lines, 
         displayText = display::paidChangeText(midOrEmpty(t, 6, q - 6), mid(t, q + 1, 10));
     }
 
-    if (inStr(t, u"rsh"_s) > 0 && handlers.printReceipt)
-        handlers.printReceipt(t);
+    if (inStr(t, u"rsh"_s) > 0 && handlers.printReceipt) {
+        if (const std::optional<QString> problem = receiptProblem(t))
+            refuse(u"rsh"_s, *problem);
+        else
+            handlers.printReceipt(t);
+    }
 
     if (inStr(t, u"prt"_s) > 0 && handlers.printStatement) {
-        if (const std::optional<double> fee = handlers.printStatement(t))
+        if (const std::optional<QString> problem = statementProblem(t))
+            refuse(u"prt"_s, *problem);
+        else if (const std::optional<double> fee = handlers.printStatement(t))
             displayText = display::statementTotalText(*fee);
     }
 

@@ -24,6 +24,9 @@ struct CommandHandlers
     // could not be read.
     std::function<std::optional<double>(const QString& commandText)> printStatement;
     std::function<void(const QString& caption)> setLabel;
+    // A key whose document was refused (print/statementfields.h says why): no page, no number, no line
+    // in the daily totals; the command's other keys run.
+    std::function<void(const QString& key, const QString& problem, const QString& commandText)> refused;
 };
 
 // Splits the text at LF into the lines; a text of more than 11 lines fills all 11 entries with its
@@ -43,7 +46,9 @@ std::optional<QString> readCommandFile(const QString& path);
 //
 // Where the cookiehost setting is set, a file carries a command only when its own third line (the site
 // of its first cookie) names that host or one below it, so that another web site's cookies cannot
-// trigger commands.
+// trigger commands; where cookiename is set, only when its first line (the first cookie's name) is
+// that name, so that the web system's other cookies (a session, a CSRF token) cannot either. A receipt
+// or statement that would print wrong is refused whole (CommandHandlers::refused).
 void ProcessCommandFile(const std::optional<QString>& text, CookieLines& lines, const Settings& settings,
                         ProgramLauncher& launcher, const CommandHandlers& handlers);
 

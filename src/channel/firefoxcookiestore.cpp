@@ -52,6 +52,13 @@ Cookie cookieAt(const QSqlQuery& query)
             query.value(5).toLongLong()};
 }
 
+// An HttpOnly cookie is the server's (a page's script cannot set one; a session is one): never a
+// command. A store without the column has none.
+QString notHttpOnly(const FirefoxCookieStore::Columns& columns)
+{
+    return columns.httpOnly ? QStringLiteral("NOT COALESCE(isHttpOnly, 0)") : QStringLiteral("1");
+}
+
 } // namespace
 
 FirefoxCookieStore::FirefoxCookieStore(Locate locate, QObject* parent)
@@ -193,7 +200,7 @@ Result<QList<FirefoxCookieStore::Set>> FirefoxCookieStore::readFrom(const QStrin
         sets = (db.open() ? Result<>() : Result<>(fail(failure(db.lastError(), store))))
                    .and_then([&] { return columnsOf(db, store); })
                    .and_then([&](const Columns& columns) {
-                       return columns.updateTime ? readByUpdateTime(db, store, baselineOnly)
+                       return columns.updateTime ? readByUpdateTime(db, columns, store, baselineOnly)
                                                  : readByChange(db, columns, store, baselineOnly);
                    });
         db.close();
@@ -230,15 +237,18 @@ Result<FirefoxCookieStore::Columns> FirefoxCookieStore::columnsOf(const QSqlData
                         .arg(m_store, missing.join(u", ")));
     return Columns{columns.indexOf(QLatin1String("updateTime")) >= 0,
                    columns.indexOf(QLatin1String("originAttributes")) >= 0,
-                   columns.indexOf(QLatin1String("lastAccessed")) >= 0};
+                   columns.indexOf(QLatin1String("lastAccessed")) >= 0,
+                   columns.indexOf(QLatin1String("isHttpOnly")) >= 0};
 }
 
 Result<QList<FirefoxCookieStore::Set>> FirefoxCookieStore::readByUpdateTime(const QSqlDatabase& db,
+                                                                            const Columns& columns,
                                                                             bool store, bool baselineOnly)
 {
     QSqlQuery query(db);
     query.prepare(QStringLiteral("SELECT name, value, host, path, expiry, creationTime, updateTime "
-                                 "FROM moz_cookies WHERE updateTime > ? ORDER BY updateTime, id"));
+                                 "FROM moz_cookies WHERE updateTime > ? AND %1 ORDER BY updateTime, id")
+                      .arg(notHttpOnly(columns)));
     query.addBindValue(baselineOnly ? qint64(0) : m_lastUpdate);
     if (!query.exec())
         return fail(failure(query.lastError(), store));
@@ -264,9 +274,10 @@ Result<QList<FirefoxCookieStore::Set>> FirefoxCookieStore::readByChange(const QS
     // Without updateTime a set shows as a new value or expiry of a cookie.
     QSqlQuery query(db);
     if (!query.exec(QStringLiteral("SELECT name, value, host, path, expiry, creationTime, %1, %2 "
-                                   "FROM moz_cookies ORDER BY %1")
+                                   "FROM moz_cookies WHERE %3 ORDER BY %1")
                         .arg(columns.lastAccessed ? u"lastAccessed"_s : u"creationTime"_s,
-                             columns.originAttributes ? u"originAttributes"_s : u"''"_s)))
+                             columns.originAttributes ? u"originAttributes"_s : u"''"_s,
+                             notHttpOnly(columns))))
         return fail(failure(query.lastError(), store));
     QList<Set> sets;
     QHash<QString, QString> known;

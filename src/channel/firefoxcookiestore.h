@@ -29,6 +29,15 @@ class FirefoxCookieStore final : public CommandSource
     Q_DISABLE_COPY_MOVE(FirefoxCookieStore)
 
 public:
+    // The columns of moz_cookies that change how it is read.
+    struct Columns
+    {
+        bool updateTime = false;
+        bool originAttributes = false;
+        bool lastAccessed = false;
+        bool httpOnly = false;
+    };
+
     using Locate = std::function<Result<QString>()>; // the profile's folder
 
     // locate finds the profile; it is asked again (at most once a second) while there is none.
@@ -61,14 +70,9 @@ private:
     // The same from one file; a store SQLite finds locked (Firefox's exclusive lock) sets m_locked.
     Result<QList<Set>> readFrom(const QString& path, bool baselineOnly);
     // The steps of a read. store: the file is Firefox's own store, not a copy.
-    struct Columns
-    {
-        bool updateTime = false;
-        bool originAttributes = false;
-        bool lastAccessed = false;
-    };
     Result<Columns> columnsOf(const QSqlDatabase& db, bool store);
-    Result<QList<Set>> readByUpdateTime(const QSqlDatabase& db, bool store, bool baselineOnly);
+    Result<QList<Set>> readByUpdateTime(const QSqlDatabase& db, const Columns& columns, bool store,
+                                        bool baselineOnly);
     Result<QList<Set>> readByChange(const QSqlDatabase& db, const Columns& columns, bool store,
                                     bool baselineOnly);
     // The failure's text; a store locked by Firefox is read through a copy from now on.

@@ -65,13 +65,74 @@ StatementFields parseStatement(const QString& commandText)
     if (const std::optional<QString> marker = field(fields, lastField))
         statement.insurance = text::leadingNumber(*marker) != 0;
     statement.date = text::dateZero();
-    if (const std::optional<QString> date = field(fields, lastField - 1)) {
+    statement.dateText = field(fields, lastField - 1);
+    if (const std::optional<QString> date = statement.dateText) {
         QString slashed = *date;
         slashed.replace(u'-', u'/');
         if (const QDate parsed = text::parseDate(slashed); parsed.isValid())
             statement.date = parsed;
     }
     return statement;
+}
+
+namespace {
+
+// A field that is there, not empty, and not a number as a whole.
+bool notANumber(const std::optional<QString>& value)
+{
+    return value && !value->trimmed().isEmpty() && !text::wholeNumber(*value);
+}
+
+} // namespace
+
+std::optional<QString> receiptProblem(const QString& commandText)
+{
+    const QStringList fields = text::splitFields(
+        text::mid(commandText, text::inStr(commandText, QStringLiteral("rsh")) + 3, 500), u'/');
+    if (fields.size() < 2 || fields[1].trimmed().isEmpty())
+        return QStringLiteral("領収書の金額がありません");
+    const struct
+    {
+        qsizetype index;
+        const char16_t* name;
+    } numbers[] = {{1, u"金額"}, {2, u"消費税"}, {3, u"担当"}};
+    for (const auto& number : numbers)
+        if (notANumber(field(fields, number.index)))
+            return QStringLiteral("領収書の%1「%2」が数値ではありません")
+                .arg(QString::fromUtf16(number.name), fields[number.index]);
+    return std::nullopt;
+}
+
+std::optional<QString> statementProblem(const QString& commandText)
+{
+    const StatementFields statement = parseStatement(commandText);
+    if (!statement.dateText)
+        return QStringLiteral("明細書の日付がありません");
+    QString slashed = *statement.dateText;
+    if (!text::parseDate(slashed.replace(u'-', u'/')).isValid())
+        return QStringLiteral("明細書の日付「%1」を日付として読めません").arg(*statement.dateText);
+    const StatementTotals& t = statement.totals;
+    const struct
+    {
+        const std::optional<QString>& value;
+        const char16_t* name;
+    } totals[] = {{t.fee, u"診療費"},
+                  {t.tax, u"消費税"},
+                  {t.cash, u"預り金"},
+                  {t.change, u"お釣り"},
+                  {t.staff, u"担当"},
+                  {t.credit, u"クレジット"},
+                  {t.balanceBefore, u"前回未収金"},
+                  {t.insurance, u"保険"}};
+    for (const auto& total : totals)
+        if (notANumber(total.value))
+            return QStringLiteral("明細書の%1「%2」が数値ではありません")
+                .arg(QString::fromUtf16(total.name), *total.value);
+    for (const StatementItem& item : statement.items)
+        if (notANumber(item.amount))
+            return QStringLiteral("明細書の項目「%1」の金額「%2」が数値ではありません")
+                .arg(item.name, item.amount);
+    return std::nullopt;
 }
 
 } // namespace orvane

@@ -118,6 +118,12 @@ Form1::Form1(FormServices services, QWidget* parent) : QWidget(parent), m_servic
     m_commandHandlers.printReceipt = [this](const QString& t) { printReceipt(t); };
     m_commandHandlers.printStatement = [this](const QString& t) { return printStatement(t); };
     m_commandHandlers.setLabel = [this](const QString& caption) { setCaption(Label1, caption); };
+    m_commandHandlers.refused = [this](const QString& key, const QString& problem,
+                                       const QString& commandText) {
+        report(
+            QStringLiteral("Web システムの命令 %1 を実行しませんでした (何も印刷していません): %2\n命令: %3")
+                .arg(key, problem, commandText));
+    };
 
     connect(Timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
     connect(Timer2, &QTimer::timeout, this, &Form1::Timer2_Timer);

@@ -3,6 +3,7 @@
 #include "base/settings.h"
 #include "channel/commandprocessor.h"
 #include "channel/commandsource.h"
+#include "channel/repeatguard.h"
 #include "phone/dialcheckconversation.h"
 #include "platform/launcher.h"
 #include "platform/windowspath.h"
@@ -132,6 +133,7 @@ private:
     qint32 m_dialPort = 0; // the server's port, read from dialport at start-up
     DialCheckConversation m_dialCheck;
     CookieLines m_cookieLines;
+    RepeatGuard m_repeats;
     std::unique_ptr<CommandSource> m_commandSource;
     CommandHandlers m_commandHandlers;
     std::unique_ptr<PrintSurface> m_printer;
