@@ -1,6 +1,8 @@
-// Orvane bridge: every cookie the web system's sites set goes to the desk's bridge through the native
-// host "orvane.bridge", over one long-lived port. The sites come from the desk's browser policy
-// (managed storage, written by orvane-browser-setup); cookies of any other site stay in the browser.
+// Orvane bridge: the cookies the web system's sites set go to the desk's bridge through the native
+// host "orvane.bridge", over one long-lived port. The sites, and the name of the web system's command
+// cookie, come from the desk's browser policy (managed storage, written by orvane-browser-setup):
+// cookies of any other site, the sites' other cookies once the command cookie is named, and every
+// HttpOnly cookie (the server's: a session, never a page's command) stay in the browser.
 // Each message carries this worker's id and a sequence number; the host acknowledges it once the bridge
 // has answered, and whatever was not acknowledged is sent again when the port has to be opened anew.
 const HOST = "orvane.bridge";
@@ -44,24 +46,32 @@ function send(message) {
 // too, so that commands keep their order.
 let sites = null;
 let previousSites = null;
+// The command cookie's name ("" for every cookie of the sites), from the policy and from the previous
+// start.
+let commandCookie = "";
+let previousCommandCookie = "";
 const waiting = [];
 
 async function readSites() {
   let listed = [];
+  let cookie = "";
   try {
-    const managed = await chrome.storage.managed.get("sites");
+    const managed = await chrome.storage.managed.get(["sites", "cookie"]);
     if (Array.isArray(managed.sites)) listed = managed.sites.map((site) => String(site).toLowerCase());
+    if (typeof managed.cookie === "string") cookie = managed.cookie;
   } catch (e) {
     // No policy for this extension: no site is the web system's.
   }
   sites = listed;
-  chrome.storage.local.set({ sites });
+  commandCookie = cookie;
+  chrome.storage.local.set({ sites, cookie });
   handOnWaiting();
 }
 
 async function readPreviousSites() {
-  const stored = await chrome.storage.local.get("sites").catch(() => ({}));
+  const stored = await chrome.storage.local.get(["sites", "cookie"]).catch(() => ({}));
   previousSites = Array.isArray(stored.sites) ? stored.sites : [];
+  previousCommandCookie = typeof stored.cookie === "string" ? stored.cookie : "";
   handOnWaiting();
 }
 
@@ -71,10 +81,17 @@ function isOneOf(domain, list) {
   return list.some((site) => host === site || host.endsWith("." + site));
 }
 
+// Once a command cookie is named, only it is a command.
+function isCommandCookie(name, wanted) {
+  return wanted === "" || name === wanted;
+}
+
 function handOn(message) {
-  const domain = message.cookie.domain;
+  const { domain, name } = message.cookie;
   if (sites !== null) {
-    if (isOneOf(domain, sites)) send(message);
+    if (isOneOf(domain, sites) && isCommandCookie(name, commandCookie)) send(message);
+  } else if (previousSites !== null && !isCommandCookie(name, previousCommandCookie)) {
+    // Not the command cookie the last policy named: it stays in the browser.
   } else if (waiting.length === 0 && previousSites !== null && isOneOf(domain, previousSites)) {
     send(message);
   } else {
@@ -89,7 +106,7 @@ function handOnWaiting() {
 // A set is a removal (the old cookie, cause "overwrite") and then an addition: only additions are
 // commands. A deletion is a removal alone.
 chrome.cookies.onChanged.addListener((change) => {
-  if (change.removed) return;
+  if (change.removed || change.cookie.httpOnly) return;
   const c = change.cookie;
   handOn({
     id: worker,

@@ -69,8 +69,9 @@ std::unique_ptr<Desk> setUpDesk()
     desk->write(u"out/orvane-bridge-1.1.crx"_s, "crx");
     desk->write(u"out/orvane-bridge-1.1.xpi"_s, "xpi");
     desk->write(u"out/updates.xml"_s, updatesXml(desk->id, crx, u"1.1"_s));
-    desk->writeJson(u"cp/orvane.json"_s, chromiumPolicy(desk->id, desk->path(u"out/updates.xml"_s), sites));
-    desk->writeJson(u"fp/policies.json"_s, firefoxPoliciesWith({}, kGecko, xpi, sites));
+    desk->writeJson(u"cp/orvane.json"_s,
+                    chromiumPolicy(desk->id, desk->path(u"out/updates.xml"_s), sites, u"uketsuke"_s));
+    desk->writeJson(u"fp/policies.json"_s, firefoxPoliciesWith({}, kGecko, xpi, sites, {}));
     desk->writeJson(u"ch/orvane.bridge.json"_s, hostManifest(Browser::Chromium, host, desk->id));
     desk->writeJson(u"fh/orvane.bridge.json"_s, hostManifest(Browser::Firefox, host, kGecko));
 
@@ -125,6 +126,9 @@ void TestBrowserSetup::takesSites_data()
     QTest::newRow("no site") << QStringList{u"--no-crx"_s}
                              << u"name the web system's sites with --site HOST"_s;
     QTest::newRow("an unknown option") << QStringList{u"--sites"_s, u"a.b"_s} << u"unknown option --sites"_s;
+    QTest::newRow("a cookie name with a blank")
+        << QStringList{u"--site"_s, u"a.b"_s, u"--cookie"_s, u"my cookie"_s}
+        << u"--cookie needs the name of the web system's command cookie"_s;
     QTest::newRow("a folder option without its folder")
         << QStringList{u"--site"_s, u"a.b"_s, u"--out"_s} << u"--out needs a value"_s;
 }
@@ -224,22 +228,22 @@ void TestBrowserSetup::checksTheDesk()
     if (fault == u"chromium policy not JSON")
         QVERIFY(desk->write(u"cp/orvane.json"_s, "{\"ExtensionInstallForcelist\": "));
     if (fault == u"chromium policy of another id")
-        QVERIFY(
-            desk->writeJson(u"cp/orvane.json"_s,
-                            chromiumPolicy(QString(32, u'a'), desk->path(u"out/updates.xml"_s), {u"a.b"_s})));
+        QVERIFY(desk->writeJson(
+            u"cp/orvane.json"_s,
+            chromiumPolicy(QString(32, u'a'), desk->path(u"out/updates.xml"_s), {u"a.b"_s}, {})));
     if (fault == u"no crx")
         QVERIFY(QFile::remove(desk->path(u"out/orvane-bridge-1.1.crx"_s)));
     if (fault == u"chromium no sites")
         QVERIFY(desk->writeJson(u"cp/orvane.json"_s,
-                                chromiumPolicy(desk->id, desk->path(u"out/updates.xml"_s), {})));
+                                chromiumPolicy(desk->id, desk->path(u"out/updates.xml"_s), {}, {})));
     if (is("firefox policy not JSON"))
         QVERIFY(desk->write(u"fp/policies.json"_s, "{\"policies\": "));
     if (fault == u"no xpi")
         QVERIFY(QFile::remove(desk->path(u"out/orvane-bridge-1.1.xpi"_s)));
     if (fault == u"firefox no sites")
-        QVERIFY(
-            desk->writeJson(u"fp/policies.json"_s,
-                            firefoxPoliciesWith({}, kGecko, desk->path(u"out/orvane-bridge-1.1.xpi"_s), {})));
+        QVERIFY(desk->writeJson(
+            u"fp/policies.json"_s,
+            firefoxPoliciesWith({}, kGecko, desk->path(u"out/orvane-bridge-1.1.xpi"_s), {}, {})));
     if (fault == u"no host manifest")
         QVERIFY(QFile::remove(desk->path(u"fh/orvane.bridge.json"_s)));
     if (fault == u"host does not run")
@@ -365,17 +369,26 @@ void TestBrowserSetup::setsUpAndRemovesOnlyItsOwn()
                                 out + u"/fp"_s,
                                 u"--firefox-hosts-dir"_s,
                                 out + u"/fh"_s};
-    const Result<SetupOptions> options = parseSetupOptions(arguments, u"/usr/bin"_s);
-    QVERIFY_RESULT(options);
-    SetupRun run = setUpDesk(*options, {});
+    const Result<SetupOptions> named =
+        parseSetupOptions(arguments + QStringList{u"--cookie"_s, u"uketsuke"_s}, u"/usr/bin"_s);
+    QVERIFY_RESULT(named);
+    SetupRun run = setUpDesk(*named, {});
     QVERIFY2(run.error.isEmpty(), qPrintable(run.error));
     QVERIFY(QFile::exists(out + u"/browser/orvane-bridge-1.0.xpi"_s));
+    const auto managed = [&] {
+        return QJsonDocument::fromJson(test::readFile(out + u"/fp/policies.json"_s))
+            .object()[u"policies"_s][u"3rdparty"_s][u"Extensions"_s][kGecko];
+    };
+    QCOMPARE(managed()[u"cookie"_s].toString(), u"uketsuke"_s);
+    const Result<SetupOptions> options = parseSetupOptions(arguments, u"/usr/bin"_s);
+    QVERIFY_RESULT(options);
 
     QByteArray manifest = test::readFile(extension + u"/manifest.json"_s);
     QVERIFY(test::writeFile(extension + u"/manifest.json"_s, manifest.replace("\"1.0\"", "\"1.1\"")));
     run = setUpDesk(*options, {});
     QVERIFY2(run.error.isEmpty(), qPrintable(run.error));
     QVERIFY(QFile::exists(out + u"/browser/orvane-bridge-1.1.xpi"_s));
+    QCOMPARE(managed()[u"cookie"_s].toString(), QString()); // the name goes with a run that gives none
     QVERIFY(!QFile::exists(out + u"/browser/orvane-bridge-1.0.xpi"_s));
     const QJsonObject policies =
         QJsonDocument::fromJson(test::readFile(out + u"/fp/policies.json"_s)).object();

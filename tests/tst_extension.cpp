@@ -304,7 +304,7 @@ void TestExtension::keepsTheDesksFirefoxPolicies_data()
         "3rdparty": {"Extensions": {"orvane-bridge@orvane.invalid": {"sites": ["old.example"]}, "x@y": {"a": 1}}}}})")
         << 0
         << QByteArray(R"({"policies":{"3rdparty":{"Extensions":{"orvane-bridge@orvane.invalid":)"
-                      R"({"sites":["127.0.0.1"]},"x@y":{"a":1}}},"DisableTelemetry":true,)"
+                      R"({"cookie":"","sites":["127.0.0.1"]},"x@y":{"a":1}}},"DisableTelemetry":true,)"
                       R"("ExtensionSettings":{"orvane-bridge@orvane.invalid":)"
                       R"({"install_url":"file://OUT/browser/orvane-bridge-1.0.xpi",)"
                       R"("installation_mode":"force_installed"}},"Preferences":)"

@@ -57,6 +57,16 @@ QStringList stringsOf(const QJsonValue& value)
     return strings;
 }
 
+// What the policy says of the command cookie, at the path of the extension's managed storage.
+QString commandCookie(const QJsonObject& policy, const QStringList& storage)
+{
+    const QString name = at(policy, storage + QStringList{u"cookie"_s}).toString();
+    return name.isEmpty()
+               ? u"every cookie of the sites is a command: name the web system's command cookie with "
+                 u"--cookie NAME and cookiename=NAME in sct.txt"_s
+               : u"command cookie "_s + name;
+}
+
 bool hostRuns(const QString& path)
 {
     if (!QFileInfo(path).isExecutable())
@@ -256,7 +266,9 @@ void checkChromium(Report& report, const DeskCheck& desk)
         else if (sites.isEmpty())
             report.bad(u"policy %1: names no site"_s.arg(policyPath));
         else
-            report.ok(u"policy %1 (extension %2, sites %3)"_s.arg(policyPath, id, sites.join(u' ')));
+            report.ok(u"policy %1 (extension %2, sites %3; %4)"_s.arg(
+                policyPath, id, sites.join(u' '),
+                commandCookie(*policy, {u"3rdparty"_s, u"extensions"_s, id})));
     }
     checkHost(report, desk.chromiumHostsDir + u"/orvane.bridge.json"_s, u"allowed_origins"_s,
               u"chrome-extension://"_s + id + u'/');

@@ -152,11 +152,11 @@ SetupRun setUpDesk(const SetupOptions& options, const QString& chromium)
     // site list whole).
     const QList<std::pair<QString, QByteArray>> policies = [&] {
         QList<std::pair<QString, QByteArray>> files{
-            {policiesPath,
-             jsonFile(firefoxPoliciesWith(*desks, extension->geckoId, out + u'/' + xpiName, options.sites))}};
+            {policiesPath, jsonFile(firefoxPoliciesWith(*desks, extension->geckoId, out + u'/' + xpiName,
+                                                        options.sites, options.cookie))}};
         if (options.packCrx)
             files.append({options.chromiumPolicyDir + u"/orvane.json"_s,
-                          jsonFile(chromiumPolicy(chromiumId, updates, options.sites))});
+                          jsonFile(chromiumPolicy(chromiumId, updates, options.sites, options.cookie))});
         files.append({options.chromiumHostsDir + u"/orvane.bridge.json"_s,
                       jsonFile(hostManifest(Browser::Chromium, host, chromiumId))});
         files.append({options.firefoxHostsDir + u"/orvane.bridge.json"_s,
@@ -188,6 +188,11 @@ SetupRun setUpDesk(const SetupOptions& options, const QString& chromium)
     run.lines.append(u"Chromium extension id: "_s + chromiumId);
     run.lines.append(u"Firefox extension id:  "_s + extension->geckoId);
     run.lines.append(u"Sites: "_s + options.sites.join(u' '));
+    run.lines.append(
+        options.cookie.isEmpty()
+            ? u"Command cookie: none named, so every cookie of the sites goes to the bridge; name the "
+              u"web system's command cookie with --cookie NAME (and cookiename=NAME in sct.txt)"_s
+            : u"Command cookie: "_s + options.cookie + u" (the sites' other cookies stay in the browser)"_s);
     run.lines.append(u"Prepared in "_s + out);
     run.lines.append(
         u"Next: open each desk user's browser once (its first start installs the extension), then run"_s);

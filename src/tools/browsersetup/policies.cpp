@@ -48,8 +48,14 @@ QString fileUrl(const QString& path)
 
 } // namespace
 
+// What the extension reads from its managed storage.
+static QJsonObject managedStorage(const QStringList& sites, const QString& cookie)
+{
+    return {{u"sites"_s, QJsonArray::fromStringList(sites)}, {u"cookie"_s, cookie}};
+}
+
 QJsonObject firefoxPoliciesWith(const QJsonObject& desks, const QString& geckoId, const QString& xpiPath,
-                                const QStringList& sites)
+                                const QStringList& sites, const QString& cookie)
 {
     const QJsonObject ours{
         {u"policies"_s,
@@ -60,11 +66,18 @@ QJsonObject firefoxPoliciesWith(const QJsonObject& desks, const QString& geckoId
              {u"Preferences"_s, QJsonObject{{u"xpinstall.signatures.required"_s,
                                              QJsonObject{{u"Value"_s, false}, {u"Status"_s, u"locked"_s}}}}},
              {u"3rdparty"_s,
-              QJsonObject{
-                  {u"Extensions"_s,
-                   QJsonObject{{geckoId, QJsonObject{{u"sites"_s, QJsonArray::fromStringList(sites)}}}}}}},
+              QJsonObject{{u"Extensions"_s, QJsonObject{{geckoId, managedStorage(sites, cookie)}}}}},
          }}};
-    return merged(desks, ours);
+    // Our managed storage is replaced whole (a cookie name an earlier run gave goes with a run without).
+    QJsonObject policies = merged(desks, ours);
+    QJsonObject inner = policies.value(u"policies"_s).toObject();
+    QJsonObject thirdParty = inner.value(u"3rdparty"_s).toObject();
+    QJsonObject extensions = thirdParty.value(u"Extensions"_s).toObject();
+    extensions.insert(geckoId, managedStorage(sites, cookie));
+    thirdParty.insert(u"Extensions"_s, extensions);
+    inner.insert(u"3rdparty"_s, thirdParty);
+    policies.insert(u"policies"_s, inner);
+    return policies;
 }
 
 std::optional<QJsonObject> firefoxPoliciesWithout(const QJsonObject& policies, const QString& geckoId)
@@ -78,13 +91,12 @@ std::optional<QJsonObject> firefoxPoliciesWithout(const QJsonObject& policies, c
     return left;
 }
 
-QJsonObject chromiumPolicy(const QString& chromiumId, const QString& updatesPath, const QStringList& sites)
+QJsonObject chromiumPolicy(const QString& chromiumId, const QString& updatesPath, const QStringList& sites,
+                           const QString& cookie)
 {
     return {{u"ExtensionInstallForcelist"_s, QJsonArray{QString(chromiumId + u';' + fileUrl(updatesPath))}},
             {u"3rdparty"_s,
-             QJsonObject{
-                 {u"extensions"_s,
-                  QJsonObject{{chromiumId, QJsonObject{{u"sites"_s, QJsonArray::fromStringList(sites)}}}}}}}};
+             QJsonObject{{u"extensions"_s, QJsonObject{{chromiumId, managedStorage(sites, cookie)}}}}}};
 }
 
 QJsonObject hostManifest(Browser browser, const QString& hostPath, const QString& extensionId)

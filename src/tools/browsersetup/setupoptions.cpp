@@ -52,6 +52,13 @@ Result<SetupOptions> parseSetupOptions(const QStringList& arguments, const QStri
             if (!site)
                 return fail(QStringLiteral("--site needs a host name"));
             sites.append(*site);
+        } else if (argument == u"--cookie") {
+            const Result<QString> name = value();
+            // A cookie name is an HTTP token: no blank, control character or separator.
+            static const QRegularExpression token(QStringLiteral("^[A-Za-z0-9!#$%&'*+.^_`|~-]+$"));
+            if (!name || !token.match(*name).hasMatch())
+                return fail(QStringLiteral("--cookie needs the name of the web system's command cookie"));
+            options.cookie = *name;
         } else if (argument == u"--check") {
             options.mode = SetupOptions::Mode::Check;
         } else if (argument == u"--remove") {
@@ -88,7 +95,7 @@ Result<SetupOptions> parseSetupOptions(const QStringList& arguments, const QStri
 QString setupUsage()
 {
     return QStringLiteral(
-        "usage: orvane-browser-setup --site HOST [--site HOST...] [options]\n"
+        "usage: orvane-browser-setup --site HOST [--site HOST...] [--cookie NAME] [options]\n"
         "       orvane-browser-setup --check [options]\n"
         "       orvane-browser-setup --remove [options]\n"
         "Sets a desk up so that Chromium and Firefox ESR hand the cookies of the web system's sites to the\n"
@@ -112,6 +119,9 @@ QString setupUsage()
         "  --chromium-hosts-dir DIR    (default /etc/chromium/native-messaging-hosts)\n"
         "  --firefox-policy-dir DIR    (default /etc/firefox/policies)\n"
         "  --firefox-hosts-dir DIR     (default /usr/lib/mozilla/native-messaging-hosts)\n"
+        "  --cookie NAME               only the web system's command cookie of that name goes to the bridge\n"
+        "                              (as cookiename= in sct.txt); without it every cookie of the sites "
+        "does\n"
         "  --no-crx                    do not pack the Chromium CRX (a desk that uses Firefox only)\n");
 }
 

@@ -13,6 +13,7 @@ struct SetupOptions
     enum class Mode { SetUp, Check, Remove, Help };
     Mode mode = Mode::SetUp;
     QStringList sites; // normalised: lower case, without port or leading "*.", each once, sorted
+    QString cookie;    // the web system's command cookie; empty: every cookie of the sites
     QString host;      // the native host
     QString extension; // the extension's source folder
     QString keyDir = QStringLiteral("/etc/orvane");
