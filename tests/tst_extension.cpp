@@ -1,6 +1,7 @@
 #include "support/browsers.h"
 #include "support/desk.h"
 #include "support/formservices.h"
+#include "support/pdftext.h"
 #include "window/form1.h"
 
 #include <QDateTime>
@@ -54,6 +55,8 @@ private slots:
     void initTestCase();
     void drivesTheBridgeFromAPage_data();
     void drivesTheBridgeFromAPage();
+    void takesOnlyTheCommandCookie_data();
+    void takesOnlyTheCommandCookie();
     void setsUpWithoutLitter();
     void keepsTheDesksFirefoxPolicies_data();
     void keepsTheDesksFirefoxPolicies();
@@ -252,6 +255,84 @@ void TestExtension::drivesTheBridgeFromAPage()
     const QList<QByteArray> second{total + QByteArray(14, ' ') + "\\5,151"};
     QTRY_COMPARE_WITH_TIMEOUT(desk.displayCalls().last(), second, 30000);
     QCOMPARE(desk.displayCalls().mid(shown, 2), (QList<QList<QByteArray>>{first, {"Welcome"}}));
+}
+
+void TestExtension::takesOnlyTheCommandCookie_data()
+{
+    drivesTheBridgeFromAPage_data();
+}
+
+void TestExtension::takesOnlyTheCommandCookie()
+{
+    // With the command cookie named in the policy, the site's other cookies (a CSRF token a page sets,
+    // the server's HttpOnly session) never leave the browser: the bridge here takes every cookie as a
+    // command, and would print their receipts. A double click prints once; a malformed receipt prints
+    // nothing and uses no number.
+    QFETCH(bool, chromium);
+    const auto kind = chromium ? test::HeadlessBrowser::Kind::Chromium : test::HeadlessBrowser::Kind::Firefox;
+    if (!test::HeadlessBrowser::installed(kind))
+        QSKIP("the browser is not installed; the extension is not tested with it here");
+    if (const QString why = test::notOnDeskRoot(); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    test::Desk desk;
+    const QString runtime = desk.filePath(u"runtime"_s);
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", savedRuntime); });
+    test::SetupRun run = test::runBrowserSetup({u"--site"_s, u"127.0.0.1"_s, u"--cookie"_s, u"uketsuke"_s});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.output));
+
+    test::PageServer pages;
+    QVERIFY(pages.listen());
+    pages.setPage("/ready", "wait");
+    pages.setCookieOf("/visit", "sessionid=rsh2Z/1000; HttpOnly; Max-Age=3600; Path=/");
+    pages.setPage("/visit",
+                  page("(async () => {"
+                       "  set('wel'); const warm = setInterval(() => set('wel'), 700);"
+                       "  await go('ready'); clearInterval(warm);"
+                       "  await sleep(4000);" // the policy read, in Chromium a few seconds after its start
+                       "  document.cookie = 'csrftoken=rsh2Z/1000; max-age=3600; path=/'; await sleep(300);"
+                       "  set('Total1'); await sleep(300);"
+                       "  set('rsh山田/1000/80/3'); set('rsh山田/1000/80/3'); await sleep(300);"
+                       "  set('rsh山田'); await sleep(300);"
+                       "  set('Total2');"
+                       "})();"));
+    QVERIFY(test::writeFile(u"sct.txt"_s, "wintype=1\r\ndialurl=\r\ncookiestore=extension\r\n"));
+    test::FakeNotifier notifier;
+    test::FakeDialler dialler;
+    auto form = std::make_unique<Form1>(
+        test::formServices(desk.winePrefix(), &desk.launcher(), &notifier, &dialler, true));
+    QVERIFY_RESULT(form->Form_Load());
+    std::unique_ptr<test::HeadlessBrowser> browser = test::HeadlessBrowser::ofHome(kind, QDir::homePath());
+    QVERIFY(browser->open(u"http://127.0.0.1:"_s + QString::number(pages.port()) + u"/visit"_s));
+    QTRY_VERIFY_WITH_TIMEOUT(!desk.displayCalls().isEmpty(), 60000);
+    pages.setPage("/ready", "go");
+    const QByteArray total = "\xBE\xDE\xB2\xBA\xD0\xBA\xDE\xB3\xB9\xB2\xB7\xDD\xB6\xDE\xB8     ";
+    const QList<QByteArray> last{total + QByteArray(18, ' ') + "\\2"};
+    QTRY_VERIFY_WITH_TIMEOUT(!desk.displayCalls().isEmpty() && desk.displayCalls().last() == last, 30000);
+    browser->stop();
+
+    QList<QList<QByteArray>> calls = desk.displayCalls();
+    calls.removeAll(QList<QByteArray>{"Welcome"});
+    QCOMPARE(calls, (QList<QList<QByteArray>>{{total + QByteArray(18, ' ') + "\\1"}, last}));
+    const QStringList receipts = QDir(u"prints"_s).entryList({u"*-receipt.pdf"_s}, QDir::Files);
+    QStringList printed; // each receipt's words, to say which one came too many
+    for (const QString& receipt : receipts) {
+        QStringList words;
+        for (const test::PdfWord& word : test::readPdfWords(u"prints/"_s + receipt))
+            words.append(word.text);
+        printed.append(words.join(u' '));
+    }
+    QVERIFY2(receipts.size() == 1, qPrintable(printed.join(u" | "_s)));    // the double click prints once
+    QCOMPARE(test::readFile(u"counter.txt"_s).trimmed(), QByteArray("1")); // one number used
+    QCOMPARE(notifier.messages.size(), 1);                                 // the malformed one
+    QVERIFY2(notifier.messages.first().text.contains(u"領収書の金額がありません"_s),
+             qPrintable(notifier.messages.first().text));
+    // Neither the CSRF token nor the session cookie reached the native host.
+    const QByteArray log = test::readFile(browser->logPath());
+    QVERIFY2(!log.contains("HttpOnly") && !log.contains("csrftoken"), log.right(2000).constData());
 }
 
 // orvane-browser-setup as built, every folder inside out; its output (both streams).

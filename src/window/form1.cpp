@@ -217,6 +217,10 @@ Result<> Form1::Form_Load()
 
 void Form1::processCommand(const std::optional<QString>& text)
 {
+    if (text && !m_repeats.admit(*text)) {
+        qCDebug(lcChannel) << "the same cookie again within a second (a double click); carried out once";
+        return;
+    }
     ProcessCommandFile(text, m_cookieLines, m_settings, *m_services.launcher, m_commandHandlers);
 }
 

@@ -27,7 +27,9 @@ PageServer::PageServer()
                 requests.append(path);
                 const bool found = m_pages.contains(path);
                 const QByteArray body = m_pages.value(path, "not found");
+                const QByteArray cookie = m_cookies.value(path);
                 peer->write((found ? "HTTP/1.0 200 OK\r\n" : "HTTP/1.0 404 Not Found\r\n") +
+                            (cookie.isEmpty() ? QByteArray() : "Set-Cookie: " + cookie + "\r\n") +
                             QByteArray("Content-Type: text/html; charset=utf-8\r\nCache-Control: no-store\r\n"
                                        "Content-Length: ") +
                             QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);

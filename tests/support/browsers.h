@@ -17,12 +17,15 @@ public:
     bool listen();
     quint16 port() const { return m_server.serverPort(); }
     void setPage(const QByteArray& path, const QByteArray& html) { m_pages.insert(path, html); }
+    // A Set-Cookie header the server sends with that page (the server's own cookies: a session).
+    void setCookieOf(const QByteArray& path, const QByteArray& cookie) { m_cookies.insert(path, cookie); }
     // Every path requested, in order.
     QList<QByteArray> requests;
 
 private:
     QTcpServer m_server;
     QHash<QByteArray, QByteArray> m_pages;
+    QHash<QByteArray, QByteArray> m_cookies;
 };
 
 // A headless browser with a folder of its own, ended with all its processes (it runs in a process group
@@ -48,6 +51,8 @@ public:
     HeadlessBrowser& operator=(const HeadlessBrowser&) = delete;
 
     bool open(const QString& url);
+    // What the browser and the native hosts it started wrote (both streams).
+    QString logPath() const { return m_log; }
     // Asks it to quit, as the session's end does, and ends what is left after five seconds.
     void stop();
 
