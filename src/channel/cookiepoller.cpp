@@ -93,10 +93,13 @@ void CookiePoller::poll(const CookieFolder& folder, qint64& lastCookieTime, cons
             QByteArray name;
             qint64 seconds;
         };
+        const QSet<QByteArray> touched = m_watch.takeTouched();
+        if (touched.isEmpty())
+            return; // nothing named since the listing: no file can be newer (an idle tick ends here)
         QList<Newer> newer;
         const QByteArray suffix = folder.pattern.mid(1).toLatin1();
-        const bool looked = lookAtCookieFiles(
-            *native, suffix, m_watch.takeTouched(), [&](int folderFd, const CookieFile& file) {
+        const bool looked =
+            lookAtCookieFiles(*native, suffix, touched, [&](int folderFd, const CookieFile& file) {
                 // A file that gained a link is looked at every second from now on, as a listing would note.
                 m_linkedFiles.note(QByteArray(file.name), file.links, file.seconds);
                 m_watch.watchFile(folderFd, file.name, file.inode);
