@@ -39,6 +39,7 @@ fi
 mkdir -p "$demo/config/orvane"
 printf 'type=screen\ngeometry=560x140+280+30\n' > "$demo/config/orvane/vfddisp.conf"
 export XDG_CONFIG_HOME="$demo/config"
+export XDG_STATE_HOME="$demo/state" # the bridge's log (orvane.log) stays in the demo
 for program in vfddisp xdg-open; do
     real=""
     [ "$program" = vfddisp ] && real="exec '$root/build/src/vfddisp' \"\$@\""

@@ -1,3 +1,4 @@
+#include "base/messagelog.h"
 #include "channel/commandsources.h"
 #include "platform/dialler.h"
 #include "platform/launcher.h"
@@ -22,7 +23,7 @@ namespace {
 int failStart(const QString& reason)
 {
     const QString message = QStringLiteral("Orvane を起動できません。\n") + reason;
-    std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+    qCritical().noquote() << message; // standard error and the log that lasts
     if (QGuiApplication::platformName() != u"offscreen")
         QMessageBox::critical(nullptr, QStringLiteral("Orvane"), message); // before the event loop runs
     return 1;
@@ -40,6 +41,7 @@ int main(int argc, char* argv[])
             "  Warnings go to standard error; QT_LOGGING_RULES=\"orvane.*.debug=true\" shows more.\n");
         return 0;
     }
+    orvane::installMessageLog(QStringLiteral("orvane"));
     // Without a screen the bridge still runs: on the offscreen platform.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

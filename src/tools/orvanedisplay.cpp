@@ -2,6 +2,7 @@
 // (type=screen) and for LCDd (type=lcdproc). vfddisp starts it when nobody listens on the user's
 // <runtime folder>/vfddisp.sock and hands each text over that socket; the text of the display program
 // started last is the one shown.
+#include "base/messagelog.h"
 #include "display/displayconfig.h"
 #include "display/displayserver.h"
 #include "display/lcdprocclient.h"
@@ -82,7 +83,7 @@ private:
 
 int failWith(const QString& message)
 {
-    std::fprintf(stderr, "orvane-display: %s\n", message.toLocal8Bit().constData());
+    qCritical("orvane-display: %s", qPrintable(message)); // standard error and the log that lasts
     return 1;
 }
 
@@ -118,6 +119,7 @@ int main(int argc, char** argv)
                      "  with the vfddisp.conf it read. --quit ends the one running for this user.\n");
         return help ? 0 : 2;
     }
+    installMessageLog(QStringLiteral("orvane-display"));
     const Result<display::DisplayConfig> config = display::readDisplayConfig(configPath);
     if (!config)
         return failWith(config.error());
