@@ -116,6 +116,9 @@ void TestBrowserHost::answersStaleAndDone()
              BridgeAnswer::CarriedOut); // another worker
     QTest::ignoreMessage(QtWarningMsg, "a command set 2001 ms ago arrived late and is not carried out");
     QCOMPARE(source.take({u"a\nTotal2\n"_s, now - 2001, u"w1"_s, 2}), BridgeAnswer::Stale);
+    now -= 1000; // the clock steps back: the same message resent is still late, never carried out
+    QCOMPARE(source.take({u"a\nTotal2\n"_s, now - 1001, u"w1"_s, 2}), BridgeAnswer::Stale);
+    now += 1000;
     QCOMPARE(source.take({u"a\nTotal3\n"_s, now - 2000, u"w1"_s, 3}), BridgeAnswer::CarriedOut);
     QCOMPARE(carriedOut, (QStringList{u"a\nwel\n"_s, u"a\nTotal1\n"_s, u"a\nTotal3\n"_s}));
 }

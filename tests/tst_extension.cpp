@@ -32,6 +32,26 @@ QStringList& connections()
 
 QtMessageHandler testHandler = nullptr;
 
+// The bridge's runtime folder (its socket) inside the desk while this lives.
+class RuntimeFolder
+{
+public:
+    explicit RuntimeFolder(const test::Desk& desk) : m_saved(qgetenv("XDG_RUNTIME_DIR"))
+    {
+        const QString folder = desk.filePath(u"runtime"_s);
+        QDir().mkpath(folder);
+        QFile::setPermissions(folder,
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder));
+    }
+    ~RuntimeFolder() { qputenv("XDG_RUNTIME_DIR", m_saved); }
+    RuntimeFolder(const RuntimeFolder&) = delete;
+    RuntimeFolder& operator=(const RuntimeFolder&) = delete;
+
+private:
+    QByteArray m_saved;
+};
+
 void noteBridgeLines(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     if (message.contains(u"arrived late"))
@@ -116,12 +136,7 @@ void TestExtension::drivesTheBridgeFromAPage()
     if (const QString why = test::notOnDeskRoot(); !why.isEmpty())
         QSKIP(qPrintable(why));
     test::Desk desk;
-    const QString runtime = desk.filePath(u"runtime"_s);
-    QDir().mkpath(runtime);
-    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
-    const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", savedRuntime); });
+    const RuntimeFolder runtime(desk);
 
     // Set up as a desk is, for the web system on 127.0.0.1 alone. The bridge takes every site's commands
     // (no cookiehost), so that localhost's are held back by the extension itself.
@@ -275,12 +290,7 @@ void TestExtension::takesOnlyTheCommandCookie()
     if (const QString why = test::notOnDeskRoot(); !why.isEmpty())
         QSKIP(qPrintable(why));
     test::Desk desk;
-    const QString runtime = desk.filePath(u"runtime"_s);
-    QDir().mkpath(runtime);
-    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
-    const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", savedRuntime); });
+    const RuntimeFolder runtime(desk);
     test::SetupRun run = test::runBrowserSetup({u"--site"_s, u"127.0.0.1"_s, u"--cookie"_s, u"uketsuke"_s});
     QVERIFY2(run.exitCode == 0, qPrintable(run.output));
 

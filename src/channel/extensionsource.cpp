@@ -42,21 +42,22 @@ void ExtensionSource::stop()
 BridgeAnswer ExtensionSource::take(const CookieSet& set)
 {
     const QString pair = set.worker + u'/' + QString::number(set.seq);
-    if (m_done.contains(pair))
-        return BridgeAnswer::Done;
+    if (const auto known = m_answered.constFind(pair); known != m_answered.cend())
+        return *known == BridgeAnswer::CarriedOut ? BridgeAnswer::Done : *known;
     const qint64 age = m_clock() - set.setAt;
-    if (age > kMaxAgeMs) {
-        warn(QStringLiteral("a command set %1 ms ago arrived late and is not carried out").arg(age));
-        return BridgeAnswer::Stale;
+    const BridgeAnswer answer = age > kMaxAgeMs ? BridgeAnswer::Stale : BridgeAnswer::CarriedOut;
+    m_answered.insert(pair, answer);
+    m_answeredOrder.push_back(pair);
+    if (m_answeredOrder.size() > kRememberedSets) {
+        m_answered.remove(m_answeredOrder.front());
+        m_answeredOrder.pop_front();
     }
-    m_done.insert(pair);
-    m_doneOrder.push_back(pair);
-    if (m_doneOrder.size() > kRememberedSets) {
-        m_done.remove(m_doneOrder.front());
-        m_doneOrder.pop_front();
+    if (answer == BridgeAnswer::Stale) {
+        warn(QStringLiteral("a command set %1 ms ago arrived late and is not carried out").arg(age));
+        return answer;
     }
     emit commandArrived(set.record);
-    return BridgeAnswer::CarriedOut;
+    return answer;
 }
 
 QByteArray ExtensionSource::answerLine(const QByteArray& line)

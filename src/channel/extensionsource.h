@@ -4,7 +4,7 @@
 #include "channel/commandsource.h"
 #include "platform/localsocket.h"
 
-#include <QSet>
+#include <QHash>
 #include <QString>
 #include <deque>
 #include <functional>
@@ -44,8 +44,10 @@ private:
     QString m_path;
     Clock m_clock;
     LocalLineServer m_server;
-    QSet<QString> m_done;            // worker/seq pairs carried out
-    std::deque<QString> m_doneOrder; // oldest first, to keep the set bounded
+    // The worker/seq pairs answered, with their answer: a resend is answered the same way (a late
+    // command stays late even when the clock has stepped back since).
+    QHash<QString, BridgeAnswer> m_answered;
+    std::deque<QString> m_answeredOrder; // oldest first, to keep the table bounded
 };
 
 } // namespace orvane

@@ -55,7 +55,8 @@ void LocalLineServer::onReadyRead(QLocalSocket* socket)
 {
     // A line ends within maxLine bytes, or the connection goes: nothing of an overlong one is read as a
     // line of its own.
-    while (socket->canReadLine() && socket->peek(m_maxLine + 1).contains('\n')) {
+    while (socket->canReadLine() &&
+           socket->peek(qMin(socket->bytesAvailable(), m_maxLine + 1)).contains('\n')) {
         if (const QByteArray answer = m_handler(socket->readLine()); !answer.isEmpty())
             socket->write(answer);
     }
