@@ -28,7 +28,6 @@ namespace {
 
 constexpr int kLockMs = 1000;
 constexpr int kFaultMs = 2000;
-constexpr int kDaemonStartMs = 250;
 
 int failWith(const QString& message)
 {
@@ -38,7 +37,7 @@ int failWith(const QString& message)
 
 // Hands the text to the display process, starting it first where nobody listens.
 int handOver(const QString& runtime, const QString& configPath, const display::StartStamp& stamp,
-             const QByteArray& text)
+             const QByteArray& text, QDeadlineTimer deadline)
 {
     const QString socket = QDir(runtime).filePath(QStringLiteral("vfddisp.sock"));
     Result<int> fd = connectLocalSocket(socket);
@@ -58,8 +57,9 @@ int handOver(const QString& runtime, const QString& configPath, const display::S
                                     QIODevice::Append);
         if (program.isEmpty() || !daemon.startDetached())
             return failWith(QStringLiteral("cannot start orvane-display for the customer display"));
-        const QDeadlineTimer started(kDaemonStartMs);
-        while (!(fd = connectLocalSocket(socket)) && !started.hasExpired())
+        // A display process starting on a busy desk (the first text after login, a window on the X
+        // server) may take a few hundred milliseconds: it is waited for within the program's bound.
+        while (!(fd = connectLocalSocket(socket)) && !deadline.hasExpired())
             QThread::msleep(2);
         if (!fd)
             return failWith(QStringLiteral("orvane-display did not open %1: %2").arg(socket, fd.error()));
@@ -108,7 +108,7 @@ int main(int argc, char** argv)
         return failWith(runtime.error());
 
     if (!config->isSerial())
-        return handOver(*runtime, configPath, stamp, text);
+        return handOver(*runtime, configPath, stamp, text, faultDeadline);
 
     const QString device = display::serialDevice(config->port, WindowsPathMapper::fromEnvironment());
     QString key = QFileInfo(device).canonicalFilePath();
