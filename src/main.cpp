@@ -51,6 +51,14 @@ int main(int argc, char* argv[])
     // The printed forms are laid out for this typeface; IPAGothic matches its metrics.
     orvane::installFontSubstitutions();
 
+    // orvane-desk names the desk's working folder: one that is missing at login is said on the screen,
+    // with what to create, never a silent exit.
+    if (const QString home = qEnvironmentVariable("ORVANE_HOME"); !home.isEmpty() && !QDir::setCurrent(home))
+        return failStart(
+            QStringLiteral("作業フォルダ %1 がありません。\nこのフォルダを作り、設定ファイル sct.txt を"
+                           "置いてください (README「Setting up a desk」)。")
+                .arg(home));
+
     // One bridge per working folder: a second one would carry out every command again (two receipts
     // with one number, two daily-totals lines for one statement). A lock left by a killed bridge is
     // taken over.

@@ -1,6 +1,7 @@
 #include "support/testsupport.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTest>
 
@@ -18,6 +19,8 @@ private slots:
     void endsOnABadSettingsFile_data();
     void endsOnABadSettingsFile();
     void runsOneBridgePerFolder();
+    void saysWhatTheDeskLacks_data();
+    void saysWhatTheDeskLacks();
 
 private:
     void start(QProcess& process);
@@ -91,6 +94,37 @@ void TestStartup::runsOneBridgePerFolder()
     QCOMPARE(third.state(), QProcess::Running);
     third.terminate();
     QVERIFY(third.waitForFinished(5000));
+}
+
+void TestStartup::saysWhatTheDeskLacks_data()
+{
+    QTest::addColumn<bool>("folder");
+    QTest::addColumn<QString>("said"); // FOLDER: the desk's working folder
+    QTest::newRow("no working folder") << false << u"作業フォルダ FOLDER がありません。"_s;
+    QTest::newRow("no sct.txt in it")
+        << true << u"設定ファイル sct.txt がありません (作業フォルダ: FOLDER)"_s;
+}
+
+void TestStartup::saysWhatTheDeskLacks()
+{
+    // orvane-desk at login: the bridge's own start error names the folder and what to create.
+    QFETCH(bool, folder);
+    QFETCH(QString, said);
+    const QString home = m_dir->filePath(u"Orvane"_s);
+    if (folder)
+        QVERIFY(QDir().mkpath(home));
+    QProcess desk;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"ORVANE_HOME"_s, home);
+    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    env.insert(u"PATH"_s,
+               QFileInfo(test::builtProgram(u"orvane"_s)).absolutePath() + u':' + env.value(u"PATH"_s));
+    desk.setProcessEnvironment(env);
+    desk.start(qEnvironmentVariable("ORVANE_SOURCE_DIR") + u"/packaging/orvane-desk"_s, {});
+    QVERIFY(desk.waitForFinished(10000));
+    QCOMPARE(desk.exitCode(), 1);
+    const QString error = QString::fromLocal8Bit(desk.readAllStandardError());
+    QVERIFY2(error.contains(QString(said).replace(u"FOLDER"_s, home)), qPrintable(error));
 }
 
 QTEST_GUILESS_MAIN(TestStartup)
