@@ -32,6 +32,14 @@ QStringList& connections()
 
 QtMessageHandler testHandler = nullptr;
 
+// Why a browser's test cannot run here, or empty when it can: the browser and the desk root it needs.
+QString whyNotHere(test::HeadlessBrowser::Kind kind)
+{
+    if (!test::HeadlessBrowser::installed(kind))
+        return u"the browser is not installed; the extension is not tested with it here"_s;
+    return test::notOnDeskRoot();
+}
+
 // The bridge's runtime folder (its socket) inside the desk while this lives.
 class RuntimeFolder
 {
@@ -131,9 +139,7 @@ void TestExtension::drivesTheBridgeFromAPage()
     QFETCH(QString, profile);
     QFETCH(QString, hostManifest);
     const auto kind = chromium ? test::HeadlessBrowser::Kind::Chromium : test::HeadlessBrowser::Kind::Firefox;
-    if (!test::HeadlessBrowser::installed(kind))
-        QSKIP("the browser is not installed; the extension is not tested with it here");
-    if (const QString why = test::notOnDeskRoot(); !why.isEmpty())
+    if (const QString why = whyNotHere(kind); !why.isEmpty())
         QSKIP(qPrintable(why));
     test::Desk desk;
     const RuntimeFolder runtime(desk);
@@ -285,9 +291,7 @@ void TestExtension::takesOnlyTheCommandCookie()
     // nothing and uses no number.
     QFETCH(bool, chromium);
     const auto kind = chromium ? test::HeadlessBrowser::Kind::Chromium : test::HeadlessBrowser::Kind::Firefox;
-    if (!test::HeadlessBrowser::installed(kind))
-        QSKIP("the browser is not installed; the extension is not tested with it here");
-    if (const QString why = test::notOnDeskRoot(); !why.isEmpty())
+    if (const QString why = whyNotHere(kind); !why.isEmpty())
         QSKIP(qPrintable(why));
     test::Desk desk;
     const RuntimeFolder runtime(desk);

@@ -2,6 +2,7 @@
 
 #include "base/logging.h"
 #include "display/displaytext.h"
+#include "print/receipt.h"
 #include "print/statementfields.h"
 #include "text/ansicodec.h"
 #include "text/legacytext.h"

@@ -85,11 +85,35 @@ Result<> writeReceiptCounter(const QString& path, qint32 number)
     return {};
 }
 
+QStringList receiptFields(const QString& commandText)
+{
+    const qsizetype p = text::inStr(commandText, QStringLiteral("rsh"));
+    return text::splitFields(text::mid(commandText, p + 3, 500), u'/');
+}
+
+std::optional<QString> receiptProblem(const QString& commandText)
+{
+    const QStringList fields = receiptFields(commandText);
+    if (fields.size() < 2 || fields[1].trimmed().isEmpty())
+        return QStringLiteral("領収書の金額がありません");
+    const struct
+    {
+        qsizetype index;
+        const char16_t* name;
+    } numbers[] = {{1, u"金額"}, {2, u"消費税"}, {3, u"担当"}};
+    for (const auto& number : numbers) {
+        const QString value = fields.value(number.index);
+        if (!value.trimmed().isEmpty() && !text::wholeNumber(value))
+            return QStringLiteral("領収書の%1「%2」が数値ではありません")
+                .arg(QString::fromUtf16(number.name), value);
+    }
+    return std::nullopt;
+}
+
 ReceiptOutcome printReceipt(PrintSurface& surface, const QString& commandText, const Settings& settings,
                             const QDate& today, const QString& counterPath)
 {
-    const qsizetype p = text::inStr(commandText, QStringLiteral("rsh"));
-    const QStringList fields = text::splitFields(text::mid(commandText, p + 3, 500), u'/');
+    const QStringList fields = receiptFields(commandText);
 
     ReceiptOutcome outcome;
     outcome.number = readReceiptCounter(counterPath);

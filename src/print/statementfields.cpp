@@ -69,8 +69,10 @@ StatementFields parseStatement(const QString& commandText)
     if (const std::optional<QString> date = statement.dateText) {
         QString slashed = *date;
         slashed.replace(u'-', u'/');
-        if (const QDate parsed = text::parseDate(slashed); parsed.isValid())
+        if (const QDate parsed = text::parseDate(slashed); parsed.isValid()) {
             statement.date = parsed;
+            statement.dateRead = true;
+        }
     }
     return statement;
 }
@@ -85,31 +87,12 @@ bool notANumber(const std::optional<QString>& value)
 
 } // namespace
 
-std::optional<QString> receiptProblem(const QString& commandText)
-{
-    const QStringList fields = text::splitFields(
-        text::mid(commandText, text::inStr(commandText, QStringLiteral("rsh")) + 3, 500), u'/');
-    if (fields.size() < 2 || fields[1].trimmed().isEmpty())
-        return QStringLiteral("領収書の金額がありません");
-    const struct
-    {
-        qsizetype index;
-        const char16_t* name;
-    } numbers[] = {{1, u"金額"}, {2, u"消費税"}, {3, u"担当"}};
-    for (const auto& number : numbers)
-        if (notANumber(field(fields, number.index)))
-            return QStringLiteral("領収書の%1「%2」が数値ではありません")
-                .arg(QString::fromUtf16(number.name), fields[number.index]);
-    return std::nullopt;
-}
-
 std::optional<QString> statementProblem(const QString& commandText)
 {
     const StatementFields statement = parseStatement(commandText);
     if (!statement.dateText)
         return QStringLiteral("明細書の日付がありません");
-    QString slashed = *statement.dateText;
-    if (!text::parseDate(slashed.replace(u'-', u'/')).isValid())
+    if (!statement.dateRead)
         return QStringLiteral("明細書の日付「%1」を日付として読めません").arg(*statement.dateText);
     const StatementTotals& t = statement.totals;
     const struct

@@ -47,17 +47,16 @@ struct StatementFields
     StatementTotals totals;
     std::optional<QString> dateText; // the date's field as written
     QDate date;                      // 30 December 1899 when the field is missing or no date
+    bool dateRead = false;           // the field converted to a date
     bool insurance = false;          // the marker reads as a number other than 0
 };
 
 StatementFields parseStatement(const QString& commandText);
 
-// Why a command's receipt or statement would not print as the web system meant it, nullopt when it
-// would: a receipt whose amount is missing or not a number, or whose tax or staff field is there, not
-// empty and not a number; a statement whose date does not convert, or whose totals or item amounts are
-// there, not empty and not numbers. A number is the whole field (text/legacytext.h wholeNumber), not a
-// leading number followed by other text. The texts are for the desk's staff.
-std::optional<QString> receiptProblem(const QString& commandText);
+// Why a command's statement would not print as the web system meant it, nullopt when it would: its date
+// does not convert, or its totals or item amounts are there, not empty and not numbers. A number is the
+// whole field (text/legacytext.h wholeNumber), not a leading number followed by other text. The text is
+// for the desk's staff.
 std::optional<QString> statementProblem(const QString& commandText);
 
 } // namespace orvane

@@ -22,23 +22,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A JSON object from a file, or why there is none.
-Result<QJsonObject> readJsonObject(const QString& path)
-{
-    QFile file(path);
-    if (!file.exists())
-        return fail(u"missing"_s);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(u"cannot be read: "_s + file.errorString());
-    QJsonParseError error{};
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
-    if (error.error != QJsonParseError::NoError)
-        return fail(u"not valid JSON: "_s + error.errorString());
-    if (!document.isObject())
-        return fail(u"not a JSON object"_s);
-    return document.object();
-}
-
 // A value at a path of keys; undefined where any step is missing.
 QJsonValue at(const QJsonObject& object, const QStringList& path)
 {

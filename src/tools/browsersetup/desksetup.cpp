@@ -24,15 +24,13 @@ SetupRun stopped(const QString& error, int status = 1)
 
 Result<QJsonObject> readDesksPolicies(const QString& path)
 {
+    // The desk's own policies are merged with ours: a file that cannot be read stops the set-up.
     if (!QFileInfo::exists(path))
         return QJsonObject();
-    QFile file(path);
-    QJsonParseError error{};
-    const QJsonDocument document =
-        file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll(), &error) : QJsonDocument();
-    if (!document.isObject())
+    const Result<QJsonObject> read = readJsonObject(path);
+    if (!read)
         return fail(u"%1 is not valid JSON; mend it and run again (nothing was changed)"_s.arg(path));
-    return document.object();
+    return read;
 }
 
 } // namespace

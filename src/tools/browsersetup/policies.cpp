@@ -1,5 +1,6 @@
 #include "tools/browsersetup/policies.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QUrl>
@@ -140,6 +141,22 @@ std::optional<QString> crxOfUpdates(const QByteArray& xml)
         }
     }
     return std::nullopt;
+}
+
+Result<QJsonObject> readJsonObject(const QString& path)
+{
+    QFile file(path);
+    if (!file.exists())
+        return fail(u"missing"_s);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(u"cannot be read: "_s + file.errorString());
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+    if (error.error != QJsonParseError::NoError)
+        return fail(u"not valid JSON: "_s + error.errorString());
+    if (!document.isObject())
+        return fail(u"not a JSON object"_s);
+    return document.object();
 }
 
 QByteArray jsonFile(const QJsonObject& object)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text/result.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
@@ -36,7 +38,9 @@ QByteArray updatesXml(const QString& chromiumId, const QString& crxPath, const Q
 // The CRX an update manifest names; nullopt when it names none.
 std::optional<QString> crxOfUpdates(const QByteArray& xml);
 
-// A JSON object as a file's content.
+// A JSON object as a file's content, and back: the object, or why there is none ("missing", "not valid
+// JSON: …").
 QByteArray jsonFile(const QJsonObject& object);
+Result<QJsonObject> readJsonObject(const QString& path);
 
 } // namespace orvane::setup
