@@ -5,6 +5,8 @@
 // HttpOnly cookie (the server's: a session, never a page's command) stay in the browser.
 // Each message carries this worker's id and a sequence number; the host acknowledges it once the bridge
 // has answered, and whatever was not acknowledged is sent again when the port has to be opened anew.
+// The acknowledgement says what became of the command; the pages of the cookie's site hear it
+// (result.js), nobody else.
 const HOST = "orvane.bridge";
 const worker = crypto.randomUUID();
 let seq = 0;
@@ -16,7 +18,10 @@ function connect() {
   // The host tells the bridge which browser and which version of the extension came.
   port.postMessage({ hello: chrome.runtime.getManifest().version });
   port.onMessage.addListener((message) => {
-    if (typeof message.ack === "number") unacknowledged.delete(message.ack);
+    if (typeof message.ack !== "number") return;
+    const sent = unacknowledged.get(message.ack);
+    unacknowledged.delete(message.ack);
+    if (sent && typeof message.ok === "boolean") tellPages(sent.cookie, message);
   });
   port.onDisconnect.addListener(() => {
     port = null;
@@ -66,6 +71,7 @@ async function readSites() {
   commandCookie = cookie;
   chrome.storage.local.set({ sites, cookie });
   handOnWaiting();
+  listenOnPages(sites);
 }
 
 async function readPreviousSites() {
@@ -73,6 +79,51 @@ async function readPreviousSites() {
   previousSites = Array.isArray(stored.sites) ? stored.sites : [];
   previousCommandCookie = typeof stored.cookie === "string" ? stored.cookie : "";
   handOnWaiting();
+  if (sites === null) listenOnPages(previousSites);
+}
+
+// The match patterns of a site's pages (any port): the host, and the hosts below a name.
+function patternsOf(site) {
+  const host = site.replace(/:\d+$/, "");
+  const address = /^[0-9.]+$/.test(host);
+  return address ? [`*://${host}/*`] : [`*://${host}/*`, `*://*.${host}/*`];
+}
+
+// The outcome goes to the open pages of the cookie's own site.
+async function tellPages(cookie, answer) {
+  const result = {
+    type: "orvane:result",
+    name: cookie.name,
+    value: cookie.value,
+    ok: answer.ok,
+    reason: answer.reason ?? null,
+    text: answer.text ?? "",
+  };
+  const tabs = await chrome.tabs.query({ url: patternsOf(cookie.domain.replace(/^\./, "")) }).catch(() => []);
+  for (const tab of tabs) chrome.tabs.sendMessage(tab.id, result).catch(() => {});
+}
+
+// result.js runs on the pages of the sites (of the policy, or the previous start's until it comes):
+// registered for pages to come, and put into those already open.
+let resultSites = null;
+async function listenOnPages(list) {
+  const key = JSON.stringify(list);
+  if (resultSites === key) return;
+  resultSites = key;
+  const matches = list.flatMap(patternsOf);
+  await chrome.scripting.unregisterContentScripts({ ids: ["orvane-result"] }).catch(() => {});
+  if (matches.length === 0) return;
+  try {
+    await chrome.scripting.registerContentScripts([
+      { id: "orvane-result", matches, js: ["result.js"], runAt: "document_start", persistAcrossSessions: false },
+    ]);
+  } catch (e) {
+    console.warn("Orvane: the pages cannot hear the outcomes:", e);
+  }
+  const tabs = await chrome.tabs.query({ url: matches }).catch(() => []);
+  for (const tab of tabs) {
+    chrome.scripting.executeScript({ target: { tabId: tab.id }, files: ["result.js"] }).catch(() => {});
+  }
 }
 
 // A cookie's host (a domain cookie's without its leading dot) is one of the sites or below one.

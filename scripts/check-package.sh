@@ -18,7 +18,8 @@ for file in ./usr/bin/orvane ./usr/bin/orvane-send ./usr/bin/orvane-desk ./usr/b
     ./usr/bin/orvane-browser-setup ./usr/bin/vfddisp ./usr/bin/orvane-display \
     ./usr/share/applications/orvane.desktop ./etc/xdg/autostart/orvane.desktop \
     ./usr/share/orvane/extension/manifest.json ./usr/share/orvane/extension/background.js \
-    ./usr/share/orvane/extension/managed-schema.json \
+    ./usr/share/orvane/extension/managed-schema.json ./usr/share/orvane/extension/result.js \
+    ./usr/share/orvane/web/orvane.js ./usr/share/orvane/web/test.html \
     ./usr/share/orvane/firefox/user.js ./usr/share/orvane/firefox/orvane.js \
     ./usr/share/doc/orvane/README.md ./usr/share/doc/orvane/copyright ./usr/share/doc/orvane/changelog.gz \
     ./usr/share/man/man1/orvane.1.gz ./usr/share/man/man1/orvane-browser-setup.1.gz ./usr/share/man/man1/vfddisp.1.gz; do

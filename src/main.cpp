@@ -91,9 +91,11 @@ int main(int argc, char* argv[])
         return orvane::makeCommandSource(settings, user, mapper);
     };
     orvane::CupsPrintQueues printQueues;
-    services.makePrintSurface = [&printQueues] {
+    orvane::PrintFollowUp followUp(printQueues, QStringLiteral("prints"));
+    services.printFollowUp = &followUp;
+    services.makePrintSurface = [&printQueues, &followUp] {
         return std::make_unique<orvane::QtPrintSurface>(orvane::QtPrintSurface::Target::DefaultPrinter,
-                                                        QStringLiteral("prints"), &printQueues);
+                                                        QStringLiteral("prints"), &printQueues, &followUp);
     };
 
     orvane::Form1 form(std::move(services));

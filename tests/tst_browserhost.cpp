@@ -90,14 +90,23 @@ void TestBrowserHost::turnsAnExtensionMessageIntoARecord()
     // The host's side towards the extension.
     QCOMPARE(extensionHello(QJsonObject{{u"hello"_s, u"1.0"_s}}), std::optional<QString>(u"1.0"_s));
     QVERIFY(!extensionHello(message));
-    QCOMPARE(extensionAck(7, BridgeAnswer::Done), nativeFrame({{u"ack"_s, 7}, {u"answer"_s, u"done"_s}}));
+    const CommandOutcome refused = CommandOutcome::notCarriedOut(reasons::kBadCommand, u"金額がありません"_s);
+    QCOMPARE(extensionAck(7, {BridgeAnswer::Done, refused}),
+             nativeFrame({{u"ack"_s, 7},
+                          {u"answer"_s, u"done"_s},
+                          {u"ok"_s, false},
+                          {u"reason"_s, u"bad-command"_s},
+                          {u"text"_s, u"金額がありません"_s}}));
     QCOMPARE(browserOfHostArguments({u"chrome-extension://abc/"_s}), u"Chromium"_s);
     QCOMPARE(
         browserOfHostArguments({u"/usr/lib/mozilla/native-messaging-hosts/orvane.bridge.json"_s, u"x@y"_s}),
         u"Firefox"_s);
-    QCOMPARE(answerFromBridge(bridgeAnswer(BridgeAnswer::Stale)).value_or(BridgeAnswer::Refused),
-             BridgeAnswer::Stale);
-    QCOMPARE(bridgeAnswer(BridgeAnswer::CarriedOut), QByteArray("{\"answer\":\"carried out\"}\n"));
+    for (const BridgeReply& reply : {BridgeReply{BridgeAnswer::Stale, refused},
+                                     BridgeReply{BridgeAnswer::CarriedOut, CommandOutcome::carriedOut()}})
+        QCOMPARE(answerFromBridge(bridgeAnswer(reply)).value_or(BridgeReply{}), reply);
+    QCOMPARE(
+        bridgeAnswer({BridgeAnswer::CarriedOut, CommandOutcome::carriedOut()}),
+        QByteArray("{\"answer\":\"carried out\",\"ok\":true,\"reason\":null,\"text\":\"実行しました\"}\n"));
     QVERIFY(!answerFromBridge("carried out\n"));
 }
 
@@ -105,22 +114,33 @@ void TestBrowserHost::answersStaleAndDone()
 {
     QStringList carriedOut;
     ExtensionSource source;
-    connect(&source, &CommandSource::commandArrived,
-            [&](const std::optional<QString>& record) { carriedOut.append(record.value_or(QString())); });
+    // The receiver refuses receipts and carries out the rest, and says so before the signal returns.
+    const CommandOutcome refused = CommandOutcome::notCarriedOut(reasons::kBadCommand, u"no amount"_s);
+    connect(&source, &CommandSource::commandArrived, [&](const std::optional<QString>& record) {
+        carriedOut.append(record.value_or(QString()));
+        source.commandDone(record->contains(u"rsh") ? refused : CommandOutcome::carriedOut());
+    });
     qint64 now = 1'000'000;
     source.setClock([&] { return now; });
-    const CookieSet set{u"a\nwel\n"_s, now - 500, u"w1"_s, 1};
-    QCOMPARE(source.take(set), BridgeAnswer::CarriedOut);
-    QCOMPARE(source.take(set), BridgeAnswer::Done); // a resend after a reconnect
-    QCOMPARE(source.take({u"a\nTotal1\n"_s, now - 500, u"w2"_s, 1}),
-             BridgeAnswer::CarriedOut); // another worker
+    const auto answer = [&](const QString& record, qint64 age, const QString& worker, qint64 seq) {
+        return source.take({record, now - age, worker, seq}).answer;
+    };
+    QCOMPARE(answer(u"a\nwel\n"_s, 500, u"w1"_s, 1), BridgeAnswer::CarriedOut);
+    QCOMPARE(answer(u"a\nwel\n"_s, 500, u"w1"_s, 1), BridgeAnswer::Done); // a resend after a reconnect
+    QCOMPARE(answer(u"a\nTotal1\n"_s, 500, u"w2"_s, 1), BridgeAnswer::CarriedOut); // another worker
     QTest::ignoreMessage(QtWarningMsg, "a command set 2001 ms ago arrived late and is not carried out");
-    QCOMPARE(source.take({u"a\nTotal2\n"_s, now - 2001, u"w1"_s, 2}), BridgeAnswer::Stale);
+    const BridgeReply late = source.take({u"a\nTotal2\n"_s, now - 2001, u"w1"_s, 2});
+    QCOMPARE(late.answer, BridgeAnswer::Stale);
+    QCOMPARE(late.outcome.reason, u"late"_s);
     now -= 1000; // the clock steps back: the same message resent is still late, never carried out
-    QCOMPARE(source.take({u"a\nTotal2\n"_s, now - 1001, u"w1"_s, 2}), BridgeAnswer::Stale);
+    QCOMPARE(answer(u"a\nTotal2\n"_s, 1001, u"w1"_s, 2), BridgeAnswer::Stale);
     now += 1000;
-    QCOMPARE(source.take({u"a\nTotal3\n"_s, now - 2000, u"w1"_s, 3}), BridgeAnswer::CarriedOut);
-    QCOMPARE(carriedOut, (QStringList{u"a\nwel\n"_s, u"a\nTotal1\n"_s, u"a\nTotal3\n"_s}));
+    QCOMPARE(answer(u"a\nTotal3\n"_s, 2000, u"w1"_s, 3), BridgeAnswer::CarriedOut);
+    // A refused receipt is answered as refused, and a resend gets the same outcome without a second run.
+    const CookieSet receipt{u"a\nrsh\n"_s, now, u"w1"_s, 4};
+    QCOMPARE(source.take(receipt), (BridgeReply{BridgeAnswer::CarriedOut, refused}));
+    QCOMPARE(source.take(receipt), (BridgeReply{BridgeAnswer::Done, refused}));
+    QCOMPARE(carriedOut, (QStringList{u"a\nwel\n"_s, u"a\nTotal1\n"_s, u"a\nTotal3\n"_s, u"a\nrsh\n"_s}));
 }
 
 void TestBrowserHost::refusesASocketFolderOthersCanEnter()

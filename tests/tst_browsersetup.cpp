@@ -342,7 +342,8 @@ void TestBrowserSetup::setsUpAndRemovesOnlyItsOwn()
     const QString out = QDir(dir.path()).canonicalPath();
     const QString extension = out + u"/extension"_s;
     QVERIFY(QDir().mkpath(extension));
-    for (const QString& file : {u"manifest.json"_s, u"background.js"_s, u"managed-schema.json"_s})
+    for (const QString& file :
+         {u"manifest.json"_s, u"background.js"_s, u"result.js"_s, u"managed-schema.json"_s})
         QVERIFY(QFile::copy(qEnvironmentVariable("ORVANE_SOURCE_DIR") + u"/extension/"_s + file,
                             extension + u'/' + file));
     const QByteArray desks = R"({"policies": {"Homepage": {}, "3rdparty": {"Extensions": {"x@y": {}}}}})";
@@ -374,7 +375,7 @@ void TestBrowserSetup::setsUpAndRemovesOnlyItsOwn()
     QVERIFY_RESULT(named);
     SetupRun run = setUpDesk(*named, {});
     QVERIFY2(run.error.isEmpty(), qPrintable(run.error));
-    QVERIFY(QFile::exists(out + u"/browser/orvane-bridge-1.0.xpi"_s));
+    QVERIFY(QFile::exists(out + u"/browser/orvane-bridge-1.1.xpi"_s));
     const auto managed = [&] {
         return QJsonDocument::fromJson(test::readFile(out + u"/fp/policies.json"_s))
             .object()[u"policies"_s][u"3rdparty"_s][u"Extensions"_s][kGecko];
@@ -384,12 +385,12 @@ void TestBrowserSetup::setsUpAndRemovesOnlyItsOwn()
     QVERIFY_RESULT(options);
 
     QByteArray manifest = test::readFile(extension + u"/manifest.json"_s);
-    QVERIFY(test::writeFile(extension + u"/manifest.json"_s, manifest.replace("\"1.0\"", "\"1.1\"")));
+    QVERIFY(test::writeFile(extension + u"/manifest.json"_s, manifest.replace("\"1.1\"", "\"1.2\"")));
     run = setUpDesk(*options, {});
     QVERIFY2(run.error.isEmpty(), qPrintable(run.error));
-    QVERIFY(QFile::exists(out + u"/browser/orvane-bridge-1.1.xpi"_s));
+    QVERIFY(QFile::exists(out + u"/browser/orvane-bridge-1.2.xpi"_s));
     QCOMPARE(managed()[u"cookie"_s].toString(), QString()); // the name goes with a run that gives none
-    QVERIFY(!QFile::exists(out + u"/browser/orvane-bridge-1.0.xpi"_s));
+    QVERIFY(!QFile::exists(out + u"/browser/orvane-bridge-1.1.xpi"_s));
     const QJsonObject policies =
         QJsonDocument::fromJson(test::readFile(out + u"/fp/policies.json"_s)).object();
     QCOMPARE(policies.value(u"policies"_s).toObject().value(u"Homepage"_s), QJsonValue(QJsonObject()));
@@ -401,7 +402,7 @@ void TestBrowserSetup::setsUpAndRemovesOnlyItsOwn()
                  .toObject()
                  .value(u"install_url"_s)
                  .toString(),
-             u"file://"_s + out + u"/browser/orvane-bridge-1.1.xpi"_s);
+             u"file://"_s + out + u"/browser/orvane-bridge-1.2.xpi"_s);
     QCOMPARE(QFile::permissions(out + u"/fp/policies.json"_s) & 0x0777,
              QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ReadGroup);
 

@@ -43,6 +43,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     test::FakeLauncher m_launcher;
     CookieLines m_lines;
+    CommandOutcome m_outcome; // of the last command processed
     Settings m_settings;
     CommandHandlers m_handlers;
     QStringList m_events;
@@ -73,7 +74,7 @@ void TestCommandProcessor::process(const QByteArray& content)
 {
     const QString path = m_dir->filePath(u"cookie.txt"_s);
     QVERIFY(test::writeFile(path, content));
-    ProcessCommandFile(readCommandFile(path), m_lines, m_settings, m_launcher, m_handlers);
+    m_outcome = ProcessCommandFile(readCommandFile(path), m_lines, m_settings, m_launcher, m_handlers);
 }
 
 void TestCommandProcessor::splitsLines_data()
@@ -348,6 +349,11 @@ void TestCommandProcessor::refusesADocumentThatWouldPrintWrong()
     QCOMPARE(m_events,
              QStringList{outcome.startsWith(u"refused"_s) ? outcome : outcome + u" wel"_s + command});
     QCOMPARE(m_launcher.starts.size(), 1);
+    // The page learns the same: carried out, or refused with the problem.
+    const bool refused = outcome.startsWith(u"refused"_s);
+    QCOMPARE(m_outcome.ok, !refused);
+    QCOMPARE(m_outcome.reason, refused ? u"bad-command"_s : QString());
+    QVERIFY(!refused || outcome.endsWith(m_outcome.text));
 }
 
 void TestCommandProcessor::takesOnlyTheCommandCookie_data()
@@ -370,6 +376,7 @@ void TestCommandProcessor::takesOnlyTheCommandCookie()
         m_settings.cookiename = cookiename;
     process(name + "\nrsh2Z/1000\nclinic.example/\n");
     QCOMPARE(m_events.size(), carriedOut ? 1 : 0);
+    QCOMPARE(m_outcome.reason, carriedOut ? QString() : u"not-a-command"_s);
 }
 
 void TestCommandProcessor::runsADoubleClickOnce_data()

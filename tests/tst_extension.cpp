@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
@@ -85,6 +86,8 @@ private slots:
     void drivesTheBridgeFromAPage();
     void takesOnlyTheCommandCookie_data();
     void takesOnlyTheCommandCookie();
+    void answersThePage_data();
+    void answersThePage();
     void setsUpWithoutLitter();
     void keepsTheDesksFirefoxPolicies_data();
     void keepsTheDesksFirefoxPolicies();
@@ -194,8 +197,8 @@ void TestExtension::drivesTheBridgeFromAPage()
     QTRY_VERIFY_WITH_TIMEOUT(!desk.displayCalls().isEmpty(), 60000); // a "wel" came through
     // The host said which browser came, with which extension.
     QVERIFY2(!connections().isEmpty(), "no browser connected");
-    QCOMPARE(connections().first(), (chromium ? u"browser connected: Chromium with the extension 1.0"_s
-                                              : u"browser connected: Firefox with the extension 1.0"_s));
+    QCOMPARE(connections().first(), (chromium ? u"browser connected: Chromium with the extension 1.1"_s
+                                              : u"browser connected: Firefox with the extension 1.1"_s));
     pages.setPage("/ready", "go");
     QTRY_VERIFY_WITH_TIMEOUT(desk.displayCalls().contains(statementTotal) &&
                                  desk.displayCalls().last() == QList<QByteArray>{"Welcome"},
@@ -249,7 +252,7 @@ void TestExtension::drivesTheBridgeFromAPage()
     run = test::runBrowserSetup({u"--check"_s});
     QVERIFY2(run.exitCode == 0, qPrintable(run.output));
     QVERIFY2(
-        run.output.contains(u"in place: root, profile "_s + home + profile + u" (extension 1.0, active)"_s),
+        run.output.contains(u"in place: root, profile "_s + home + profile + u" (extension 1.1, active)"_s),
         qPrintable(run.output));
     QVERIFY2(run.output.contains(u"not opened yet: orvanedesk (/home/orvanedesk)"_s), qPrintable(run.output));
     QVERIFY(QFile::remove(hostManifest));
@@ -349,6 +352,120 @@ void TestExtension::takesOnlyTheCommandCookie()
     QVERIFY2(!log.contains("HttpOnly") && !log.contains("csrftoken"), log.right(2000).constData());
 }
 
+void TestExtension::answersThePage_data()
+{
+    drivesTheBridgeFromAPage_data();
+}
+
+void TestExtension::answersThePage()
+{
+    // The package's page helper, served as the web system serves its copy: it refuses what the cookie
+    // cannot carry, resolves with each command's outcome, rejects while the bridge is stopped; then the
+    // package's test page tries every key.
+    QFETCH(bool, chromium);
+    const auto kind = chromium ? test::HeadlessBrowser::Kind::Chromium : test::HeadlessBrowser::Kind::Firefox;
+    if (const QString why = whyNotHere(kind); !why.isEmpty())
+        QSKIP(qPrintable(why));
+    test::Desk desk;
+    const RuntimeFolder runtime(desk);
+    test::SetupRun run = test::runBrowserSetup({u"--site"_s, u"127.0.0.1"_s, u"--cookie"_s, u"uketsuke"_s});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.output));
+    const QString viewer = desk.winePrefix() + u"/drive_c/Program Files/Halden/Pictora"_s;
+    QVERIFY(QDir().mkpath(viewer));
+    test::writeRecordingProgram(viewer, u"Pictora"_s, desk.filePath(u"viewer.log"_s));
+
+    test::PageServer pages;
+    QVERIFY(pages.listen());
+    pages.setPage("/orvane.js", test::readFile(u"/usr/share/orvane/web/orvane.js"_s));
+    pages.setPage("/test.html", test::readFile(u"/usr/share/orvane/web/test.html"_s));
+    for (const char* gate : {"/down", "/back"})
+        pages.setPage(gate, "wait");
+    // report(what): the page's word to the test, as a request the server notes.
+    pages.setPage(
+        "/answers",
+        "<!DOCTYPE html><meta charset=\"utf-8\"><script type=\"module\">"
+        "import * as orvane from './orvane.js';"
+        "const sleep = (ms) => new Promise((r) => setTimeout(r, ms));"
+        "const report = (what) => fetch('/report/' + encodeURIComponent(JSON.stringify(what)));"
+        "async function go(name) {"
+        "  while ((await (await fetch('/' + name, {cache: 'no-store'})).text()) !== 'go') await sleep(100);"
+        "}"
+        "const outcome = (p) => p.then((o) => o, (e) => ({rejected: e.name}));"
+        "orvane.configure({cookie: 'uketsuke'});"
+        "(async () => {"
+        "  for (let i = 0; i < 20; i++) if ((await outcome(orvane.welcome())).ok) break;"
+        "  await report({semicolon: await outcome(orvane.receipt({name: '山田;', amount: 1000}))});"
+        "  await report({receipt: await outcome(orvane.receipt({name: '山田', amount: 1000, tax: 80}))});"
+        "  await report({statement: await outcome(orvane.statement({number: 9, addressee: 'a', fee: 300,"
+        "    items: [{unit: '回', name: 'A', quantity: 1, price: 300, amount: 300}], date: '2026-13-40'}))});"
+        "  await go('down');"
+        "  await report({stopped: await outcome(orvane.total(777))});"
+        "  await go('back');"
+        "  location.href = '/test.html?cookie=uketsuke&all';"
+        "})();"
+        "</script>");
+
+    QVERIFY(test::writeFile(u"sct.txt"_s, "wintype=1\r\ndialurl=\r\ncookiestore=extension\r\n"));
+    test::FakeNotifier notifier;
+    test::FakeDialler dialler;
+    const auto makeForm = [&] {
+        auto form = std::make_unique<Form1>(
+            test::formServices(desk.winePrefix(), &desk.launcher(), &notifier, &dialler, true));
+        return form->Form_Load() ? std::move(form) : nullptr;
+    };
+    std::unique_ptr<Form1> form = makeForm();
+    QVERIFY(form);
+    std::unique_ptr<test::HeadlessBrowser> browser = test::HeadlessBrowser::ofHome(kind, QDir::homePath());
+    QVERIFY(browser->open(u"http://127.0.0.1:"_s + QString::number(pages.port()) + u"/answers"_s));
+    const auto reported = [&](const char* key) {
+        for (const QByteArray& request : std::as_const(pages.requests))
+            if (request.startsWith("/report/")) {
+                const QJsonObject report =
+                    QJsonDocument::fromJson(QByteArray::fromPercentEncoding(request.mid(8))).object();
+                if (report.contains(QLatin1String(key)))
+                    return report.value(QLatin1String(key)).toObject();
+            }
+        return QJsonObject();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(!reported("statement").isEmpty(), 90000);
+    QCOMPARE(reported("semicolon").value(u"rejected"_s).toString(), u"OrvaneCommandError"_s);
+    const QJsonObject receipt = reported("receipt");
+    QVERIFY2(receipt.value(u"ok"_s).toBool(), QJsonDocument(receipt).toJson().constData());
+    QCOMPARE(receipt.value(u"name"_s).toString(), u"uketsuke"_s);
+    QCOMPARE(receipt.value(u"value"_s).toString(), u"rsh山田様/1000/80/"_s);
+    const QJsonObject statement = reported("statement");
+    QCOMPARE(statement.value(u"ok"_s), QJsonValue(false));
+    QCOMPARE(statement.value(u"reason"_s).toString(), u"bad-command"_s);
+    QCOMPARE(statement.value(u"text"_s).toString(), u"明細書の日付「2026-13-40」を日付として読めません"_s);
+
+    form.reset();
+    pages.setPage("/down", "go");
+    QTRY_VERIFY_WITH_TIMEOUT(!reported("stopped").isEmpty(), 10000);
+    QVERIFY2(reported("stopped").contains(u"rejected"_s),
+             QJsonDocument(reported("stopped")).toJson().constData());
+
+    // The test page, every key once its outcome is in.
+    form = makeForm();
+    QVERIFY(form);
+    const qsizetype shown = desk.displayCalls().size();
+    pages.setPage("/back", "go");
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(desk.filePath(u"viewer.log"_s)), 60000);
+    browser->stop();
+    const QByteArray total = "\xBE\xDE\xB2\xBA\xD0\xBA\xDE\xB3\xB9\xB2\xB7\xDD\xB6\xDE\xB8     ";
+    QCOMPARE(
+        desk.displayCalls().mid(shown),
+        (QList<QList<QByteArray>>{{total + QByteArray(13, ' ') + "\\12,345"},
+                                  {"Welcome"},
+                                  {QByteArray("\xBA\xDE\xC6\xAD\xB3\xB7\xDD   ") + "   \\10,000" +
+                                   "\xB5\xC2\xD8\xBE\xDD     " + "      \\230"},
+                                  {QByteArray("IDA0017       \\1,500\xBD\xB3\xD8\xAE\xB3    2    \\3,000")},
+                                  {total + QByteArray(14, ' ') + "\\4,500"}}));
+    QCOMPARE(QDir(u"prints"_s).entryList({u"*-receipt.pdf"_s}, QDir::Files).size(), 2);
+    QCOMPARE(QDir(u"prints"_s).entryList({u"*-statement.pdf"_s}, QDir::Files).size(), 1);
+    QCOMPARE(dialler.numbers, QStringList{u"117"_s});
+    QCOMPARE(notifier.messages.size(), 1); // the refused statement
+}
+
 // orvane-browser-setup as built, every folder inside out; its output (both streams).
 test::SetupRun TestExtension::setUpInto(const QString& out, const QStringList& more,
                                         const QProcessEnvironment& env)
@@ -378,8 +495,8 @@ void TestExtension::setsUpWithoutLitter()
     const test::SetupRun run = setUpInto(out, {}, env);
     QVERIFY2(run.exitCode == 0, qPrintable(run.output));
     for (const QString& file :
-         {u"/key/extension-key.pem"_s, u"/browser/orvane-bridge-1.0.crx"_s,
-          u"/browser/orvane-bridge-1.0.xpi"_s, u"/cp/orvane.json"_s, u"/fp/policies.json"_s,
+         {u"/key/extension-key.pem"_s, u"/browser/orvane-bridge-1.1.crx"_s,
+          u"/browser/orvane-bridge-1.1.xpi"_s, u"/cp/orvane.json"_s, u"/fp/policies.json"_s,
           u"/ch/orvane.bridge.json"_s, u"/fh/orvane.bridge.json"_s}) {
         QVERIFY2(run.output.contains(u"  "_s + QDir(out).canonicalPath() + file), qPrintable(run.output));
         QVERIFY(QFile::exists(out + file));
@@ -401,7 +518,7 @@ void TestExtension::keepsTheDesksFirefoxPolicies_data()
         << QByteArray(R"({"policies":{"3rdparty":{"Extensions":{"orvane-bridge@orvane.invalid":)"
                       R"({"cookie":"","sites":["127.0.0.1"]},"x@y":{"a":1}}},"DisableTelemetry":true,)"
                       R"("ExtensionSettings":{"orvane-bridge@orvane.invalid":)"
-                      R"({"install_url":"file://OUT/browser/orvane-bridge-1.0.xpi",)"
+                      R"({"install_url":"file://OUT/browser/orvane-bridge-1.1.xpi",)"
                       R"("installation_mode":"force_installed"}},"Preferences":)"
                       R"({"xpinstall.signatures.required":{"Status":"locked","Value":false}}}})");
     QTest::newRow("not JSON") << QByteArray("{\"policies\": ") << 1 << QByteArray("{\"policies\": ");

@@ -1,5 +1,6 @@
 #include "support/formservices.h"
 #include "window/form1.h"
+#include "window/statusrow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -30,6 +31,8 @@ private slots:
     void failsOnABadSetting();
     void opensTheCallerNumberPort();
     void goesOnWhenTheCallerNumberPortIsAbsent();
+    void showsTheDesksState_data();
+    void showsTheDesksState();
     void connectsTheRegistrationClient_data();
     void connectsTheRegistrationClient();
     void opensTheSettingsInTheEditor();
@@ -100,7 +103,7 @@ void TestWindow::placesEveryControl()
     QFETCH(QRect, twips);
     const std::unique_ptr<Form1> form = makeForm();
     QCOMPARE(form->windowTitle(), u"Form1"_s);
-    QCOMPARE(form->size(), QSize(3615 / 15, 2805 / 15));
+    QCOMPARE(form->size(), QSize(3615 / 15, (2805 + Form1::kStatusRowTwips) / 15)); // the status row below
     auto* widget = form->findChild<QWidget*>(name);
     QVERIFY(widget);
     QCOMPARE(widget->geometry(),
@@ -219,6 +222,48 @@ void TestWindow::goesOnWhenTheCallerNumberPortIsAbsent()
     QVERIFY(m_notifier.messages[0].text.contains(u"COM2"_s));
     QVERIFY(qobject_cast<test::FakeSerialPort*>(form->MSComm2)->waitingForDevice);
     QVERIFY(form->Timer1->isActive());
+    // The status row names the port until the device is back; then the box goes too.
+    QLabel* indicator = form->statusRow()->indicator(Device::CallerId);
+    QCOMPARE(indicator->text(), u"着信 ×"_s);
+    QVERIFY(indicator->toolTip().contains(u"COM2"_s));
+    emit form->MSComm2->deviceBack();
+    QCOMPARE(indicator->text(), u"着信 ○"_s);
+    QCOMPARE(m_notifier.withdrawn, (QStringList{u"通信エラー"_s, Form1::kCallerIdTitle}));
+    QCOMPARE(form->deskStatus().device(Device::CallerId).text, u"COM2 で待ち受け中"_s);
+}
+
+void TestWindow::showsTheDesksState_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QStringList>("shown"); // 印刷, 客表示, ブラウザ, サーバー, 着信 as the row shows them
+    QTest::newRow("cookie folder, no server, no caller-number device")
+        << QByteArray("dialurl=\r\n")
+        << QStringList{u"印刷 ?"_s, u"客表示 ?"_s, u"ブラウザ -"_s, u"サーバー -"_s, u"着信 -"_s};
+    QTest::newRow("the extension with no browser yet, a server")
+        << QByteArray("dialurl=127.0.0.1\r\ncookiestore=extension\r\n")
+        << QStringList{u"印刷 ?"_s, u"客表示 ?"_s, u"ブラウザ ×"_s, u"サーバー ?"_s, u"着信 -"_s};
+}
+
+void TestWindow::showsTheDesksState()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QStringList, shown);
+    QVERIFY(test::writeFile(u"sct.txt"_s, settings));
+    const std::unique_ptr<Form1> form = makeForm();
+    QVERIFY(form->Form_Load());
+    QStringList row;
+    for (const Device device : kDevices)
+        row.append(form->statusRow()->indicator(device)->text());
+    QCOMPARE(row, shown);
+    // A problem shows with its text on hover; the pages waiting are counted with their button.
+    form->deskStatus().set(Device::Printer,
+                           DeviceStatus::problem(u"media-empty"_s, u"プリンタ desk: 用紙がありません。"_s));
+    QCOMPARE(form->statusRow()->indicator(Device::Printer)->toolTip(),
+             u"印刷: プリンタ desk: 用紙がありません。"_s);
+    QVERIFY(!form->statusRow()->printUnprinted->isEnabled());
+    form->deskStatus().setUnprinted(2);
+    QCOMPARE(form->statusRow()->unprintedCount->text(), u"未印刷 2 枚"_s);
+    QVERIFY(form->statusRow()->printUnprinted->isEnabled());
 }
 
 void TestWindow::connectsTheRegistrationClient_data()

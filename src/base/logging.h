@@ -12,3 +12,5 @@ Q_DECLARE_LOGGING_CATEGORY(lcDisplay)
 Q_DECLARE_LOGGING_CATEGORY(lcPrint)
 Q_DECLARE_LOGGING_CATEGORY(lcPhone)
 Q_DECLARE_LOGGING_CATEGORY(lcTotals)
+// The devices' state changes: a problem and its mending, logged at info and above.
+Q_DECLARE_LOGGING_CATEGORY(lcStatus)

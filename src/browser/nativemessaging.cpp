@@ -127,18 +127,32 @@ QString answerWord(BridgeAnswer answer)
     return {};
 }
 
-QByteArray bridgeAnswer(BridgeAnswer answer)
+namespace {
+
+QJsonObject replyObject(const BridgeReply& reply)
 {
-    return QJsonDocument(QJsonObject{{u"answer"_s, answerWord(answer)}}).toJson(QJsonDocument::Compact) +
-           '\n';
+    return {{u"answer"_s, answerWord(reply.answer)},
+            {u"ok"_s, reply.outcome.ok},
+            {u"reason"_s, reply.outcome.reason.isEmpty() ? QJsonValue() : QJsonValue(reply.outcome.reason)},
+            {u"text"_s, reply.outcome.text}};
 }
 
-Result<BridgeAnswer> answerFromBridge(const QByteArray& line)
+} // namespace
+
+QByteArray bridgeAnswer(const BridgeReply& reply)
 {
-    const QJsonValue answer = QJsonDocument::fromJson(line).object().value(u"answer");
+    return QJsonDocument(replyObject(reply)).toJson(QJsonDocument::Compact) + '\n';
+}
+
+Result<BridgeReply> answerFromBridge(const QByteArray& line)
+{
+    const QJsonObject reply = QJsonDocument::fromJson(line).object();
+    const QJsonValue answer = reply.value(u"answer");
     for (const auto& known : kAnswerWords)
         if (answer.toString() == QStringView(known.word))
-            return known.answer;
+            return BridgeReply{known.answer,
+                               {reply.value(u"ok").toBool(), reply.value(u"reason").toString(),
+                                reply.value(u"text").toString()}};
     return fail(QStringLiteral("no answer: %1").arg(QString::fromUtf8(line.left(200))));
 }
 
@@ -149,9 +163,11 @@ std::optional<QString> extensionHello(const QJsonObject& message)
     return message.value(u"hello").toString();
 }
 
-QByteArray extensionAck(const QJsonValue& seq, BridgeAnswer answer)
+QByteArray extensionAck(const QJsonValue& seq, const BridgeReply& reply)
 {
-    return nativeFrame(QJsonObject{{u"ack"_s, seq}, {u"answer"_s, answerWord(answer)}});
+    QJsonObject ack = replyObject(reply);
+    ack.insert(u"ack"_s, seq);
+    return nativeFrame(ack);
 }
 
 QString browserOfHostArguments(const QStringList& arguments)

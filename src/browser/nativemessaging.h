@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/commandoutcome.h"
 #include "text/result.h"
 
 #include <QByteArray>
@@ -56,12 +57,21 @@ enum class BridgeAnswer {
 // The answer's word on the wire (the extension reads it too).
 QString answerWord(BridgeAnswer answer);
 
+// The bridge's answer with what became of the command (a stale set is not carried out; a resend is
+// answered as the first time was).
+struct BridgeReply
+{
+    BridgeAnswer answer = BridgeAnswer::Refused;
+    CommandOutcome outcome;
+    bool operator==(const BridgeReply&) const = default;
+};
+
 // The bridge's line protocol: one JSON object a line each way. The host sends {record, setAt, id, seq};
-// the bridge answers {answer: WORD}.
+// the bridge answers {answer: WORD, ok, reason, text} (reason null when carried out as asked).
 QByteArray bridgeRequest(const CookieSet& set);
 Result<CookieSet> cookieSetFromBridgeRequest(const QByteArray& line);
-QByteArray bridgeAnswer(BridgeAnswer answer);
-Result<BridgeAnswer> answerFromBridge(const QByteArray& line);
+QByteArray bridgeAnswer(const BridgeReply& reply);
+Result<BridgeReply> answerFromBridge(const QByteArray& line);
 
 // The host's word that a browser connected: {hello: {browser, extension}}; the bridge does not answer
 // it.
@@ -74,9 +84,10 @@ QByteArray bridgeHello(const BrowserHello& hello);
 Result<BrowserHello> helloFromBridgeRequest(const QByteArray& line);
 
 // The host's side towards the extension: its hello {hello: VERSION} (the extension's version; nullopt
-// for any other message), and the acknowledgement of a message, {ack: seq, answer: WORD}, as a frame.
+// for any other message), and the acknowledgement of a message, {ack: seq, answer: WORD, ok, reason,
+// text}, as a frame: the extension tells the pages of the site the outcome.
 std::optional<QString> extensionHello(const QJsonObject& message);
-QByteArray extensionAck(const QJsonValue& seq, BridgeAnswer answer);
+QByteArray extensionAck(const QJsonValue& seq, const BridgeReply& reply);
 // Which browser started the host, from its arguments: Chromium names the extension's origin
 // (chrome-extension://…), Firefox the host's manifest and the extension's id.
 QString browserOfHostArguments(const QStringList& arguments);

@@ -78,9 +78,11 @@ QString viewerTestCommandLine()
     return kViewer + u" C:\\testdicom\\20090313145252.dcm C:\\testdicom\\20090311141459.dcm";
 }
 
-void ProcessCommandFile(const std::optional<QString>& text, CookieLines& lines, const Settings& settings,
-                        ProgramLauncher& launcher, const CommandHandlers& handlers)
+CommandOutcome ProcessCommandFile(const std::optional<QString>& text, CookieLines& lines,
+                                  const Settings& settings, ProgramLauncher& launcher,
+                                  const CommandHandlers& handlers)
 {
+    CommandOutcome outcome = CommandOutcome::carriedOut();
     std::optional<QString> displayText;
     // A program that cannot start is named by the launcher's own warning (orvane.app); the command's
     // next step runs all the same.
@@ -92,7 +94,7 @@ void ProcessCommandFile(const std::optional<QString>& text, CookieLines& lines, 
     if (!text) {
         displayText = display::blankText();
         runDisplay();
-        return;
+        return CommandOutcome::notCarriedOut(reasons::kNotACommand, QStringLiteral("命令を読めませんでした"));
     }
 
     if (const std::optional<QString> caption = SplitCookieLines(*text, lines); caption && handlers.setLabel)
@@ -101,17 +103,19 @@ void ProcessCommandFile(const std::optional<QString>& text, CookieLines& lines, 
     // Without a second line the command text would still be the previous file's: nothing to carry out.
     if (!text->contains(u'\n')) {
         qCDebug(lcChannel) << "a command file without a command line";
-        return;
+        return CommandOutcome::notCarriedOut(reasons::kNotACommand, QStringLiteral("命令がありません"));
     }
     if (const QString host = textOf(settings.cookiehost);
         !host.isEmpty() && (text->count(u'\n') < 2 || !isWebSystemSite(lines[2], host))) {
         qCDebug(lcChannel) << "cookie of" << lines[2] << "is not the web system's; ignored";
-        return;
+        return CommandOutcome::notCarriedOut(reasons::kNotACommand,
+                                             QStringLiteral("Web システムのサイトの Cookie ではありません"));
     }
 
     if (const QString name = textOf(settings.cookiename); !name.isEmpty() && lines[0] != name) {
         qCDebug(lcChannel) << "cookie" << lines[0] << "is not the command cookie; ignored";
-        return;
+        return CommandOutcome::notCarriedOut(reasons::kNotACommand,
+                                             QStringLiteral("命令の Cookie (%1) ではありません").arg(name));
     }
 
     const QString t = lines[1];
@@ -120,6 +124,7 @@ void ProcessCommandFile(const std::optional<QString>& text, CookieLines& lines, 
         qCWarning(lcChannel).noquote() << "command" << key << "refused:" << problem << "in" << t;
         if (handlers.refused)
             handlers.refused(key, problem, t);
+        outcome = CommandOutcome::notCarriedOut(reasons::kBadCommand, problem);
     };
 
     if (const qsizetype p = inStr(t, u"tell"_s); p > 0 && handlers.phoneCall)
@@ -166,6 +171,7 @@ void ProcessCommandFile(const std::optional<QString>& text, CookieLines& lines, 
     }
 
     runDisplay();
+    return outcome;
 }
 
 } // namespace orvane

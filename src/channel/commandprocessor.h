@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/commandoutcome.h"
 #include "base/settings.h"
 #include "platform/launcher.h"
 
@@ -48,9 +49,11 @@ std::optional<QString> readCommandFile(const QString& path);
 // of its first cookie) names that host or one below it, so that another web site's cookies cannot
 // trigger commands; where cookiename is set, only when its first line (the first cookie's name) is
 // that name, so that the web system's other cookies (a session, a CSRF token) cannot either. A receipt
-// or statement that would print wrong is refused whole (CommandHandlers::refused).
-void ProcessCommandFile(const std::optional<QString>& text, CookieLines& lines, const Settings& settings,
-                        ProgramLauncher& launcher, const CommandHandlers& handlers);
+// or statement that would print wrong is refused whole (CommandHandlers::refused). Returns what became
+// of the command: carried out, or why not.
+CommandOutcome ProcessCommandFile(const std::optional<QString>& text, CookieLines& lines,
+                                  const Settings& settings, ProgramLauncher& launcher,
+                                  const CommandHandlers& handlers);
 
 // True when the host of a cookie's site line ("host/path", the host perhaps with a leading dot) is
 // cookiehost or a host below it.

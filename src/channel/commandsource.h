@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/commandoutcome.h"
 #include "text/result.h"
 
 #include <QObject>
@@ -26,10 +27,15 @@ public:
     virtual void tick() {}
     // No more commands from now on.
     virtual void stop() = 0;
+    // What became of the command just handed on, told by its receiver before commandArrived returns; a
+    // source that can answer the page keeps it.
+    virtual void commandDone(const CommandOutcome& outcome) { Q_UNUSED(outcome); }
 
 signals:
     // One command's text; nullopt for a command file that changed but could not be opened.
     void commandArrived(const std::optional<QString>& text);
+    // A browser's extension reached the bridge (its name and the extension's version).
+    void browserConnected(const QString& browser, const QString& extension);
     // A fault the desk's IT person should see: a store that cannot be read, a late command.
     void warning(const QString& text);
 

@@ -39,25 +39,36 @@ void ExtensionSource::stop()
     m_server.close();
 }
 
-BridgeAnswer ExtensionSource::take(const CookieSet& set)
+BridgeReply ExtensionSource::take(const CookieSet& set)
 {
     const QString pair = set.worker + u'/' + QString::number(set.seq);
-    if (const auto known = m_answered.constFind(pair); known != m_answered.cend())
-        return *known == BridgeAnswer::CarriedOut ? BridgeAnswer::Done : *known;
+    if (const auto known = m_answered.constFind(pair); known != m_answered.cend()) {
+        BridgeReply again = *known;
+        if (again.answer == BridgeAnswer::CarriedOut)
+            again.answer = BridgeAnswer::Done;
+        return again;
+    }
     const qint64 age = m_clock() - set.setAt;
-    const BridgeAnswer answer = age > kMaxAgeMs ? BridgeAnswer::Stale : BridgeAnswer::CarriedOut;
-    m_answered.insert(pair, answer);
+    BridgeReply reply;
+    if (age > kMaxAgeMs) {
+        warn(QStringLiteral("a command set %1 ms ago arrived late and is not carried out").arg(age));
+        reply = {BridgeAnswer::Stale,
+                 CommandOutcome::notCarriedOut(
+                     reasons::kLate, QStringLiteral("命令が Orvane に届くのが遅れたため、実行していません"))};
+    } else {
+        // Whoever carries the command out says what became of it, before the signal returns.
+        m_outcome =
+            CommandOutcome::notCarriedOut(reasons::kNotACommand, QStringLiteral("実行されていません"));
+        emit commandArrived(set.record);
+        reply = {BridgeAnswer::CarriedOut, m_outcome};
+    }
+    m_answered.insert(pair, reply);
     m_answeredOrder.push_back(pair);
     if (m_answeredOrder.size() > kRememberedSets) {
         m_answered.remove(m_answeredOrder.front());
         m_answeredOrder.pop_front();
     }
-    if (answer == BridgeAnswer::Stale) {
-        warn(QStringLiteral("a command set %1 ms ago arrived late and is not carried out").arg(age));
-        return answer;
-    }
-    emit commandArrived(set.record);
-    return answer;
+    return reply;
 }
 
 QByteArray ExtensionSource::answerLine(const QByteArray& line)
@@ -66,14 +77,16 @@ QByteArray ExtensionSource::answerLine(const QByteArray& line)
         // On standard error whatever the logging rules: the IT person's sign that a browser came.
         qInfo().noquote() << "browser connected:" << hello->browser << "with the extension"
                           << hello->extension;
+        emit browserConnected(hello->browser, hello->extension);
         return {};
     }
-    BridgeAnswer answer = BridgeAnswer::Refused;
     if (const Result<CookieSet> set = cookieSetFromBridgeRequest(line))
-        answer = take(*set);
+        return bridgeAnswer(take(*set));
     else
         qCWarning(lcChannel).noquote() << "the browser host sent" << set.error();
-    return bridgeAnswer(answer);
+    return bridgeAnswer(
+        {BridgeAnswer::Refused,
+         CommandOutcome::notCarriedOut(reasons::kNotACommand, QStringLiteral("命令ではありません"))});
 }
 
 } // namespace orvane

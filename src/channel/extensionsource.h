@@ -32,8 +32,10 @@ public:
     Result<> start() override;
     void stop() override;
 
-    // The answer for one cookie set arriving now, handing it on when it is due.
-    BridgeAnswer take(const CookieSet& set);
+    // The answer for one cookie set arriving now, handing it on when it is due, with what became of it.
+    BridgeReply take(const CookieSet& set);
+
+    void commandDone(const CommandOutcome& outcome) override { m_outcome = outcome; }
 
     void setClock(Clock clock) { m_clock = std::move(clock); }
 
@@ -46,8 +48,9 @@ private:
     LocalLineServer m_server;
     // The worker/seq pairs answered, with their answer: a resend is answered the same way (a late
     // command stays late even when the clock has stepped back since).
-    QHash<QString, BridgeAnswer> m_answered;
+    QHash<QString, BridgeReply> m_answered;
     std::deque<QString> m_answeredOrder; // oldest first, to keep the table bounded
+    CommandOutcome m_outcome;            // told by whoever carried out the command handed on
 };
 
 } // namespace orvane

@@ -80,7 +80,7 @@ std::optional<QMarginsF> CupsPrintQueues::a5PrintableMargins(const QString& queu
                      size.right * kPointsPerHundredthMm, size.bottom * kPointsPerHundredthMm);
 }
 
-Result<> CupsPrintQueues::submitPdf(const QString& queue, const QString& pdfPath, const QString& title)
+Result<int> CupsPrintQueues::submitPdf(const QString& queue, const QString& pdfPath, const QString& title)
 {
     cups_option_t* options = nullptr;
     int count = cupsAddOption("media", kA5, 0, &options);
@@ -91,7 +91,92 @@ Result<> CupsPrintQueues::submitPdf(const QString& queue, const QString& pdfPath
     cupsFreeOptions(count, options);
     if (job <= 0)
         return fail(lastError());
-    return {};
+    return job;
+}
+
+namespace {
+
+struct IppDeleter
+{
+    void operator()(ipp_t* ipp) const { ippDelete(ipp); }
+};
+using Ipp = std::unique_ptr<ipp_t, IppDeleter>;
+
+// One IPP request to the scheduler, its response when it succeeded.
+Result<Ipp> askScheduler(ipp_t* request)
+{
+    Ipp response(cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/"));
+    if (!response || ippGetStatusCode(response.get()) > IPP_STATUS_OK_CONFLICTING)
+        return fail(lastError());
+    return response;
+}
+
+} // namespace
+
+Result<QueueState> CupsPrintQueues::queueState(const QString& queue)
+{
+    static const char* const wanted[] = {"printer-state", "printer-state-reasons", "printer-state-message",
+                                         "printer-is-accepting-jobs"};
+    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/printers/%s",
+                     queue.toUtf8().constData());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", int(std::size(wanted)),
+                  nullptr, wanted);
+    const Result<Ipp> response = askScheduler(request);
+    if (!response)
+        return fail(response.error());
+    QueueState state;
+    ipp_t* attributes = response->get();
+    if (ipp_attribute_t* a = ippFindAttribute(attributes, "printer-state", IPP_TAG_ENUM)) {
+        const int value = ippGetInteger(a, 0);
+        state.printer = value == IPP_PSTATE_STOPPED      ? QueueState::Printer::Stopped
+                        : value == IPP_PSTATE_PROCESSING ? QueueState::Printer::Processing
+                                                         : QueueState::Printer::Idle;
+    }
+    if (ipp_attribute_t* a = ippFindAttribute(attributes, "printer-is-accepting-jobs", IPP_TAG_BOOLEAN))
+        state.accepting = ippGetBoolean(a, 0) != 0;
+    if (ipp_attribute_t* a = ippFindAttribute(attributes, "printer-state-reasons", IPP_TAG_KEYWORD))
+        for (int i = 0; i < ippGetCount(a); ++i)
+            if (const QString reason = QString::fromUtf8(ippGetString(a, i, nullptr)); reason != u"none")
+                state.reasons.append(reason);
+    if (ipp_attribute_t* a = ippFindAttribute(attributes, "printer-state-message", IPP_TAG_TEXT))
+        state.message = QString::fromUtf8(ippGetString(a, 0, nullptr));
+    return state;
+}
+
+Result<JobState> CupsPrintQueues::jobState(int job)
+{
+    ipp_t* request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/jobs/%d", job);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "job-state");
+    const Result<Ipp> response = askScheduler(request);
+    if (!response && cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND)
+        return JobState::Gone;
+    if (!response)
+        return fail(response.error());
+    ipp_attribute_t* a = ippFindAttribute(response->get(), "job-state", IPP_TAG_ENUM);
+    if (!a)
+        return fail(QStringLiteral("job %1 has no state").arg(job));
+    switch (ippGetInteger(a, 0)) {
+    case IPP_JSTATE_PENDING:
+        return JobState::Pending;
+    case IPP_JSTATE_HELD:
+        return JobState::Held;
+    case IPP_JSTATE_PROCESSING:
+        return JobState::Processing;
+    case IPP_JSTATE_STOPPED:
+        return JobState::Stopped;
+    case IPP_JSTATE_CANCELED:
+        return JobState::Cancelled;
+    case IPP_JSTATE_ABORTED:
+        return JobState::Aborted;
+    default:
+        return JobState::Completed;
+    }
 }
 
 } // namespace orvane

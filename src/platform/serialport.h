@@ -66,6 +66,8 @@ public:
 
 signals:
     void OnComm();
+    // A port wanted open whose device was missing or lost has opened: the device is back.
+    void deviceBack();
 };
 
 } // namespace orvane

@@ -77,6 +77,7 @@ SerialPortControl::SerialPortControl(WindowsPathMapper mapper, QObject* parent)
         if (openDevice()) {
             qCWarning(lcSerial) << "port" << deviceName() << "is back";
             m_reopenTimer.stop();
+            emit deviceBack();
         }
     });
     connect(&m_port, &QSerialPort::readyRead, this, &SerialPortControl::onReadyRead);

@@ -41,8 +41,8 @@ std::optional<QPageSize::PageSizeId> pageSizeOf(int paperSize)
 
 } // namespace
 
-QtPrintSurface::QtPrintSurface(Target target, QString pdfFolder, PrintQueues* queues)
-    : m_target(target), m_pdfFolder(std::move(pdfFolder)), m_queues(queues)
+QtPrintSurface::QtPrintSurface(Target target, QString pdfFolder, PrintQueues* queues, PrintFollowUp* followUp)
+    : m_target(target), m_pdfFolder(std::move(pdfFolder)), m_queues(queues), m_followUp(followUp)
 {
     removeUnfinishedPdfs(m_pdfFolder);
 }
@@ -97,6 +97,7 @@ QString QtPrintSurface::nextPdfPath() const
 void QtPrintSurface::chooseQueue()
 {
     m_queue.reset();
+    m_queueMissing.clear();
     m_printableMargins = {};
     if (m_target != Target::DefaultPrinter || !m_queues)
         return;
@@ -112,6 +113,7 @@ void QtPrintSurface::chooseQueue()
     if (const std::optional<QString> missing = queue.name ? queue.name : m_lastQueue)
         qCWarning(lcPrint) << "print queue" << *missing << "is not available:" << queue.reason
                            << "; the job is kept as a PDF in" << m_pdfFolder;
+    m_queueMissing = queue.reason;
 }
 
 bool QtPrintSurface::ensureJob()
@@ -317,6 +319,8 @@ bool QtPrintSurface::endDoc()
     m_pdfFile.reset();
     if (ok && m_queue)
         ok = submit();
+    else if (m_followUp && m_target == Target::DefaultPrinter)
+        m_followUp->notSent(m_queueMissing); // the page waits in the folder
     return ok;
 }
 
@@ -328,13 +332,19 @@ QString QtPrintSurface::jobTitle() const
 bool QtPrintSurface::submit()
 {
     const QString title = jobTitle();
-    if (const Result<> taken = m_queues->submitPdf(*m_queue, m_lastPdf, title); !taken) {
+    const Result<int> job = m_queues->submitPdf(*m_queue, m_lastPdf, title);
+    if (!job) {
         // Refused at the spooler: the page stays in prints/, as on a desk without a printer.
-        qCWarning(lcPrint) << "print queue" << *m_queue << "refused the job" << title << ":" << taken.error()
+        qCWarning(lcPrint) << "print queue" << *m_queue << "refused the job" << title << ":" << job.error()
                            << "; kept as" << m_lastPdf;
+        if (m_followUp)
+            m_followUp->notSent(job.error());
         return true;
     }
-    QFile::remove(m_lastPdf); // the scheduler has its own copy
+    if (m_followUp)
+        m_followUp->follow(*job, *m_queue, m_lastPdf); // kept aside until the job has printed
+    else
+        QFile::remove(m_lastPdf); // the scheduler has its own copy
     m_lastPdf.clear();
     return true;
 }

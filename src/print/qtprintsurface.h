@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/printqueues.h"
+#include "print/printfollowup.h"
 #include "print/surfacebase.h"
 
 #include <QFont>
@@ -30,7 +31,10 @@ public:
 
     static constexpr double kPdfDevicePixelsPerInch = 600;
 
-    QtPrintSurface(Target target, QString pdfFolder, PrintQueues* queues = nullptr);
+    // With a follow-up, a job the queue took is followed to the paper (its page kept aside until then),
+    // and a page no queue took is said to it.
+    QtPrintSurface(Target target, QString pdfFolder, PrintQueues* queues = nullptr,
+                   PrintFollowUp* followUp = nullptr);
     ~QtPrintSurface() override;
     QtPrintSurface(const QtPrintSurface&) = delete;
     QtPrintSurface& operator=(const QtPrintSurface&) = delete;
@@ -81,6 +85,7 @@ private:
     QString m_documentName = QStringLiteral("print");
     QString m_jobTitle;
     PrintQueues* m_queues = nullptr;
+    PrintFollowUp* m_followUp = nullptr;
     std::optional<QString> m_queue;     // where the job under way goes
     std::optional<QString> m_lastQueue; // the default queue of an earlier job
     QMarginsF m_printableMargins;       // points, portrait
@@ -92,6 +97,7 @@ private:
     double m_twipsPerDevicePixel = 1440.0 / kPdfDevicePixelsPerInch;
     QString m_lastPdf;
     QString m_jobError;
+    QString m_queueMissing; // why no queue took the job under way
 };
 
 } // namespace orvane

@@ -75,13 +75,13 @@ QByteArray readAnswer(int fd)
     return {};
 }
 
-orvane::BridgeAnswer deliver(const CookieSet& set, int& bridge)
+orvane::BridgeReply deliver(const CookieSet& set, int& bridge)
 {
     for (;;) {
         if (bridge < 0)
             bridge = connectToBridge();
         if (bridge >= 0) {
-            const orvane::Result<orvane::BridgeAnswer> answer =
+            const orvane::Result<orvane::BridgeReply> answer =
                 orvane::writeAll(bridge, orvane::bridgeRequest(set)).and_then([&] {
                     return orvane::answerFromBridge(readAnswer(bridge));
                 });
@@ -93,7 +93,9 @@ orvane::BridgeAnswer deliver(const CookieSet& set, int& bridge)
         }
         if (QDateTime::currentMSecsSinceEpoch() - set.setAt > kGiveUpMs) {
             log(QStringLiteral("the bridge is not running (%1); a command was dropped").arg(bridgeProblem));
-            return orvane::BridgeAnswer::Stale;
+            return {orvane::BridgeAnswer::Stale,
+                    orvane::CommandOutcome::notCarriedOut(orvane::reasons::kNoBridge,
+                                                          QStringLiteral("Orvane が動いていません"))};
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
@@ -144,8 +146,12 @@ int main(int argc, char** argv)
             const orvane::Result<CookieSet> set = orvane::cookieSetFromExtension(*frame);
             if (!set)
                 log(set.error());
-            const orvane::BridgeAnswer answer = set ? deliver(*set, bridge) : orvane::BridgeAnswer::Refused;
-            if (!orvane::writeAll(STDOUT_FILENO, orvane::extensionAck(frame->value(u"seq"), answer)))
+            const orvane::BridgeReply reply =
+                set ? deliver(*set, bridge)
+                    : orvane::BridgeReply{
+                          orvane::BridgeAnswer::Refused,
+                          orvane::CommandOutcome::notCarriedOut(orvane::reasons::kNotACommand, set.error())};
+            if (!orvane::writeAll(STDOUT_FILENO, orvane::extensionAck(frame->value(u"seq"), reply)))
                 return 0; // the browser closed the port
         }
     }

@@ -2,6 +2,7 @@
 
 #include "base/logging.h"
 #include "base/settingsfile.h"
+#include "channel/statussocket.h"
 #include "phone/callernumber.h"
 #include "phone/dialcheck.h"
 #include "phone/modem.h"
@@ -10,12 +11,16 @@
 #include "platform/serialport.h"
 #include "platform/tcpclient.h"
 #include "platform/texteditor.h"
+#include "print/printfollowup.h"
 #include "print/receipt.h"
 #include "print/statement.h"
 #include "text/numberformat.h"
 #include "totals/dailytotals.h"
 #include "window/notifier.h"
+#include "window/statusrow.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QEvent>
 #include <QFont>
 #include <QLabel>
@@ -72,7 +77,7 @@ Form1::Form1(FormServices services, QWidget* parent) : QWidget(parent), m_servic
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Form1"));
     setFont(formFont());
-    resize(3615 / kTwipsPerPixel, 2805 / kTwipsPerPixel);
+    resize(3615 / kTwipsPerPixel, (2805 + kStatusRowTwips) / kTwipsPerPixel);
 
     // Created in tab order.
     Label1 = place<QLabel>(this, "Label1", 120, 1800, 3135, 375);
@@ -97,7 +102,11 @@ Form1::Form1(FormServices services, QWidget* parent) : QWidget(parent), m_servic
     txtInputData = place<QLineEdit>(this, "txtInputData", 120, 960, 1695, 270);
     Command3 = place<QPushButton>(this, "Command3", 840, 1800, 1215, 375);
     Command3->setText(QStringLiteral("テスト電話"));
-    QWidget* tabOrder[] = {daystart, nikkeidump, sctset, tellno, Command1, Command2, txtInputData, Command3};
+    m_deskStatus = new DeskStatus(this);
+    m_statusRow = new StatusRow(this, 2805 / kTwipsPerPixel, *m_deskStatus);
+    QWidget* tabOrder[] = {daystart,     nikkeidump, sctset,
+                           tellno,       Command1,   Command2,
+                           txtInputData, Command3,   m_statusRow->printUnprinted};
     for (std::size_t i = 1; i < std::size(tabOrder); ++i)
         QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
@@ -135,10 +144,12 @@ Form1::Form1(FormServices services, QWidget* parent) : QWidget(parent), m_servic
     connect(Winsock1, &TcpClient::DataArrival, this, &Form1::Winsock1_DataArrival);
     connect(Winsock2, &TcpClient::ConnectEvent, this, &Form1::Winsock2_Connect);
     connect(MSComm2, &SerialPort::OnComm, this, &Form1::MSComm2_OnComm);
+    connect(MSComm2, &SerialPort::deviceBack, this, &Form1::MSComm2_deviceBack);
     connect(daystart, &QPushButton::clicked, this, &Form1::daystart_Click);
     connect(nikkeidump, &QPushButton::clicked, this, &Form1::nikkeidump_Click);
     connect(sctset, &QPushButton::clicked, this, &Form1::sctset_Click);
     connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
+    connect(m_statusRow->printUnprinted, &QPushButton::clicked, this, &Form1::printUnprinted_Click);
 }
 
 Form1::~Form1() = default;
@@ -176,8 +187,16 @@ Result<> Form1::Form_Load()
     m_dialPort = load->dialPort;
     m_dialCheck = DialCheckConversation(m_settings, m_dialPort);
 
+    setUpStatus();
     m_commandSource = m_services.makeCommandSource(m_settings, m_userName);
     connect(m_commandSource.get(), &CommandSource::commandArrived, this, &Form1::processCommand);
+    connect(m_commandSource.get(), &CommandSource::browserConnected, this,
+            [this](const QString& browser, const QString& extension) {
+                m_deskStatus->set(
+                    Device::Browser,
+                    DeviceStatus::ok(
+                        QStringLiteral("%1 が接続しています (拡張機能 %2)").arg(browser, extension)));
+            });
     if (Result<> started = m_commandSource->start(); !started)
         return started;
 
@@ -200,10 +219,17 @@ Result<> Form1::Form_Load()
                             .arg(port)
                             .arg(MSComm2->errorString()));
         if (!MSComm2->portOpen()) {
-            report(QStringLiteral("着信番号装置のポート COM%1 を開けません: %2\n接続されしだい使用します。")
-                       .arg(port)
-                       .arg(MSComm2->errorString()));
+            const QString problem =
+                QStringLiteral("着信番号装置のポート COM%1 を開けません: %2\n接続されしだい使用します。")
+                    .arg(port)
+                    .arg(MSComm2->errorString());
+            if (m_services.notifier)
+                m_services.notifier->notify(kCallerIdTitle, problem, Notifier::Icon::Warning);
+            m_deskStatus->set(Device::CallerId, DeviceStatus::problem(QStringLiteral("no-device"), problem));
             MSComm2->openWhenAvailable();
+        } else {
+            m_deskStatus->set(Device::CallerId,
+                              DeviceStatus::ok(QStringLiteral("COM%1 で待ち受け中").arg(port)));
         }
     }
 
@@ -215,13 +241,59 @@ Result<> Form1::Form_Load()
     return {};
 }
 
+void Form1::setUpStatus()
+{
+    m_deskStatus->setBridge(QCoreApplication::applicationPid(), QDir::currentPath(),
+                            QCoreApplication::applicationVersion());
+    m_deskStatus->set(Device::Browser,
+                      m_settings.cookiestore != CookieStore::Extension
+                          ? DeviceStatus::unused()
+                          : DeviceStatus::problem(
+                                QStringLiteral("none-connected"),
+                                QStringLiteral("ブラウザが接続していません。ブラウザを開いてください "
+                                               "(開いているのに続くときは orvane-browser-setup --check)")));
+    m_deskStatus->set(
+        Device::Server,
+        textOf(m_settings.dialurl).isEmpty()
+            ? DeviceStatus::unused()
+            : DeviceStatus{DeviceState::Unknown, {}, QStringLiteral("サーバーに問い合わせ中"), {}});
+    if (textOf(m_settings.nodspport).isEmpty())
+        m_deskStatus->set(Device::CallerId, DeviceStatus::unused());
+    if (PrintFollowUp* followUp = m_services.printFollowUp) {
+        connect(followUp, &PrintFollowUp::statusChanged, this,
+                [this](const DeviceStatus& status) { m_deskStatus->set(Device::Printer, status); });
+        connect(followUp, &PrintFollowUp::waitingChanged, m_deskStatus, &DeskStatus::setUnprinted);
+        followUp->start();
+    }
+    // orvane --status asks here; a bridge that cannot listen still runs, said in the log.
+    const Result<QString> socket = statusSocket(QDir::currentPath(), CreateFolder::Yes);
+    m_statusServer = std::make_unique<StatusServer>(*m_deskStatus);
+    if (const Result<> listening =
+            socket.and_then([this](const QString& path) { return m_statusServer->listen(path); });
+        !listening)
+        qCWarning(lcApp).noquote() << "orvane --status cannot reach this bridge:" << listening.error();
+}
+
+void Form1::printUnprinted_Click()
+{
+    if (m_services.printFollowUp)
+        m_services.printFollowUp->printWaiting();
+}
+
 void Form1::processCommand(const std::optional<QString>& text)
 {
+    m_deskStatus->count(DeskStatus::Counted::Command);
+    CommandOutcome outcome;
     if (text && !m_repeats.admit(*text)) {
         qCDebug(lcChannel) << "the same cookie again within a second (a double click); carried out once";
-        return;
+        outcome = {true, reasons::kRepeated.toString(),
+                   QStringLiteral("1 秒以内の同じ命令 (ダブルクリック) のため、一度だけ実行しました")};
+    } else {
+        outcome =
+            ProcessCommandFile(text, m_cookieLines, m_settings, *m_services.launcher, m_commandHandlers);
     }
-    ProcessCommandFile(text, m_cookieLines, m_settings, *m_services.launcher, m_commandHandlers);
+    if (m_commandSource)
+        m_commandSource->commandDone(outcome);
 }
 
 void Form1::Timer1_Timer()
@@ -364,8 +436,29 @@ void Form1::MSComm2_OnComm()
         txtInputData->setText(txtInputData->text() + receiveAndAcknowledge(*MSComm2));
         return;
     }
-    if (const std::optional<QString> message = commEventMessage(code); message && m_services.notifier)
+    const std::optional<QString> message = commEventMessage(code);
+    if (!message)
+        return;
+    if (m_services.notifier)
         m_services.notifier->notify(commErrorTitle(), *message, Notifier::Icon::Warning);
+    if (code == comm::kErDeviceLost)
+        m_deskStatus->set(
+            Device::CallerId,
+            DeviceStatus::problem(
+                QStringLiteral("lost"),
+                QStringLiteral("着信番号装置 (COM%1) が外れました: %2。接続を確かめてください。")
+                    .arg(MSComm2->commPort())
+                    .arg(MSComm2->errorString())));
+}
+
+void Form1::MSComm2_deviceBack()
+{
+    if (m_services.notifier) {
+        m_services.notifier->withdraw(commErrorTitle());
+        m_services.notifier->withdraw(kCallerIdTitle);
+    }
+    m_deskStatus->set(Device::CallerId,
+                      DeviceStatus::ok(QStringLiteral("COM%1 で待ち受け中").arg(MSComm2->commPort())));
 }
 
 void Form1::sctset_Click()

@@ -3,6 +3,7 @@
 #include "base/settings.h"
 #include "channel/commandprocessor.h"
 #include "channel/commandsource.h"
+#include "channel/deskstatus.h"
 #include "channel/repeatguard.h"
 #include "phone/dialcheckconversation.h"
 #include "platform/launcher.h"
@@ -20,9 +21,12 @@ class QTimer;
 namespace orvane {
 
 class Dialler;
+class PrintFollowUp;
 class PrintSurface;
 class Notifier;
 class SerialPort;
+class StatusRow;
+class StatusServer;
 class TcpClient;
 
 // What the window works through: the platform's services, all of them given (main wires the real
@@ -41,6 +45,8 @@ struct FormServices
         makeCommandSource;
     // The printer all forms go to.
     std::function<std::unique_ptr<PrintSurface>()> makePrintSurface;
+    // What follows the printer's jobs to the paper; none: the printer's state is not known.
+    PrintFollowUp* printFollowUp = nullptr;
 };
 
 // The bridge's one window: its controls, timers, serial ports and TCP clients, the form-level state,
@@ -52,6 +58,8 @@ class Form1 final : public QWidget
 
 public:
     static constexpr int kTwipsPerPixel = 15;
+    // The status row's height under the design's controls.
+    static constexpr int kStatusRowTwips = 750;
 
     explicit Form1(FormServices services, QWidget* parent = nullptr);
     ~Form1() override;
@@ -63,6 +71,9 @@ public:
     QString userName() const { return m_userName; }
     const CookieLines& cookieLines() const { return m_cookieLines; }
     CommandSource* commandSource() const { return m_commandSource.get(); }
+    // The devices' states, the pages waiting and the day's counts, as the status row shows them.
+    DeskStatus& deskStatus() { return *m_deskStatus; }
+    StatusRow* statusRow() const { return m_statusRow; }
 
     // Places a call through the desk's telephony service; the number is handed over as it stands.
     void PhoneCall(const QString& number);
@@ -72,6 +83,8 @@ public:
     // The number the test-call button dials: the time announcement, which answers every call with a
     // recording and disturbs nobody.
     static constexpr const char16_t* kTestCallNumber = u"117";
+    // The title of the message that the caller-number device is missing at the start.
+    static inline const QString kCallerIdTitle = QStringLiteral("Orvane: 着信番号装置");
 
     QString lastDialText() const { return m_dialCheck.lastDialText(); }
 
@@ -108,10 +121,12 @@ public slots:
     void Winsock1_DataArrival();
     void Winsock2_Connect();
     void MSComm2_OnComm();
+    void MSComm2_deviceBack();
     void daystart_Click();
     void nikkeidump_Click();
     void sctset_Click();
     void Command2_Click();
+    void printUnprinted_Click();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -126,6 +141,7 @@ private:
     void setCaption(QLabel* label, const QString& caption);
     void openInEditor(const QString& fileName);
     void report(const QString& text);
+    void setUpStatus();
 
     FormServices m_services;
     Settings m_settings;
@@ -137,6 +153,9 @@ private:
     std::unique_ptr<CommandSource> m_commandSource;
     CommandHandlers m_commandHandlers;
     std::unique_ptr<PrintSurface> m_printer;
+    DeskStatus* m_deskStatus = nullptr;
+    StatusRow* m_statusRow = nullptr;
+    std::unique_ptr<StatusServer> m_statusServer;
 };
 
 } // namespace orvane

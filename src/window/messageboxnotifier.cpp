@@ -19,7 +19,6 @@ void MessageBoxNotifier::notify(const QString& title, const QString& text, Icon 
     const QString key = title + u'\n' + text;
     if (m_open.contains(key))
         return;
-    m_open.insert(key);
     const QMessageBox::Icon boxIcon = icon == Icon::Critical      ? QMessageBox::Critical
                                       : icon == Icon::Warning     ? QMessageBox::Warning
                                       : icon == Icon::Information ? QMessageBox::Information
@@ -31,8 +30,17 @@ void MessageBoxNotifier::notify(const QString& title, const QString& text, Icon 
     // Closing the bridge's window ends the program, whatever messages are still open.
     box->setAttribute(Qt::WA_QuitOnClose, false);
     box->setModal(false);
+    m_open.insert(key, box);
     connect(box, &QObject::destroyed, this, [this, key] { m_open.remove(key); });
     box->show();
+}
+
+void MessageBoxNotifier::withdraw(const QString& title)
+{
+    const QString prefix = title + u'\n';
+    for (auto it = m_open.cbegin(); it != m_open.cend(); ++it)
+        if (it.key().startsWith(prefix) && it.value())
+            it.value()->close(); // deleted on close; its entry goes with it
 }
 
 } // namespace orvane

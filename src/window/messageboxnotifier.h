@@ -2,8 +2,10 @@
 
 #include "window/notifier.h"
 
+#include <QHash>
 #include <QObject>
-#include <QSet>
+#include <QPointer>
+#include <QWidget>
 
 namespace orvane {
 
@@ -19,12 +21,13 @@ public:
     explicit MessageBoxNotifier(QObject* parent = nullptr);
 
     void notify(const QString& title, const QString& text, Icon icon) override;
+    void withdraw(const QString& title) override;
 
     // Messages now on screen.
     qsizetype openCount() const { return m_open.size(); }
 
 private:
-    QSet<QString> m_open;
+    QHash<QString, QPointer<QWidget>> m_open; // "title\ntext" -> its box
 };
 
 } // namespace orvane

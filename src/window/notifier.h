@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 namespace orvane {
 
@@ -12,6 +13,8 @@ public:
 
     virtual ~Notifier() = default;
     virtual void notify(const QString& title, const QString& text, Icon icon) = 0;
+    // Takes back the messages of that title still shown: what they said is mended.
+    virtual void withdraw(const QString& title) { Q_UNUSED(title); }
 };
 
 } // namespace orvane

@@ -23,14 +23,19 @@ PageServer::PageServer()
                 if (!head.contains("\r\n\r\n"))
                     return;
                 peer->readAll();
-                const QByteArray path = head.split(' ').value(1);
-                requests.append(path);
+                const QByteArray request = head.split(' ').value(1);
+                requests.append(request);
+                const qsizetype query = request.indexOf('?'); // the query is the page's
+                const QByteArray path = query < 0 ? request : request.left(query);
                 const bool found = m_pages.contains(path);
                 const QByteArray body = m_pages.value(path, "not found");
                 const QByteArray cookie = m_cookies.value(path);
+                // A module script is run only when served as JavaScript.
+                const QByteArray type = path.endsWith(".js") ? "text/javascript" : "text/html";
                 peer->write((found ? "HTTP/1.0 200 OK\r\n" : "HTTP/1.0 404 Not Found\r\n") +
                             (cookie.isEmpty() ? QByteArray() : "Set-Cookie: " + cookie + "\r\n") +
-                            QByteArray("Content-Type: text/html; charset=utf-8\r\nCache-Control: no-store\r\n"
+                            "Content-Type: " + type +
+                            QByteArray("; charset=utf-8\r\nCache-Control: no-store\r\n"
                                        "Content-Length: ") +
                             QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
                 peer->disconnectFromHost();

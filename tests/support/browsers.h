@@ -9,7 +9,8 @@
 
 namespace orvane::test {
 
-// Pages served on 127.0.0.1 (and so on localhost too) from a table: path → HTML.
+// Pages served on 127.0.0.1 (and so on localhost too) from a table: path → HTML (JavaScript for a path
+// ending in .js); a query after the path is the page's own.
 class PageServer
 {
 public:
@@ -19,7 +20,7 @@ public:
     void setPage(const QByteArray& path, const QByteArray& html) { m_pages.insert(path, html); }
     // A Set-Cookie header the server sends with that page (the server's own cookies: a session).
     void setCookieOf(const QByteArray& path, const QByteArray& cookie) { m_cookies.insert(path, cookie); }
-    // Every path requested, in order.
+    // Every path requested (with its query), in order.
     QList<QByteArray> requests;
 
 private:

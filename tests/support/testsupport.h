@@ -94,7 +94,9 @@ public:
     {
         messages.append({title, text, icon});
     }
+    void withdraw(const QString& title) override { withdrawn.append(title); }
     QList<Message> messages;
+    QStringList withdrawn;
 };
 
 class FakeDialler final : public Dialler
