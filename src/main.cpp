@@ -1,5 +1,6 @@
 #include "base/messagelog.h"
 #include "channel/commandsources.h"
+#include "channel/statussocket.h"
 #include "platform/dialler.h"
 #include "platform/launcher.h"
 #include "platform/serialportcontrol.h"
@@ -12,6 +13,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QJsonDocument>
 #include <QLockFile>
 #include <QMessageBox>
 
@@ -29,6 +31,25 @@ int failStart(const QString& reason)
     return 1;
 }
 
+// orvane --status [--json]: asks the bridge running for the working folder ($ORVANE_HOME, else the
+// current folder); never starts one. Exit status 0 all well, 1 a device has a problem, 3 no bridge.
+int printStatus(bool json)
+{
+    const QString home = qEnvironmentVariable("ORVANE_HOME");
+    const QString folder = home.isEmpty() ? QDir::currentPath() : home;
+    const orvane::Result<QJsonObject> report =
+        orvane::statusSocket(folder, orvane::CreateFolder::No).and_then(&orvane::askStatus);
+    if (!report) {
+        std::fprintf(stderr, "orvane: no bridge runs for %s (%s)\n", qPrintable(folder),
+                     qPrintable(report.error()));
+        return 3;
+    }
+    const QByteArray out = json ? QJsonDocument(*report).toJson(QJsonDocument::Compact) + '\n'
+                                : orvane::statusText(*report).toUtf8();
+    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+    return orvane::statusExitCode(*report);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -36,11 +57,18 @@ int main(int argc, char* argv[])
     if (argc > 1 && (qstrcmp(argv[1], "--help") == 0 || qstrcmp(argv[1], "-h") == 0)) {
         std::printf(
             "usage: orvane\n"
+            "       orvane --status [--json]\n"
             "  The Orvane reception bridge. Run it in the desk's working folder (sct.txt, counter.txt,\n"
-            "  nikkei.txt; orvane-desk starts it in ~/Orvane). It takes no arguments; sct.txt sets it up.\n"
-            "  Warnings go to standard error; QT_LOGGING_RULES=\"orvane.*.debug=true\" shows more.\n");
+            "  nikkei.txt; orvane-desk starts it in ~/Orvane). sct.txt sets it up.\n"
+            "  --status asks the bridge running for the working folder ($ORVANE_HOME, else the current\n"
+            "  folder) for each device's state, the unprinted pages and the day's counts; --json gives\n"
+            "  them as one JSON object. Exit status 0: all well, 1: a device has a problem, 3: no bridge.\n"
+            "  Warnings go to the journal or $XDG_STATE_HOME/orvane/orvane.log;\n"
+            "  QT_LOGGING_RULES=\"orvane.*.debug=true\" shows more.\n");
         return 0;
     }
+    if (argc > 1 && qstrcmp(argv[1], "--status") == 0)
+        return printStatus(argc > 2 && qstrcmp(argv[2], "--json") == 0);
     orvane::installMessageLog(QStringLiteral("orvane"));
     // Without a screen the bridge still runs: on the offscreen platform.
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
@@ -48,6 +76,7 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
     QApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(QStringLiteral(ORVANE_VERSION));
     // The printed forms are laid out for this typeface; IPAGothic matches its metrics.
     orvane::installFontSubstitutions();
 

@@ -1,5 +1,6 @@
 #include "platform/printqueues.h"
 #include "print/fonts.h"
+#include "print/printfollowup.h"
 #include "print/qtprintsurface.h"
 #include "print/receipt.h"
 #include "print/statement.h"
@@ -33,10 +34,12 @@ private slots:
     void holdsTheJobOnAPausedQueue();
     void keepsThePageWhenTheQueueIsDeleted();
     void keepsThePageWhenTheSchedulerIsDown();
+    void followsEachPrintToThePaper_data();
+    void followsEachPrintToThePaper();
 
 private:
     // Prints through the default printer (queues given) or to a PDF; returns the kept PDF, if any.
-    QString printReceipt(bool toPrinter);
+    QString printReceipt(bool toPrinter, PrintFollowUp* followUp = nullptr);
     QString printStatement(bool toPrinter);
     // The titles of the queue's jobs in the given state, sorted.
     static QStringList jobTitles(int whichJobs);
@@ -60,8 +63,15 @@ void TestCups::initTestCase()
 
 void TestCups::init()
 {
+    m_dir.reset(); // the last one gives back the folder it entered before the next one enters its own
     m_dir = std::make_unique<test::WorkingFolder>();
+    if (!m_cups->running())
+        QVERIFY2(m_cups->start(), qPrintable(m_cups->error())); // a test stopped it
     QVERIFY(m_cups->addQueue());
+    m_cups->run(u"cancel"_s, {u"-a"_s, u"desk"_s});
+    QVERIFY(m_cups->run(u"lpadmin"_s, {u"-p"_s, u"desk"_s, u"-o"_s, u"printer-error-policy=stop-printer"_s}));
+    m_cups->setSwitch(u"paper-out"_s, false);
+    m_cups->setSwitch(u"failing"_s, false);
     QFile::remove(m_cups->output());
 }
 
@@ -70,11 +80,11 @@ void TestCups::cleanupTestCase()
     m_cups.reset();
 }
 
-QString TestCups::printReceipt(bool toPrinter)
+QString TestCups::printReceipt(bool toPrinter, PrintFollowUp* followUp)
 {
     test::writeFile(u"counter.txt"_s, " 23\r\n"); // the same number either way
     QtPrintSurface surface(toPrinter ? QtPrintSurface::Target::DefaultPrinter : QtPrintSurface::Target::Pdf,
-                           u"prints"_s, toPrinter ? &m_queues : nullptr);
+                           u"prints"_s, toPrinter ? &m_queues : nullptr, followUp);
     Settings settings;
     settings.name1 = u"オルヴェイン歯科"_s;
     orvane::printReceipt(surface, u"rsh山田様/12000/960/3"_s, settings, QDate(2026, 12, 8), u"counter.txt"_s);
@@ -188,6 +198,67 @@ void TestCups::keepsThePageWhenTheSchedulerIsDown()
     m_cups->stop();
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"print queue \"desk\" is not available"_s));
     QVERIFY(QFile::exists(printStatement(true)));
+}
+
+void TestCups::followsEachPrintToThePaper_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("reason"); // the printer's reason word while the fault lasts
+    QTest::addColumn<int>("waiting");    // pages in prints/ meanwhile
+    QTest::newRow("none") << QString() << QString() << 0;
+    QTest::newRow("paper out: the job waits") << u"paper-out"_s << u"media-empty"_s << 0;
+    QTest::newRow("a printer that fails: CUPS stops the job, its page comes back")
+        << u"failing"_s << u"job-aborted"_s << 1;
+    QTest::newRow("paused") << u"paused"_s << u"queue-paused"_s << 0;
+    QTest::newRow("rejecting: the page waits") << u"rejecting"_s << u"queue-rejecting"_s << 1;
+    QTest::newRow("no scheduler: the page waits") << u"no scheduler"_s << u"no-scheduler"_s << 1;
+}
+
+void TestCups::followsEachPrintToThePaper()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, reason);
+    QFETCH(int, waiting);
+    if (fault == u"paper-out" || fault == u"failing")
+        m_cups->setSwitch(fault, true);
+    if (fault == u"aborting") {
+        m_cups->setSwitch(u"failing"_s, true);
+        QVERIFY(
+            m_cups->run(u"lpadmin"_s, {u"-p"_s, u"desk"_s, u"-o"_s, u"printer-error-policy=abort-job"_s}));
+    }
+    if (fault == u"paused")
+        QVERIFY(m_cups->run(u"cupsdisable"_s, {u"desk"_s}));
+    if (fault == u"rejecting")
+        QVERIFY(m_cups->run(u"cupsreject"_s, {u"desk"_s}));
+    if (fault == u"no scheduler")
+        m_cups->stop();
+    PrintFollowUp followUp(m_queues, u"prints"_s);
+    followUp.start();
+    printReceipt(true, &followUp);
+    // Within five seconds of the print the cause is known, and where the page is.
+    QTRY_VERIFY2_WITH_TIMEOUT(followUp.status().reason == reason, qPrintable(followUp.status().text), 5000);
+    if (!reason.isEmpty() && fault != u"no scheduler") // each page in one place: held in CUPS or waiting here
+        QCOMPARE(jobTitles(CUPS_WHICHJOBS_ACTIVE).size(), waiting > 0 ? 0 : 1);
+    QVERIFY2(reason.isEmpty() ||
+                 followUp.status().text.contains(fault == u"no scheduler" ? u"CUPS"_s : u"desk"_s),
+             qPrintable(followUp.status().text));
+    QTRY_COMPARE_WITH_TIMEOUT(followUp.waitingPages(), waiting, 5000);
+
+    // Mended, the page reaches the paper (the waiting one with the staff's action) and it is said.
+    m_cups->setSwitch(u"paper-out"_s, false);
+    m_cups->setSwitch(u"failing"_s, false);
+    if (fault == u"no scheduler") {
+        QVERIFY(m_cups->start());
+        QVERIFY(m_cups->addQueue());
+    }
+    QVERIFY(m_cups->run(u"cupsenable"_s, {u"desk"_s}));
+    QVERIFY(m_cups->run(u"cupsaccept"_s, {u"desk"_s}));
+    if (waiting > 0)
+        followUp.printWaiting();
+    QTRY_VERIFY_WITH_TIMEOUT(QDir(u"prints/.sent"_s).isEmpty(), 10000); // nothing kept once printed
+    QTRY_COMPARE_WITH_TIMEOUT(followUp.status().text, u"プリンタ desk: 印刷できます"_s, 5000);
+    QVERIFY(QFile::exists(m_cups->output()));
+    QCOMPARE(followUp.waitingPages(), 0);
 }
 
 QTEST_MAIN(TestCups)

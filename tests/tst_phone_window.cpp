@@ -51,6 +51,7 @@ private:
 
 void TestPhoneWindow::init()
 {
+    m_dir.reset(); // the last one gives back the folder it entered before the next one enters its own
     m_dir = std::make_unique<test::WorkingFolder>();
     m_launcher = {};
     m_notifier = {};

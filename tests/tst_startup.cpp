@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTest>
 
@@ -24,6 +26,8 @@ private slots:
 
 private:
     void start(QProcess& process);
+    // orvane with these arguments in the working folder: its exit status and standard output.
+    std::pair<int, QByteArray> askStatus(const QStringList& arguments);
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
@@ -41,6 +45,16 @@ void TestStartup::start(QProcess& process)
     process.setWorkingDirectory(m_dir->path());
     process.start(test::builtProgram(u"orvane"_s), {});
     QVERIFY(process.waitForStarted());
+}
+
+std::pair<int, QByteArray> TestStartup::askStatus(const QStringList& arguments)
+{
+    QProcess process;
+    process.setWorkingDirectory(m_dir->path());
+    process.start(test::builtProgram(u"orvane"_s), arguments);
+    if (!process.waitForFinished(10000))
+        return {-1, {}};
+    return {process.exitCode(), process.readAllStandardOutput()};
 }
 
 void TestStartup::endsOnABadSettingsFile_data()
@@ -84,10 +98,23 @@ void TestStartup::runsOneBridgePerFolder()
     QVERIFY2(error.contains(QDir(m_dir->path()).canonicalPath()), qPrintable(error));
     QCOMPARE(first.state(), QProcess::Running); // the first one goes on
 
+    // orvane --status asks the running bridge and starts nothing; its exit status follows the devices.
+    const auto [exitCode, out] = askStatus({u"--status"_s, u"--json"_s});
+    const QJsonObject report = QJsonDocument::fromJson(out).object();
+    QCOMPARE(report[u"bridge"_s][u"pid"_s].toInteger(), first.processId());
+    QCOMPARE(report[u"bridge"_s][u"folder"_s].toString(), QDir(m_dir->path()).canonicalPath());
+    QCOMPARE(report[u"devices"_s][u"server"_s][u"state"_s].toString(), u"unused"_s);
+    bool problem = false;
+    for (const QJsonValue device : report[u"devices"_s].toObject())
+        problem = problem || device[u"state"_s].toString() == u"problem";
+    QCOMPARE(exitCode, problem ? 1 : 0);
+    QVERIFY(askStatus({u"--status"_s}).second.contains("サーバー unused"));
+
     // A bridge that was killed leaves its lock behind: the next start takes it over.
     first.kill();
     QVERIFY(first.waitForFinished(5000));
     QVERIFY(QFile::exists(lockFile));
+    QCOMPARE(askStatus({u"--status"_s}).first, 3); // no bridge for this folder
     QProcess third;
     start(third);
     QTRY_COMPARE(lockHolder(), third.processId());

@@ -52,6 +52,8 @@ public:
     virtual Result<QueueState> queueState(const QString& queue) = 0;
     // The job's state; fails when the print system cannot be reached or no longer knows the job.
     virtual Result<JobState> jobState(int job) = 0;
+    // Cancels the job (one stopped for good, whose page is printed again from the bridge's copy).
+    virtual Result<> cancelJob(int job) = 0;
 };
 
 // PrintQueues through libcups: the scheduler of CUPS_SERVER or the system's, the default of
@@ -64,6 +66,7 @@ public:
     Result<int> submitPdf(const QString& queue, const QString& pdfPath, const QString& title) override;
     Result<QueueState> queueState(const QString& queue) override;
     Result<JobState> jobState(int job) override;
+    Result<> cancelJob(int job) override;
 };
 
 } // namespace orvane

@@ -179,4 +179,11 @@ Result<JobState> CupsPrintQueues::jobState(int job)
     }
 }
 
+Result<> CupsPrintQueues::cancelJob(int job)
+{
+    if (cupsCancelJob2(CUPS_HTTP_DEFAULT, nullptr, job, 0) != IPP_STATUS_OK)
+        return fail(lastError());
+    return {};
+}
+
 } // namespace orvane

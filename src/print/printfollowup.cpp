@@ -176,6 +176,14 @@ void PrintFollowUp::look()
         } else if (*state == JobState::Cancelled || *state == JobState::Aborted || *state == JobState::Gone) {
             giveBack(m_jobs[i]);
             m_jobs.removeAt(i);
+        } else if (*state == JobState::Stopped) {
+            // Stopped for good (the printer's driver failed): it prints from the page given back, once;
+            // a job left in the queue would print it a second time when someone restarts it.
+            if (const Result<> cancelled = m_queues.cancelJob(m_jobs[i].id); !cancelled)
+                qCWarning(lcPrint) << "cannot cancel the stopped job" << m_jobs[i].id << ":"
+                                   << cancelled.error();
+            giveBack(m_jobs[i]);
+            m_jobs.removeAt(i);
         } else {
             ++i;
         }

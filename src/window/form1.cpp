@@ -306,6 +306,8 @@ void Form1::printReceipt(const QString& commandText)
 {
     const ReceiptOutcome outcome = orvane::printReceipt(*m_printer, commandText, m_settings,
                                                         QDate::currentDate(), QStringLiteral("counter.txt"));
+    m_printed = true;
+    m_deskStatus->count(DeskStatus::Counted::Receipt);
     if (!outcome.counterSaved)
         report(QStringLiteral("counter.txt に次の領収書番号を書き込めません。\n"
                               "次の領収書も同じ番号 %1 になります。ファイルを確認してください。")
@@ -315,6 +317,8 @@ void Form1::printReceipt(const QString& commandText)
 std::optional<double> Form1::printStatement(const QString& commandText)
 {
     const StatementOutcome outcome = orvane::printStatement(*m_printer, commandText, m_settings);
+    m_printed = true;
+    m_deskStatus->count(DeskStatus::Counted::Statement);
     const QString line = dailyTotalsLine(outcome.statementText, m_cookieLines[4]);
     if (!appendDailyTotal(QStringLiteral("nikkei.txt"), line))
         report(QStringLiteral("日計ファイル nikkei.txt に書き込めません。\n"

@@ -154,6 +154,7 @@ private:
     CommandHandlers m_commandHandlers;
     std::unique_ptr<PrintSurface> m_printer;
     DeskStatus* m_deskStatus = nullptr;
+    bool m_printed = false; // the command under way printed a page
     StatusRow* m_statusRow = nullptr;
     std::unique_ptr<StatusServer> m_statusServer;
 };

@@ -74,7 +74,23 @@ PrivateCups::PrivateCups()
     // The scheduler runs a filter even to pass a document through (with none it writes nothing): one
     // that copies the PDF as it is. Its user must reach it.
     const QString filter = m_dir.filePath(QStringLiteral("passthrough"));
-    writeFile(filter, "#!/bin/sh\nif [ -n \"$6\" ]; then exec cat \"$6\"; else exec cat; fi\n");
+    // The test's switches beside it: "paper-out" holds the job with the printer's paper-out reason until
+    // it goes, "failing" makes the job fail as a printer that is off does.
+    const QByteArray dir = QFile::encodeName(m_dir.path());
+    writeFile(filter, "#!/bin/sh\n"
+                      "[ -e " +
+                          dir +
+                          "/failing ] && { echo 'ERROR: the printer does not answer' >&2; exit 1; }\n"
+                          "if [ -e " +
+                          dir +
+                          "/paper-out ]; then\n"
+                          "  echo 'STATE: +media-empty-error' >&2\n"
+                          "  while [ -e " +
+                          dir +
+                          "/paper-out ]; do sleep 0.2; done\n"
+                          "  echo 'STATE: -media-empty-error' >&2\n"
+                          "fi\n"
+                          "if [ -n \"$6\" ]; then exec cat \"$6\"; else exec cat; fi\n");
     QFile::setPermissions(filter, QFileDevice::Permissions(0x7555));
     QFile::setPermissions(m_dir.path(), QFileDevice::Permissions(0x7755));
     writeFile(m_dir.filePath(QStringLiteral("desk.ppd")),
@@ -133,6 +149,15 @@ bool PrivateCups::addQueue()
                 u"file://" + output(), QStringLiteral("-P"), m_dir.filePath(QStringLiteral("desk.ppd"))}) &&
            run(QStringLiteral("cupsaccept"), {QStringLiteral("desk")}) &&
            run(QStringLiteral("cupsenable"), {QStringLiteral("desk")});
+}
+
+void PrivateCups::setSwitch(const QString& name, bool on)
+{
+    const QString path = m_dir.filePath(name);
+    if (on)
+        writeFile(path, "");
+    else
+        QFile::remove(path);
 }
 
 bool PrivateCups::run(const QString& program, const QStringList& arguments)

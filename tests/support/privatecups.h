@@ -24,12 +24,17 @@ public:
     // Starts the scheduler; false (with the reason in error()) when it cannot run here.
     bool start();
     void stop();
+    bool running() const { return m_cupsd.state() == QProcess::Running; }
     QString error() const { return m_error; }
 
     // Adds (again) the queue "desk", accepting and enabled.
     bool addQueue();
     // Runs a CUPS command (lpadmin, cupsreject, ...) against this scheduler; true on exit status 0.
     bool run(const QString& program, const QStringList& arguments);
+
+    // The printer's behaviour from now on: "paper-out" (a job waits with the printer's media-empty-error
+    // until the switch is off) or "failing" (a job fails).
+    void setSwitch(const QString& name, bool on);
 
     // The scheduler's error log, for failure messages.
     QString log() const;
