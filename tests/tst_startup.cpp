@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <QTest>
 
+#include <csignal>
+
 using namespace Qt::StringLiterals;
 
 using namespace orvane;
@@ -23,6 +25,7 @@ private slots:
     void runsOneBridgePerFolder();
     void saysWhatTheDeskLacks_data();
     void saysWhatTheDeskLacks();
+    void startsAKilledBridgeAgain();
 
 private:
     void start(QProcess& process);
@@ -152,6 +155,59 @@ void TestStartup::saysWhatTheDeskLacks()
     QCOMPARE(desk.exitCode(), 1);
     const QString error = QString::fromLocal8Bit(desk.readAllStandardError());
     QVERIFY2(error.contains(QString(said).replace(u"FOLDER"_s, home)), qPrintable(error));
+}
+
+void TestStartup::startsAKilledBridgeAgain()
+{
+    // Under orvane-desk a killed bridge is back within seconds, said in the log and as a notification;
+    // one that keeps dying is started at most five times in ten minutes.
+    const QString home = m_dir->filePath(u"Orvane"_s);
+    QVERIFY(test::writeFile(home + u"/sct.txt"_s, "dialurl=\r\n"));
+    const QString bin = m_dir->filePath(u"bin"_s);
+    const QString notes = m_dir->filePath(u"notifications"_s);
+    test::writeRecordingProgram(bin, u"gdbus"_s, notes);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"ORVANE_HOME"_s, home);
+    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    env.insert(u"XDG_STATE_HOME"_s, m_dir->filePath(u"state"_s));
+    env.insert(u"PATH"_s, bin + u':' + QFileInfo(test::builtProgram(u"orvane"_s)).absolutePath() + u':' +
+                              env.value(u"PATH"_s));
+    QProcess desk;
+    desk.setProcessEnvironment(env);
+    desk.start(qEnvironmentVariable("ORVANE_SOURCE_DIR") + u"/packaging/orvane-desk"_s, {});
+    const auto notified = [&](const QString& words) {
+        for (const QList<QByteArray>& call : test::readRecordedCalls(notes))
+            if (call.contains("org.freedesktop.Notifications.Notify") &&
+                std::any_of(call.begin(), call.end(),
+                            [&](const QByteArray& argument) { return argument.contains(words.toUtf8()); }))
+                return true;
+        return false;
+    };
+    const auto bridge = [&] {
+        return test::readFile(home + u"/orvane.lock"_s).split('\n').value(0).toLongLong();
+    };
+    QTRY_VERIFY(bridge() > 0);
+    const qint64 first = bridge();
+    QVERIFY(::kill(pid_t(first), SIGKILL) == 0);
+    QTRY_VERIFY_WITH_TIMEOUT(bridge() != first && ::kill(pid_t(bridge()), 0) == 0, 5000);
+    QVERIFY(test::readFile(m_dir->filePath(u"state/orvane/orvane-desk.log"_s)).contains("started again"));
+    QVERIFY(notified(u"異常終了したため、再起動しました"_s));
+    desk.terminate(); // the session ends: the bridge with it, not started again
+    QVERIFY(desk.waitForFinished(5000));
+    QTRY_VERIFY(::kill(pid_t(bridge()), 0) != 0);
+    desk.readAllStandardError();
+
+    // A bridge that crashes at once each time.
+    test::writeFile(bin + u"/crashing"_s, "#!/bin/sh\nkill -SEGV $$\n");
+    QFile::setPermissions(bin + u"/crashing"_s, QFileDevice::Permissions(0x7755));
+    env.insert(u"ORVANE_DESK_PROGRAM"_s, u"crashing"_s);
+    env.insert(u"ORVANE_DESK_FIRST_PAUSE"_s, u"0"_s);
+    desk.setProcessEnvironment(env);
+    desk.start(qEnvironmentVariable("ORVANE_SOURCE_DIR") + u"/packaging/orvane-desk"_s, {});
+    QVERIFY(desk.waitForFinished(30000));
+    QCOMPARE(desk.exitCode(), 139);
+    QCOMPARE(QString::fromLocal8Bit(desk.readAllStandardError()).count(u"; started again in"_s), 5);
+    QVERIFY(notified(u"再起動を止めました"_s));
 }
 
 QTEST_GUILESS_MAIN(TestStartup)
