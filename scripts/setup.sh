@@ -6,7 +6,7 @@ orvane_packages=(
     libqt6sql6-sqlite sqlite3 firefox-esr chromium libssl-dev zip help2man
     fonts-ipafont-gothic
     poppler-utils zbar-tools socat nginx-light xdg-utils lcdproc
-    xvfb xdotool imagemagick
+    xvfb xdotool imagemagick dbus-daemon
     libbenchmark-dev
 )
 

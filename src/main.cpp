@@ -1,6 +1,7 @@
 #include "base/messagelog.h"
 #include "channel/commandsources.h"
 #include "channel/statussocket.h"
+#include "platform/desktopnotifications.h"
 #include "platform/dialler.h"
 #include "platform/launcher.h"
 #include "platform/serialportcontrol.h"
@@ -106,6 +107,8 @@ int main(int argc, char* argv[])
     services.mapper = orvane::WindowsPathMapper::fromEnvironment();
     orvane::ProcessLauncher launcher(services.mapper);
     orvane::MessageBoxNotifier notifier;
+    orvane::DesktopNotifications desktopNotifications;
+    services.desktopNotifications = &desktopNotifications;
     orvane::TelephonyDialler dialler(launcher);
     services.launcher = &launcher;
     services.notifier = &notifier;

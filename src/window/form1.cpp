@@ -7,6 +7,7 @@
 #include "phone/dialcheck.h"
 #include "phone/modem.h"
 #include "phone/phonelines.h"
+#include "platform/desktopnotifications.h"
 #include "platform/dialler.h"
 #include "platform/serialport.h"
 #include "platform/tcpclient.h"
@@ -27,6 +28,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+
+using namespace Qt::StringLiterals;
 
 namespace orvane {
 namespace {
@@ -245,6 +248,7 @@ void Form1::setUpStatus()
 {
     m_deskStatus->setBridge(QCoreApplication::applicationPid(), QDir::currentPath(),
                             QCoreApplication::applicationVersion());
+    connect(m_deskStatus, &DeskStatus::deviceChanged, this, &Form1::tellTheDesktop);
     m_deskStatus->set(Device::Browser,
                       m_settings.cookiestore != CookieStore::Extension
                           ? DeviceStatus::unused()
@@ -272,6 +276,19 @@ void Form1::setUpStatus()
             socket.and_then([this](const QString& path) { return m_statusServer->listen(path); });
         !listening)
         qCWarning(lcApp).noquote() << "orvane --status cannot reach this bridge:" << listening.error();
+}
+
+void Form1::tellTheDesktop(Device device)
+{
+    // What needs the staff now: a page not printed, the display not taking texts.
+    if (!m_services.desktopNotifications || (device != Device::Printer && device != Device::Display))
+        return;
+    const DeviceStatus& status = m_deskStatus->device(device);
+    if (status.state == DeviceState::Problem)
+        m_services.desktopNotifications->show(deviceKey(device), u"Orvane: "_s + deviceCaption(device),
+                                              status.text);
+    else
+        m_services.desktopNotifications->close(deviceKey(device));
 }
 
 void Form1::printUnprinted_Click()

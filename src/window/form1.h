@@ -20,6 +20,7 @@ class QTimer;
 
 namespace orvane {
 
+class DesktopNotifications;
 class Dialler;
 class PrintFollowUp;
 class PrintSurface;
@@ -45,6 +46,8 @@ struct FormServices
         makeCommandSource;
     // The printer all forms go to.
     std::function<std::unique_ptr<PrintSurface>()> makePrintSurface;
+    // The desktop's notifications for what needs the staff now; none: the status row alone.
+    DesktopNotifications* desktopNotifications = nullptr;
     // What follows the printer's jobs to the paper; none: the printer's state is not known.
     PrintFollowUp* printFollowUp = nullptr;
 };
@@ -142,6 +145,7 @@ private:
     void openInEditor(const QString& fileName);
     void report(const QString& text);
     void setUpStatus();
+    void tellTheDesktop(Device device);
 
     FormServices m_services;
     Settings m_settings;
