@@ -1,5 +1,6 @@
 #include "channel/commandprocessor.h"
 #include "channel/cookiefoldersource.h"
+#include "display/displayfault.h"
 #include "display/displayserver.h"
 #include "display/displaytext.h"
 #include "support/desk.h"
@@ -216,19 +217,23 @@ void TestVfddisp::failsWithinItsBound_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("said");
-    QTest::newRow("no argument") << u"usage"_s << u"usage: vfddisp TEXT"_s;
+    QTest::addColumn<QString>("reason"); // the status the bridge makes of the exit status and the line
+    QTest::newRow("no argument") << u"usage"_s << u"usage: vfddisp TEXT"_s << QString();
     QTest::newRow("no configuration: names the file to create")
-        << u"unconfigured"_s << u"config/orvane/vfddisp.conf"_s;
-    QTest::newRow("a bad value: names key and value") << u"bad value"_s << u"parity=mark"_s;
-    QTest::newRow("a missing device") << u"missing"_s << u"no such device"_s;
-    QTest::newRow("a port another program holds") << u"held"_s << u"held by another program"_s;
-    QTest::newRow("a display that does not read") << u"stalled"_s << u"does not take the text"_s;
+        << u"unconfigured"_s << u"config/orvane/vfddisp.conf"_s << u"no-config"_s;
+    QTest::newRow("a bad value: names key and value") << u"bad value"_s << u"parity=mark"_s << u"no-config"_s;
+    QTest::newRow("a missing device") << u"missing"_s << u"no such device"_s << u"no-device"_s;
+    QTest::newRow("a port another program holds")
+        << u"held"_s << u"held by another program"_s << u"port-held"_s;
+    QTest::newRow("a display that does not read")
+        << u"stalled"_s << u"does not take the text"_s << u"not-taking-text"_s;
 }
 
 void TestVfddisp::failsWithinItsBound()
 {
     QFETCH(QString, fault);
     QFETCH(QString, said);
+    QFETCH(QString, reason);
     QByteArray port = QFile::encodeName(m_line->ours());
     if (fault == u"missing")
         port = QFile::encodeName(m_dir->filePath(u"gone"_s));
@@ -258,7 +263,10 @@ void TestVfddisp::failsWithinItsBound()
     }
     if (held >= 0)
         ::close(held);
-    QCOMPARE(status, fault == u"usage" ? 2 : 1);
+    if (fault == u"usage")
+        QCOMPARE(status, 2);
+    else
+        QCOMPARE(display::displayStatus(status, error.trimmed()).reason, reason);
     QVERIFY2(error.contains(said), qPrintable(error));
     QCOMPARE(error.count(u'\n'), fault == u"usage" ? 3 : 1);
     QVERIFY2(took < 4000,
@@ -276,13 +284,25 @@ void TestVfddisp::carriesACookieCommandToTheDisplay()
     CookieFolderSource source(cookieFolder(u"1"_s, u"alice"_s), WindowsPathMapper(desk.winePrefix()));
     CookieLines lines;
     const Settings settings;
+    // How each display program ended reaches the bridge without its waiting for it.
+    CommandHandlers handlers;
+    DeviceStatus shown;
+    handlers.displayEnded = [&](int exitStatus, const QString& line) {
+        shown = display::displayStatus(exitStatus, line);
+    };
     connect(&source, &CommandSource::commandArrived, [&](const std::optional<QString>& text) {
-        ProcessCommandFile(text, lines, settings, desk.launcher(), {});
+        ProcessCommandFile(text, lines, settings, desk.launcher(), handlers);
     });
     QVERIFY_RESULT(source.start());
     desk.writeCookie("uketsuke\nTotal12345\nclinic.example/\n", 1);
     QTRY_COMPARE((readDisplay(), m_emulator->lower()), u"             ¥12,345"_s);
     QCOMPARE(m_emulator->upper(), u"ｾﾞｲｺﾐｺﾞｳｹｲｷﾝｶﾞｸ     "_s);
+    QTRY_COMPARE(shown.state, DeviceState::Ok);
+    // The display unplugged: the next text says so, naming the port.
+    configure("type=cd5220\nport=" + QFile::encodeName(m_dir->filePath(u"gone"_s)) + "\n");
+    desk.writeCookie("uketsuke\nTotal1\nclinic.example/\n", 3);
+    QTRY_COMPARE(shown.reason, u"no-device"_s);
+    QVERIFY2(shown.text.contains(m_dir->filePath(u"gone"_s)), qPrintable(shown.text));
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #include "channel/commandprocessor.h"
 
 #include "base/logging.h"
+#include "display/displayfault.h"
 #include "display/displaytext.h"
 #include "print/receipt.h"
 #include "print/statementfields.h"
@@ -87,8 +88,12 @@ CommandOutcome ProcessCommandFile(const std::optional<QString>& text, CookieLine
     // A program that cannot start is named by the launcher's own warning (orvane.app); the command's
     // next step runs all the same.
     const auto runDisplay = [&] {
-        if (displayText)
-            (void)launcher.startCommandLine(display::commandLine(*displayText), WindowStyle::NormalFocus);
+        if (!displayText)
+            return;
+        const Result<> started = launcher.startCommandLine(display::commandLine(*displayText),
+                                                           WindowStyle::NormalFocus, handlers.displayEnded);
+        if (!started && handlers.displayEnded)
+            handlers.displayEnded(display::kDisplayNotStarted, started.error());
     };
 
     if (!text) {

@@ -28,6 +28,8 @@ struct CommandHandlers
     // A key whose document was refused (print/statementfields.h says why): no page, no number, no line
     // in the daily totals; the command's other keys run.
     std::function<void(const QString& key, const QString& problem, const QString& commandText)> refused;
+    // How the display program ended (display/displayfault.h), told later; nothing waits for it.
+    ProgramLauncher::Finished displayEnded;
 };
 
 // Splits the text at LF into the lines; a text of more than 11 lines fills all 11 entries with its

@@ -187,7 +187,12 @@ Result<ResolvedCommand> resolveCommandLine(const QString& commandLine, const Win
 
 ProcessLauncher::ProcessLauncher(WindowsPathMapper mapper) : m_mapper(std::move(mapper)) {}
 
-Result<> ProcessLauncher::startCommandLine(const QString& commandLine, WindowStyle)
+Result<> ProcessLauncher::startCommandLine(const QString& commandLine, WindowStyle style)
+{
+    return startCommandLine(commandLine, style, {});
+}
+
+Result<> ProcessLauncher::startCommandLine(const QString& commandLine, WindowStyle, Finished finished)
 {
     const Result<ResolvedCommand> command =
         resolveCommandLine(commandLine, m_mapper, qEnvironmentVariable("PATH"));
@@ -195,7 +200,7 @@ Result<> ProcessLauncher::startCommandLine(const QString& commandLine, WindowSty
         qCWarning(lcApp) << "cannot start" << commandLine << ":" << command.error();
         return fail(command.error());
     }
-    return spawn(*command);
+    return spawn(*command, std::move(finished));
 }
 
 Result<> ProcessLauncher::startProgram(const QString& program, const QStringList& arguments)

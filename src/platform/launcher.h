@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 #include "platform/windowspath.h"
@@ -23,6 +24,17 @@ public:
     // A Windows command line (the display program, the viewer): program and arguments split by the
     // Windows rules, arguments in the ANSI code page those programs read.
     virtual Result<> startCommandLine(const QString& commandLine, WindowStyle style) = 0;
+
+    // How a followed program ended: its exit status (128 + the signal for one killed) and the last
+    // line it wrote to standard error.
+    using Finished = std::function<void(int exitStatus, const QString& errorLine)>;
+    // The same, told later on this thread how the program ended; nothing waits for it. A launcher that
+    // cannot follow programs starts it unfollowed.
+    virtual Result<> startCommandLine(const QString& commandLine, WindowStyle style, Finished finished)
+    {
+        Q_UNUSED(finished);
+        return startCommandLine(commandLine, style);
+    }
 
     // A program of this system (bare name searched on PATH, or a path) with its arguments as they stand,
     // in this system's own encoding.
@@ -67,10 +79,12 @@ public:
     explicit ProcessLauncher(WindowsPathMapper mapper);
 
     Result<> startCommandLine(const QString& commandLine, WindowStyle style) override;
+    Result<> startCommandLine(const QString& commandLine, WindowStyle style, Finished finished) override;
     Result<> startProgram(const QString& program, const QStringList& arguments) override;
 
-    // Starts a resolved command; the error says why it could not be started.
-    static Result<> spawn(const ResolvedCommand& command);
+    // Starts a resolved command, followed when finished is given; the error says why it could not be
+    // started.
+    static Result<> spawn(const ResolvedCommand& command, Finished finished = {});
 
 private:
     WindowsPathMapper m_mapper;

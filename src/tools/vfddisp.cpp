@@ -19,6 +19,8 @@
 #include <QStandardPaths>
 #include <QThread>
 
+#include "display/displayfault.h"
+
 #include <cstdio>
 #include <unistd.h>
 
@@ -29,10 +31,11 @@ namespace {
 constexpr int kLockMs = 1000;
 constexpr int kFaultMs = 2000;
 
-int failWith(const QString& message)
+// Says the fault on standard error (the bridge shows its last line) and gives its exit status.
+int failWith(const QString& message, display::DisplayFault fault = display::DisplayFault::NotTakingText)
 {
     std::fprintf(stderr, "vfddisp: %s\n", message.toLocal8Bit().constData());
-    return 1;
+    return int(fault);
 }
 
 // Hands the text to the display process, starting it first where nobody listens.
@@ -99,10 +102,11 @@ int main(int argc, char** argv)
         return failWith(
             QStringLiteral("no customer display is set up: create %1 (see the README, \"The customer "
                            "display\")")
-                .arg(display::displayConfigCandidates().first()));
+                .arg(display::displayConfigCandidates().first()),
+            display::DisplayFault::NoConfig);
     const Result<display::DisplayConfig> config = display::readDisplayConfig(configPath);
     if (!config)
-        return failWith(config.error());
+        return failWith(config.error(), display::DisplayFault::NoConfig);
     const Result<QString> runtime = userRuntimeFolder(CreateFolder::Yes);
     if (!runtime)
         return failWith(runtime.error());
@@ -119,5 +123,12 @@ int main(int argc, char** argv)
     const Result<> shown = display::showOnSerialDisplay(
         *config, device, display::poleCommands(config->type, display::poleLines(text)), stamp, stampFile,
         lockDeadline, faultDeadline);
-    return shown ? 0 : failWith(shown.error());
+    if (shown)
+        return 0;
+    // Gone, taken by another program, or there and not reading.
+    if (!QFileInfo::exists(device))
+        return failWith(shown.error(), display::DisplayFault::NoDevice);
+    return failWith(shown.error(), shown.error().endsWith(u"does not take the text")
+                                       ? display::DisplayFault::NotTakingText
+                                       : display::DisplayFault::PortHeld);
 }

@@ -3,6 +3,7 @@
 #include "base/logging.h"
 #include "base/settingsfile.h"
 #include "channel/statussocket.h"
+#include "display/displayfault.h"
 #include "phone/callernumber.h"
 #include "phone/dialcheck.h"
 #include "phone/modem.h"
@@ -26,6 +27,7 @@
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 
@@ -130,6 +132,12 @@ Form1::Form1(FormServices services, QWidget* parent) : QWidget(parent), m_servic
     m_commandHandlers.printReceipt = [this](const QString& t) { printReceipt(t); };
     m_commandHandlers.printStatement = [this](const QString& t) { return printStatement(t); };
     m_commandHandlers.setLabel = [this](const QString& caption) { setCaption(Label1, caption); };
+    // The display program may end after this window: the status is looked up, not assumed.
+    m_commandHandlers.displayEnded = [status = QPointer<DeskStatus>(m_deskStatus)](int exitStatus,
+                                                                                   const QString& errorLine) {
+        if (status)
+            status->set(Device::Display, display::displayStatus(exitStatus, errorLine));
+    };
     m_commandHandlers.refused = [this](const QString& key, const QString& problem,
                                        const QString& commandText) {
         report(
