@@ -189,7 +189,7 @@ void TestStartup::startsAKilledBridgeAgain()
     QTRY_VERIFY(bridge() > 0);
     const qint64 first = bridge();
     QVERIFY(::kill(pid_t(first), SIGKILL) == 0);
-    QTRY_VERIFY_WITH_TIMEOUT(bridge() != first && ::kill(pid_t(bridge()), 0) == 0, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(bridge() != first && ::kill(pid_t(bridge()), 0) == 0, 10000);
     QVERIFY(test::readFile(m_dir->filePath(u"state/orvane/orvane-desk.log"_s)).contains("started again"));
     QVERIFY(notified(u"異常終了したため、再起動しました"_s));
     desk.terminate(); // the session ends: the bridge with it, not started again
