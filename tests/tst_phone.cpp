@@ -32,6 +32,8 @@ private slots:
     void namesEveryLineError();
     void acknowledgesAReception();
     void dialsTheModem();
+    void judgesTheServer_data();
+    void judgesTheServer();
 };
 
 void TestPhone::buildsTheDialCheckRequest_data()
@@ -192,12 +194,71 @@ void TestPhone::capsAReplyThatNeverEnds()
     int arrivals = 0;
     connect(&client, &TcpClient::DataArrival, this, [&] {
         ++arrivals;
-        reply = conversation.takeArrived(client);
+        reply = conversation.takeArrived(client).value_or(u"(no reply)"_s);
     });
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"reply longer than 4096"_s));
     conversation.restart(client);
     QTRY_VERIFY_WITH_TIMEOUT(arrivals > 0 && client.GetData().isEmpty() && reply.size() == 4096, 10000);
     QCOMPARE(reply, QString(4096, u'7'));
+}
+
+void TestPhone::judgesTheServer_data()
+{
+    QTest::addColumn<QByteArray>("answer"); // "-": refused (nobody listens), "hang": accepts, never answers
+    QTest::addColumn<QString>("reason");    // after ten seconds of it; empty: ok
+    QTest::newRow("a number to dial") << QByteArray("0312345678/x") << QString();
+    QTest::newRow("nothing to dial") << QByteArray("none") << QString();
+    QTest::newRow("refused") << QByteArray("-") << u"unreachable"_s;
+    QTest::newRow("hanging") << QByteArray("hang") << u"unreachable"_s;
+    QTest::newRow("an HTTP error") << QByteArray("HTTP/1.1 400 Bad Request\r\n\r\n") << u"bad-answer"_s;
+    QTest::newRow("an HTML page") << QByteArray("<!DOCTYPE html><title>404</title>") << u"bad-answer"_s;
+    QTest::newRow("binary") << QByteArray("\x01\x02zz") << u"bad-answer"_s;
+}
+
+void TestPhone::judgesTheServer()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, reason);
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    const quint16 port = server.serverPort();
+    if (answer == "-")
+        server.close();
+    connect(&server, &QTcpServer::newConnection, this, [&] {
+        QTcpSocket* peer = server.nextPendingConnection();
+        if (answer != "hang") {
+            peer->write(answer);
+            peer->disconnectFromHost();
+        }
+    });
+    Settings settings;
+    settings.dialurl = u"127.0.0.1"_s;
+    qint64 now = 0;
+    DialCheckConversation conversation(settings, port, [&] { return now; });
+    TcpClientControl client;
+    std::optional<QString> shown = u"-"_s;
+    int arrivals = 0;
+    connect(&client, &TcpClient::DataArrival, this, [&] {
+        ++arrivals;
+        shown = conversation.takeArrived(client);
+    });
+    // Eleven polls a second apart: a fault is a problem once it has lasted ten seconds, not before.
+    for (int poll = 0; poll <= 11; ++poll) {
+        const int before = arrivals;
+        conversation.restart(client);
+        QCOMPARE(conversation.health().reason, poll < 11 || reason.isEmpty() ? QString() : reason);
+        if (answer == "-" || answer == "hang")
+            QTest::qWait(50);
+        else
+            QTRY_VERIFY(arrivals > before);
+        now += 1000;
+    }
+    // What is no reply never reaches the number box.
+    if (reason == u"bad-answer")
+        QCOMPARE(shown, std::nullopt);
+    else if (reason.isEmpty())
+        QCOMPARE(shown, std::optional<QString>(QString::fromLatin1(answer)));
+    QVERIFY(conversation.health().text.contains(u"127.0.0.1"_s));
 }
 
 QTEST_GUILESS_MAIN(TestPhone)

@@ -437,6 +437,8 @@ bool Form1::eventFilter(QObject* watched, QEvent* event)
 void Form1::Timer2_Timer()
 {
     m_dialCheck.restart(*Winsock1);
+    if (!textOf(m_settings.dialurl).isEmpty() && m_dialCheck.health().state != DeviceState::Unknown)
+        m_deskStatus->set(Device::Server, m_dialCheck.health());
     if (const std::optional<QString> number = m_dialCheck.numberToDial(tellno->text()))
         PhoneCall(*number);
 }
@@ -449,8 +451,10 @@ void Form1::Winsock1_Connect()
 
 void Form1::Winsock1_DataArrival()
 {
-    // A reply may come in several blocks; the box shows the reply so far, joined.
-    tellno->setText(m_dialCheck.takeArrived(*Winsock1));
+    // A reply may come in several blocks; the box shows the reply so far, joined. What is no reply
+    // (an error page) stays out of it: the server's state says it.
+    if (const std::optional<QString> reply = m_dialCheck.takeArrived(*Winsock1))
+        tellno->setText(*reply);
 }
 
 void Form1::Winsock2_Connect()
