@@ -26,6 +26,7 @@ private slots:
     void saysWhatTheDeskLacks_data();
     void saysWhatTheDeskLacks();
     void startsAKilledBridgeAgain();
+    void sendsThroughTheExtensionsRoute();
 
 private:
     void start(QProcess& process);
@@ -208,6 +209,45 @@ void TestStartup::startsAKilledBridgeAgain()
     QCOMPARE(desk.exitCode(), 139);
     QCOMPARE(QString::fromLocal8Bit(desk.readAllStandardError()).count(u"; started again in"_s), 5);
     QVERIFY(notified(u"再起動を止めました"_s));
+}
+
+void TestStartup::sendsThroughTheExtensionsRoute()
+{
+    // With cookiestore=extension, orvane-send hands its command to the running bridge and prints the
+    // outcome; with no bridge it says so and fails.
+    QVERIFY(test::writeFile(m_dir->filePath(u"sct.txt"_s), "dialurl=\r\ncookiestore=extension\r\n"));
+    const QString runtime = m_dir->filePath(u"run"_s);
+    QVERIFY(QDir().mkpath(runtime));
+    QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"XDG_RUNTIME_DIR"_s, runtime);
+    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    env.insert(u"WINEPREFIX"_s, m_dir->filePath(u"wine"_s));
+    const auto send = [&](const QString& command) {
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(m_dir->path());
+        process.start(test::builtProgram(u"orvane-send"_s), {command});
+        process.waitForFinished(10000);
+        return std::pair{process.exitCode(),
+                         QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError())};
+    };
+    QProcess bridge;
+    bridge.setProcessEnvironment(env);
+    bridge.setWorkingDirectory(m_dir->path());
+    bridge.start(test::builtProgram(u"orvane"_s), {});
+    QTRY_VERIFY(QFile::exists(runtime + u"/orvane/bridge.sock"_s));
+    const auto [carried, said] = send(u"wel"_s);
+    QCOMPARE(carried, 0);
+    QVERIFY2(said.startsWith(u"carried out: 実行しました"_s), qPrintable(said));
+    const auto [refused, why] = send(u"rsh山田様"_s);
+    QCOMPARE(refused, 1);
+    QVERIFY2(why.contains(u"領収書の金額がありません"_s), qPrintable(why));
+    bridge.terminate();
+    QVERIFY(bridge.waitForFinished(5000));
+    const auto [none, because] = send(u"wel"_s);
+    QCOMPARE(none, 1);
+    QVERIFY2(because.contains(u"cannot reach the bridge"_s), qPrintable(because));
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

@@ -14,7 +14,7 @@ namespace orvane {
 
 Result<QString> writeCommandCookie(const WindowsPathMapper& mapper, const QString& wintype,
                                    const QString& userName, const QString& site, const QString& command,
-                                   const QString& lineFour)
+                                   const QString& lineFour, const QString& cookieName)
 {
     const CookieFolder folder = cookieFolder(wintype, userName);
     const std::optional<QString> native = mapper.toNative(folder.windowsPath);
@@ -33,7 +33,7 @@ Result<QString> writeCommandCookie(const WindowsPathMapper& mapper, const QStrin
 
     const QString name = userName + u"@orvane[1]" + folder.pattern.mid(1);
     const QString path = QDir(*native).filePath(name);
-    const QByteArray content = text::encodeAnsi(u"orvane\n" + command + u'\n' + site + u"/\n1600\n" +
+    const QByteArray content = text::encodeAnsi(cookieName + u'\n' + command + u'\n' + site + u"/\n1600\n" +
                                                 lineFour + u"\n30000000\n3000000000\n30000000\n*\n");
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit()) {

@@ -5,8 +5,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 
-#include <cerrno>
-#include <poll.h>
 #include <unistd.h>
 
 namespace orvane {
@@ -42,27 +40,11 @@ Result<QJsonObject> askStatus(const QString& path)
     const auto closeIt = qScopeGuard([&] { ::close(*fd); });
     if (Result<> asked = writeAll(*fd, "status\n"); !asked)
         return fail(asked.error());
-    QByteArray reply;
-    constexpr int kWaitMs = 2000;
-    while (!reply.endsWith('\n')) {
-        pollfd wait{*fd, POLLIN, 0};
-        const int ready = ::poll(&wait, 1, kWaitMs);
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready <= 0)
-            return fail(QStringLiteral("the bridge did not answer within two seconds"));
-        char buffer[65536];
-        const ssize_t got = ::read(*fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return fail(QStringLiteral("the bridge closed the connection"));
-        reply.append(buffer, got);
-        if (reply.size() > (4 << 20))
-            return fail(QStringLiteral("the bridge's answer is too long"));
-    }
+    const Result<QByteArray> reply = readLineWithin(*fd, 2000, 4 << 20);
+    if (!reply)
+        return fail(QStringLiteral("the bridge: ") + reply.error());
     QJsonParseError error{};
-    const QJsonDocument report = QJsonDocument::fromJson(reply, &error);
+    const QJsonDocument report = QJsonDocument::fromJson(*reply, &error);
     if (!report.isObject())
         return fail(QStringLiteral("the bridge's answer is not a report: %1").arg(error.errorString()));
     return report.object();

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -41,6 +42,30 @@ Result<> writeAll(int fd, const QByteArray& bytes)
         written += n;
     }
     return {};
+}
+
+Result<QByteArray> readLineWithin(int fd, int waitMs, qsizetype maxLine)
+{
+    QByteArray line;
+    while (!line.endsWith('\n')) {
+        pollfd wait{fd, POLLIN, 0};
+        const int ready = ::poll(&wait, 1, waitMs);
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return fail(QStringLiteral("no answer within %1 s").arg(waitMs / 1000.0));
+        char buffer[65536];
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return fail(QStringLiteral("the connection was closed"));
+        line.append(buffer, got);
+        if (line.size() > maxLine)
+            return fail(QStringLiteral("the answer is too long"));
+    }
+    line.chop(1);
+    return line;
 }
 
 } // namespace orvane

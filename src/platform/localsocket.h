@@ -23,6 +23,10 @@ Result<int> connectLocalSocket(const QString& path);
 // Writes all the bytes to a blocking descriptor (a local socket, a pipe), or says why it could not.
 Result<> writeAll(int fd, const QByteArray& bytes);
 
+// Reads one LF-ended line (without its LF) from a blocking descriptor, waiting at most waitMs for each
+// piece; for command-line programs, never the GUI thread.
+Result<QByteArray> readLineWithin(int fd, int waitMs, qsizetype maxLine);
+
 // Listens on a local socket only the user can reach. A socket file left by a killed process (nobody
 // answers on it) is replaced; one that answers belongs to a running process and is left alone.
 Result<> listenUserOnly(QLocalServer& server, const QString& path);
