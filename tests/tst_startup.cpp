@@ -176,6 +176,11 @@ void TestStartup::startsAKilledBridgeAgain()
     QProcess desk;
     desk.setProcessEnvironment(env);
     desk.start(qEnvironmentVariable("ORVANE_SOURCE_DIR") + u"/packaging/orvane-desk"_s, {});
+    // Whatever fails, the bridge goes with orvane-desk (which a kill could not let end it).
+    const auto endDesk = qScopeGuard([&] {
+        desk.terminate();
+        desk.waitForFinished(5000);
+    });
     const auto notified = [&](const QString& words) {
         for (const QList<QByteArray>& call : test::readRecordedCalls(notes))
             if (call.contains("org.freedesktop.Notifications.Notify") &&

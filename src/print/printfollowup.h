@@ -28,8 +28,8 @@ DeviceStatus printerStatus(const PrinterFacts& facts);
 // <folder>/.sent/<job>-<name> until the job completed; one that ends otherwise (aborted, cancelled,
 // dropped by a stopped queue) goes back into the folder, where it waits with the pages no queue took,
 // counted and printable again with printWaiting(). The print system is asked once a second while a job
-// is open or the printer has a problem, and once every 30 seconds otherwise (to see a queue that was
-// stopped meanwhile).
+// is open, every five seconds while the printer has a problem, and once every 30 seconds otherwise
+// (to see a queue that was stopped meanwhile).
 class PrintFollowUp final : public QObject
 {
     Q_OBJECT
@@ -37,6 +37,7 @@ class PrintFollowUp final : public QObject
 
 public:
     static constexpr int kFollowMs = 1000;
+    static constexpr int kProblemMs = 5000; // a printer with a problem, no job open: seen mended soon
     static constexpr int kIdleMs = 30000;
 
     PrintFollowUp(PrintQueues& queues, QString folder, QObject* parent = nullptr);
