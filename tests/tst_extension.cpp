@@ -437,6 +437,8 @@ void TestExtension::answersThePage()
     QCOMPARE(statement.value(u"ok"_s), QJsonValue(false));
     QCOMPARE(statement.value(u"reason"_s).toString(), u"bad-command"_s);
     QCOMPARE(statement.value(u"text"_s).toString(), u"明細書の日付「2026-13-40」を日付として読めません"_s);
+    // The staff's status keeps it too (orvane --status).
+    QCOMPARE(form->deskStatus().toJson()[u"refused"_s][u"key"_s].toString(), u"prt"_s);
 
     form.reset();
     pages.setPage("/down", "go");

@@ -72,6 +72,15 @@ void DeskStatus::setBridge(qint64 pid, const QString& folder, const QString& ver
     m_version = version;
 }
 
+void DeskStatus::refused(const QString& key, const QString& problem, const QString& commandText)
+{
+    rollDay();
+    m_refused = {{u"key"_s, key},
+                 {u"problem"_s, problem},
+                 {u"command"_s, commandText.left(200)},
+                 {u"at"_s, m_clock().toString(Qt::ISODate)}};
+}
+
 bool DeskStatus::allWell() const
 {
     return std::none_of(m_devices.begin(), m_devices.end(),

@@ -35,13 +35,17 @@ public:
     enum class Counted { Command, Receipt, Statement };
     void count(Counted what);
 
+    // A command the bridge did not carry out because it would have printed wrong: the last one is in
+    // the report until the day ends.
+    void refused(const QString& key, const QString& problem, const QString& commandText);
+
     // The bridge's own facts for the report.
     void setBridge(qint64 pid, const QString& folder, const QString& version);
 
     // True when no device in use has a problem.
     bool allWell() const;
 
-    // The report as one JSON object: {bridge, devices, unprinted, today}.
+    // The report as one JSON object: {bridge, devices, unprinted, today, refused}.
     QJsonObject toJson() const;
 
 signals:
@@ -59,6 +63,7 @@ private:
     qint64 m_pid = 0;
     QDateTime m_started;
     QString m_folder, m_version;
+    QJsonObject m_refused; // {key, problem, command, at} of the last refused command
 };
 
 // The report as the staff's lines (orvane --status): a line per device, the unprinted pages and the day.

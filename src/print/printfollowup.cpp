@@ -246,7 +246,9 @@ void PrintFollowUp::setStatus(const DeviceStatus& status)
 
 void PrintFollowUp::schedule()
 {
-    m_timer.start(!m_jobs.isEmpty() ? kFollowMs : m_status.state == DeviceState::Problem ? kProblemMs : kIdleMs);
+    m_timer.start(!m_jobs.isEmpty()                        ? kFollowMs
+                  : m_status.state == DeviceState::Problem ? kProblemMs
+                                                           : kIdleMs);
 }
 
 } // namespace orvane

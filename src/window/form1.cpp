@@ -140,6 +140,7 @@ Form1::Form1(FormServices services, QWidget* parent) : QWidget(parent), m_servic
     };
     m_commandHandlers.refused = [this](const QString& key, const QString& problem,
                                        const QString& commandText) {
+        m_deskStatus->refused(key, problem, commandText);
         report(
             QStringLiteral("Web システムの命令 %1 を実行しませんでした (何も印刷していません): %2\n命令: %3")
                 .arg(key, problem, commandText));
