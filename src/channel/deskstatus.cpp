@@ -111,7 +111,8 @@ QJsonObject DeskStatus::toJson() const
         {u"unprinted"_s, m_unprinted},
         {u"today"_s, QJsonObject{{u"commands"_s, sameDay ? m_commands : 0},
                                  {u"receipts"_s, sameDay ? m_receipts : 0},
-                                 {u"statements"_s, sameDay ? m_statements : 0}}}};
+                                 {u"statements"_s, sameDay ? m_statements : 0}}},
+        {u"refused"_s, sameDay && !m_refused.isEmpty() ? QJsonValue(m_refused) : QJsonValue()}};
 }
 
 QString statusText(const QJsonObject& report)
@@ -133,6 +134,10 @@ QString statusText(const QJsonObject& report)
         QString::number(report.value(u"unprinted").toInt()),
         QString::number(today.value(u"commands").toInt()), QString::number(today.value(u"receipts").toInt()),
         QString::number(today.value(u"statements").toInt()));
+    if (const QJsonObject refused = report.value(u"refused").toObject(); !refused.isEmpty())
+        text += u"実行しなかった命令 (%1): %2 %3: %4\n"_s.arg(
+            refused.value(u"at").toString(), refused.value(u"key").toString(),
+            refused.value(u"problem").toString(), refused.value(u"command").toString());
     return text;
 }
 
