@@ -26,6 +26,7 @@ struct DeviceStatus
     {
         return {DeviceState::Problem, reason, text, {}};
     }
+    static DeviceStatus unknown(const QString& text) { return {DeviceState::Unknown, {}, text, {}}; }
     static DeviceStatus unused() { return {DeviceState::Unused, {}, QStringLiteral("使用していません"), {}}; }
     // The same state, reason and text (since aside).
     bool sameAs(const DeviceStatus& other) const

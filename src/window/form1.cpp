@@ -63,6 +63,11 @@ QFont formFont()
     return font;
 }
 
+DeviceStatus callerIdListening(int port)
+{
+    return DeviceStatus::ok(QStringLiteral("COM%1 で待ち受け中").arg(port));
+}
+
 QTimer* makeTimer(QObject* parent, const char* name, int intervalMs)
 {
     auto* timer = new QTimer(parent);
@@ -240,8 +245,7 @@ Result<> Form1::Form_Load()
             m_deskStatus->set(Device::CallerId, DeviceStatus::problem(QStringLiteral("no-device"), problem));
             MSComm2->openWhenAvailable();
         } else {
-            m_deskStatus->set(Device::CallerId,
-                              DeviceStatus::ok(QStringLiteral("COM%1 で待ち受け中").arg(port)));
+            m_deskStatus->set(Device::CallerId, callerIdListening(port));
         }
     }
 
@@ -265,11 +269,9 @@ void Form1::setUpStatus()
                                 QStringLiteral("none-connected"),
                                 QStringLiteral("ブラウザが接続していません。ブラウザを開いてください "
                                                "(開いているのに続くときは orvane-browser-setup --check)")));
-    m_deskStatus->set(
-        Device::Server,
-        textOf(m_settings.dialurl).isEmpty()
-            ? DeviceStatus::unused()
-            : DeviceStatus{DeviceState::Unknown, {}, QStringLiteral("サーバーに問い合わせ中"), {}});
+    m_deskStatus->set(Device::Server, textOf(m_settings.dialurl).isEmpty()
+                                          ? DeviceStatus::unused()
+                                          : DeviceStatus::unknown(QStringLiteral("サーバーに問い合わせ中")));
     if (textOf(m_settings.nodspport).isEmpty())
         m_deskStatus->set(Device::CallerId, DeviceStatus::unused());
     if (PrintFollowUp* followUp = m_services.printFollowUp) {
@@ -491,8 +493,7 @@ void Form1::MSComm2_deviceBack()
         m_services.notifier->withdraw(commErrorTitle());
         m_services.notifier->withdraw(kCallerIdTitle);
     }
-    m_deskStatus->set(Device::CallerId,
-                      DeviceStatus::ok(QStringLiteral("COM%1 で待ち受け中").arg(MSComm2->commPort())));
+    m_deskStatus->set(Device::CallerId, callerIdListening(MSComm2->commPort()));
 }
 
 void Form1::sctset_Click()
