@@ -270,7 +270,7 @@ void TestBrowserSetup::checksTheDesk()
 
     const CheckReport report = checkDesk(desk->check);
     const QString text = report.lines.join(u'\n');
-    QVERIFY2(text.contains(QString(said).replace(u"DESK"_s, desk->dir.path()).replace(u"ID"_s, desk->id)),
+    QVERIFY2(text.contains(QString(said).replace(u"ID"_s, desk->id).replace(u"DESK"_s, desk->dir.path())),
              qPrintable(text));
     QVERIFY2(report.failures == failures, qPrintable(text));
     QCOMPARE(report.lines.count(u"NOT IN PLACE"_s), 0);
