@@ -103,7 +103,7 @@ private:
     std::unique_ptr<test::PtyPair> m_line;
     std::unique_ptr<QSerialPort> m_display;
     std::unique_ptr<test::PoleDisplayEmulator> m_emulator;
-    QByteArray m_savedConfig, m_savedRuntime;
+    QByteArray m_savedConfig, m_savedRuntime, m_savedState;
     int m_heldOpen = -1;
 };
 
@@ -112,8 +112,10 @@ void TestVfddisp::init()
     m_dir = std::make_unique<QTemporaryDir>();
     m_savedConfig = qgetenv("XDG_CONFIG_HOME");
     m_savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    m_savedState = qgetenv("XDG_STATE_HOME");
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir->filePath(u"config"_s)));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_dir->path()));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(m_dir->filePath(u"state"_s)));
     m_line = std::make_unique<test::PtyPair>(m_dir->path());
     QVERIFY(m_line->start());
     m_display = std::make_unique<QSerialPort>(m_line->theirs());
@@ -131,6 +133,7 @@ void TestVfddisp::cleanup()
     m_line.reset();
     qputenv("XDG_CONFIG_HOME", m_savedConfig);
     qputenv("XDG_RUNTIME_DIR", m_savedRuntime);
+    qputenv("XDG_STATE_HOME", m_savedState);
 }
 
 void TestVfddisp::configure(const QByteArray& settings)
@@ -461,18 +464,31 @@ void TestVfddisp::handsTheTextToLcdd()
         conf, "[server]\nDriverPath=" + QFile::encodeName(drivers) + "\nDriver=text\nBind=127.0.0.1\nPort=" +
                   port + "\nReportToSyslog=no\nServerScreen=no\nWaitTime=5\n[text]\nSize=20x2\n"));
     Lcdd lcdd(QFile::encodeName(conf));
-    QVERIFY(lcdd.start());
     const auto stop = qScopeGuard([&] { endDisplayProcess(); });
     configure("type=lcdproc\nserver=127.0.0.1:" + port + "\n");
     const QByteArray text = text::encodeAnsi(u"ｶﾅ {\"} \\12,345"_s);
-    QCOMPARE(finish(start(text)).first, 0);
     const QString expected = u"ｶﾅ {\"} ¥12,345"_s.leftJustified(20) + u'|' + QString(20, u' ');
-    QTRY_COMPARE_WITH_TIMEOUT(lcdd.lastFrame(), expected, 10000);
+    // No LCDd yet: the text is kept, and the display program says LCDd cannot be reached.
+    const auto [status, said] = finish(start(text));
+    QCOMPARE(status, int(display::DisplayFault::LcddUnreachable));
+    QVERIFY2(said.contains(u"LCDd at 127.0.0.1:"_s + QString::fromLatin1(port)), qPrintable(said));
+    QCOMPARE(display::displayStatus(status, said).reason, u"lcdd-unreachable"_s);
 
-    // LCDd restarts: the client comes back and shows the last text again.
-    lcdd.stop();
     QVERIFY(lcdd.start());
     QTRY_COMPARE_WITH_TIMEOUT(lcdd.lastFrame(), expected, 10000);
+    QCOMPARE(finish(start(text)).first, 0);
+
+    // LCDd stops and starts again: the texts of that time say so, the client comes back and shows the
+    // last text again, and the display process's log has both.
+    lcdd.stop();
+    QTRY_COMPARE(finish(start(text)).first, int(display::DisplayFault::LcddUnreachable));
+    QVERIFY(lcdd.start());
+    QTRY_COMPARE_WITH_TIMEOUT(lcdd.lastFrame(), expected, 10000);
+    QTRY_COMPARE(finish(start(text)).first, 0);
+    const QByteArray log = test::readFile(m_dir->filePath(u"state/orvane/orvane-display.log"_s));
+    // Once each time LCDd went (at the start, and when it stopped) and each time it came back.
+    QCOMPARE(log.count("cannot be reached"), 2);
+    QCOMPARE(log.count("shows the customer display again"), 2);
 }
 
 QTEST_GUILESS_MAIN(TestVfddisp)

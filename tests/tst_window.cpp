@@ -256,6 +256,7 @@ void TestWindow::showsTheDesksState()
     for (const Device device : kDevices)
         row.append(form->statusRow()->indicator(device)->text());
     QCOMPARE(row, shown);
+    QCOMPARE(form->statusRow()->indicator(Device::Display)->toolTip(), u"客表示: まだ何も表示していません"_s);
     // A problem shows with its text on hover; the pages waiting are counted with their button.
     form->deskStatus().set(Device::Printer,
                            DeviceStatus::problem(u"media-empty"_s, u"プリンタ desk: 用紙がありません。"_s));

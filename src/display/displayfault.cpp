@@ -26,6 +26,11 @@ DeviceStatus displayStatus(int exitStatus, const QString& errorLine)
         return DeviceStatus::problem(
             u"port-held"_s,
             u"客表示のポートを使えません (%1)。ほかのプログラムを閉じてください。"_s.arg(errorLine));
+    case int(DisplayFault::LcddUnreachable):
+        return DeviceStatus::problem(
+            u"lcdd-unreachable"_s,
+            u"客表示 (LCDd) につながりません (%1)。LCDd が動いているか IT 担当者に確かめてもらってください。"_s
+                .arg(errorLine));
     default:
         return DeviceStatus::problem(
             u"not-taking-text"_s,

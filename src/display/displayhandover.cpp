@@ -9,6 +9,21 @@ QByteArray handoverLine(const StartStamp& stamp, const QByteArray& text)
     return stamp.toText() + ' ' + text.toBase64() + '\n';
 }
 
+QByteArray handoverAnswer(const QString& fault)
+{
+    return fault.isEmpty() ? QByteArray("ok\n") : "fault " + fault.simplified().toUtf8() + '\n';
+}
+
+QString faultOfAnswer(const QByteArray& answer)
+{
+    const QByteArray line = answer.trimmed();
+    if (line == "ok")
+        return {};
+    if (line.startsWith("fault "))
+        return QString::fromUtf8(line.mid(6));
+    return QStringLiteral("the display process answered: %1").arg(QString::fromUtf8(line.left(80)));
+}
+
 Result<Handover> handoverFromLine(const QByteArray& line)
 {
     const QList<QByteArray> parts = line.trimmed().split(' ');

@@ -49,14 +49,14 @@ QByteArray DisplayServer::answerLine(const QByteArray& line)
     const Result<Handover> handover = handoverFromLine(line);
     if (!handover) {
         qWarning("orvane-display: %s", qPrintable(handover.error()));
-        return {};
+        return handoverAnswer(handover.error());
     }
-    if (handover->stamp < m_stamp)
-        return {}; // a display program started before the one shown
-    m_stamp = handover->stamp;
-    m_shown = poleLines(handover->text);
-    emit show(m_shown);
-    return {};
+    if (!(handover->stamp < m_stamp)) { // else a display program started before the one shown
+        m_stamp = handover->stamp;
+        m_shown = poleLines(handover->text);
+        emit show(m_shown);
+    }
+    return handoverAnswer(m_faultReader ? m_faultReader() : QString());
 }
 
 } // namespace orvane::display

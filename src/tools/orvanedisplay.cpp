@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cstdio>
@@ -132,19 +133,37 @@ int main(int argc, char** argv)
 
     display::DisplayServer server;
     QObject::connect(&server, &display::DisplayServer::quitRequested, app.get(), &QCoreApplication::quit);
-    if (const Result<> listening = server.listen(QDir(*runtime).filePath(QStringLiteral("vfddisp.sock")));
-        !listening)
-        return failWith(listening.error()); // another one already serves the display
+    const auto listen = [&server, &runtime] {
+        if (const Result<> listening = server.listen(QDir(*runtime).filePath(QStringLiteral("vfddisp.sock")));
+            !listening) {
+            failWith(listening.error()); // another one already serves the display
+            QCoreApplication::exit(1);
+        }
+    };
     std::unique_ptr<CustomerWindow> window;
     std::unique_ptr<display::LcdProcClient> lcd;
+    QTimer firstAnswerBound;
     if (screen) {
         window = std::make_unique<CustomerWindow>(*config);
         QObject::connect(&server, &display::DisplayServer::show, window.get(), &CustomerWindow::setLines);
         server.setReader([&window] { return window->shown(); });
         window->show();
+        QTimer::singleShot(0, listen);
     } else {
         lcd = std::make_unique<display::LcdProcClient>(config->serverHost, config->serverPort);
         QObject::connect(&server, &display::DisplayServer::show, lcd.get(), &display::LcdProcClient::show);
+        server.setFaultReader([&lcd] { return lcd->fault(); });
+        // The first text is answered knowing whether LCDd took the screen: the socket opens once the
+        // first attempt ended, or after a second of a host that does not answer.
+        firstAnswerBound.setSingleShot(true);
+        QObject::connect(lcd.get(), &display::LcdProcClient::settled, &firstAnswerBound, [&] {
+            if (firstAnswerBound.isActive()) {
+                firstAnswerBound.stop();
+                listen();
+            }
+        });
+        QObject::connect(&firstAnswerBound, &QTimer::timeout, listen);
+        firstAnswerBound.start(1000);
         lcd->start();
     }
     return app->exec();

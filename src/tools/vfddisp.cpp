@@ -67,9 +67,15 @@ int handOver(const QString& runtime, const QString& configPath, const display::S
         if (!fd)
             return failWith(QStringLiteral("orvane-display did not open %1: %2").arg(socket, fd.error()));
     }
-    const bool sent = orvane::writeAll(*fd, display::handoverLine(stamp, text)).has_value();
+    const Result<QByteArray> answer = orvane::writeAll(*fd, display::handoverLine(stamp, text)).and_then([&] {
+        return readLineWithin(*fd, int(qMax<qint64>(1, deadline.remainingTime())), 4096);
+    });
     ::close(*fd);
-    return sent ? 0 : failWith(QStringLiteral("%1: the display process went away").arg(socket));
+    if (!answer)
+        return failWith(
+            QStringLiteral("%1: the display process did not take the text: %2").arg(socket, answer.error()));
+    const QString fault = display::faultOfAnswer(*answer);
+    return fault.isEmpty() ? 0 : failWith(fault, display::DisplayFault::LcddUnreachable);
 }
 
 } // namespace

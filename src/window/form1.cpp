@@ -274,6 +274,8 @@ void Form1::setUpStatus()
                                           : DeviceStatus::unknown(QStringLiteral("サーバーに問い合わせ中")));
     if (textOf(m_settings.nodspport).isEmpty())
         m_deskStatus->set(Device::CallerId, DeviceStatus::unused());
+    // The display program tells how the display is with each text it shows.
+    m_deskStatus->set(Device::Display, DeviceStatus::unknown(QStringLiteral("まだ何も表示していません")));
     if (PrintFollowUp* followUp = m_services.printFollowUp) {
         connect(followUp, &PrintFollowUp::statusChanged, this,
                 [this](const DeviceStatus& status) { m_deskStatus->set(Device::Printer, status); });
