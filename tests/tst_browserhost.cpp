@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QJsonDocument>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -23,6 +24,7 @@ private slots:
     void turnsAnExtensionMessageIntoARecord();
     void answersStaleAndDone();
     void refusesASocketFolderOthersCanEnter();
+    void followsTheBrowsersConnected();
 };
 
 void TestBrowserHost::readsFramesInAnyPieces()
@@ -155,6 +157,37 @@ void TestBrowserHost::refusesASocketFolderOthersCanEnter()
     const Result<QString> open = bridgeSocket(CreateFolder::Yes);
     QVERIFY(!open);
     QVERIFY(open.error().contains(u"0700"_s));
+}
+
+void TestBrowserHost::followsTheBrowsersConnected()
+{
+    QTemporaryDir runtime;
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", saved); });
+    QList<QStringList> told;
+    auto bridge = std::make_unique<ExtensionSource>();
+    const auto listen = [&] {
+        connect(bridge.get(), &CommandSource::browsersChanged,
+                [&](const QStringList& browsers) { told.append(browsers); });
+        return bridge->start().has_value();
+    };
+    QVERIFY(listen());
+    // The host as Chromium starts it: the extension says hello first.
+    QProcess host;
+    host.start(test::builtProgram(u"orvane-browser-host"_s), {u"chrome-extension://abc/"_s});
+    QVERIFY(host.waitForStarted());
+    host.write(nativeFrame({{u"hello"_s, u"1.1"_s}}));
+    const QStringList chromium{u"Chromium (拡張機能 1.1)"_s};
+    QTRY_COMPARE(told, QList<QStringList>{chromium});
+    // A bridge started again hears of the browser without a command.
+    bridge = std::make_unique<ExtensionSource>();
+    QVERIFY(listen());
+    QTRY_COMPARE_WITH_TIMEOUT(told, (QList<QStringList>{chromium, chromium}), 5000);
+    // The browser closes: its host goes, and so does the browser.
+    host.closeWriteChannel();
+    QVERIFY(host.waitForFinished(5000));
+    QTRY_COMPARE(told, (QList<QStringList>{chromium, chromium, {}}));
 }
 
 QTEST_GUILESS_MAIN(TestBrowserHost)

@@ -4,11 +4,19 @@
 #include "print/qtprintsurface.h"
 #include "print/receipt.h"
 #include "print/statement.h"
+#include "support/desk.h"
+#include "support/formservices.h"
 #include "support/pdftext.h"
 #include "support/privatecups.h"
 #include "support/testsupport.h"
+#include "window/statusrow.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -36,11 +44,16 @@ private slots:
     void keepsThePageWhenTheSchedulerIsDown();
     void followsEachPrintToThePaper_data();
     void followsEachPrintToThePaper();
+    void tellsTheDeskOfAPrinterFault_data();
+    void tellsTheDeskOfAPrinterFault();
 
 private:
     // Prints through the default printer (queues given) or to a PDF; returns the kept PDF, if any.
     QString printReceipt(bool toPrinter, PrintFollowUp* followUp = nullptr);
     QString printStatement(bool toPrinter);
+    // Brings about a fault of the followUp test's rows, and mends it.
+    void cause(const QString& fault);
+    void mend(const QString& fault);
     // The titles of the queue's jobs in the given state, sorted.
     static QStringList jobTitles(int whichJobs);
     // Each word of the fallback PDF must stand in the printed one shifted by (dx, dy), within 0.5 pt.
@@ -200,6 +213,30 @@ void TestCups::keepsThePageWhenTheSchedulerIsDown()
     QVERIFY(QFile::exists(printStatement(true)));
 }
 
+void TestCups::cause(const QString& fault)
+{
+    if (fault == u"paper-out" || fault == u"failing")
+        m_cups->setSwitch(fault, true);
+    if (fault == u"paused")
+        QVERIFY(m_cups->run(u"cupsdisable"_s, {u"desk"_s}));
+    if (fault == u"rejecting")
+        QVERIFY(m_cups->run(u"cupsreject"_s, {u"desk"_s}));
+    if (fault == u"no scheduler")
+        m_cups->stop();
+}
+
+void TestCups::mend(const QString& fault)
+{
+    m_cups->setSwitch(u"paper-out"_s, false);
+    m_cups->setSwitch(u"failing"_s, false);
+    if (fault == u"no scheduler") {
+        QVERIFY(m_cups->start());
+        QVERIFY(m_cups->addQueue());
+    }
+    QVERIFY(m_cups->run(u"cupsenable"_s, {u"desk"_s}));
+    QVERIFY(m_cups->run(u"cupsaccept"_s, {u"desk"_s}));
+}
+
 void TestCups::followsEachPrintToThePaper_data()
 {
     QTest::addColumn<QString>("fault");
@@ -219,19 +256,7 @@ void TestCups::followsEachPrintToThePaper()
     QFETCH(QString, fault);
     QFETCH(QString, reason);
     QFETCH(int, waiting);
-    if (fault == u"paper-out" || fault == u"failing")
-        m_cups->setSwitch(fault, true);
-    if (fault == u"aborting") {
-        m_cups->setSwitch(u"failing"_s, true);
-        QVERIFY(
-            m_cups->run(u"lpadmin"_s, {u"-p"_s, u"desk"_s, u"-o"_s, u"printer-error-policy=abort-job"_s}));
-    }
-    if (fault == u"paused")
-        QVERIFY(m_cups->run(u"cupsdisable"_s, {u"desk"_s}));
-    if (fault == u"rejecting")
-        QVERIFY(m_cups->run(u"cupsreject"_s, {u"desk"_s}));
-    if (fault == u"no scheduler")
-        m_cups->stop();
+    cause(fault);
     PrintFollowUp followUp(m_queues, u"prints"_s);
     followUp.start();
     printReceipt(true, &followUp);
@@ -245,20 +270,77 @@ void TestCups::followsEachPrintToThePaper()
     QTRY_COMPARE_WITH_TIMEOUT(followUp.waitingPages(), waiting, 5000);
 
     // Mended, the page reaches the paper (the waiting one with the staff's action) and it is said.
-    m_cups->setSwitch(u"paper-out"_s, false);
-    m_cups->setSwitch(u"failing"_s, false);
-    if (fault == u"no scheduler") {
-        QVERIFY(m_cups->start());
-        QVERIFY(m_cups->addQueue());
-    }
-    QVERIFY(m_cups->run(u"cupsenable"_s, {u"desk"_s}));
-    QVERIFY(m_cups->run(u"cupsaccept"_s, {u"desk"_s}));
+    mend(fault);
     if (waiting > 0)
         followUp.printWaiting();
     QTRY_VERIFY_WITH_TIMEOUT(QDir(u"prints/.sent"_s).isEmpty(), 10000); // nothing kept once printed
     QTRY_COMPARE_WITH_TIMEOUT(followUp.status().text, u"プリンタ desk: 印刷できます"_s, 5000);
     QVERIFY(QFile::exists(m_cups->output()));
     QCOMPARE(followUp.waitingPages(), 0);
+}
+
+void TestCups::tellsTheDeskOfAPrinterFault_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<int>("waiting");
+    QTest::newRow("paper out") << u"paper-out"_s << u"media-empty"_s << 0;
+    QTest::newRow("rejecting") << u"rejecting"_s << u"queue-rejecting"_s << 1;
+    QTest::newRow("no scheduler") << u"no scheduler"_s << u"no-scheduler"_s << 1;
+}
+
+void TestCups::tellsTheDeskOfAPrinterFault()
+{
+    // The desk's window on this scheduler: a receipt command while the printer has a fault is seen in
+    // the status row and in orvane --status (asking this window as it asks a running bridge) within
+    // five seconds, with the page counted; mended, and the page printed with the staff's button, both
+    // say so.
+    QFETCH(QString, fault);
+    QFETCH(QString, reason);
+    QFETCH(int, waiting);
+    m_dir.reset();
+    test::Desk desk;
+    QVERIFY(test::writeFile(u"sct.txt"_s, "wintype=1\r\ndialurl=\r\n"));
+    cause(fault);
+    PrintFollowUp followUp(m_queues, u"prints"_s);
+    test::FakeNotifier notifier;
+    test::FakeDialler dialler;
+    FormServices services = test::formServices(desk.winePrefix(), &desk.launcher(), &notifier, &dialler);
+    services.makePrintSurface = [&] {
+        return std::make_unique<QtPrintSurface>(QtPrintSurface::Target::DefaultPrinter, u"prints"_s,
+                                                &m_queues, &followUp);
+    };
+    services.printFollowUp = &followUp;
+    const std::unique_ptr<Form1> form = test::startWindow(services);
+    QVERIFY(form);
+    const auto askStatus = [] {
+        QProcess status; // runs while this window answers it
+        status.start(test::builtProgram(u"orvane"_s), {u"--status"_s, u"--json"_s});
+        for (QDeadlineTimer bound(10000); status.state() != QProcess::NotRunning && !bound.hasExpired();)
+            QTest::qWait(20);
+        return std::pair{status.exitCode(), QJsonDocument::fromJson(status.readAllStandardOutput()).object()};
+    };
+    desk.writeCookie("uketsuke\nrsh山田様/1000/80/\nclinic.example/\n", 1);
+    const QLabel* printer = form->statusRow()->indicator(Device::Printer);
+    QTRY_COMPARE_WITH_TIMEOUT(printer->text(), u"印刷 ×"_s, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(form->statusRow()->unprintedCount->text(), u"未印刷 %1 枚"_s.arg(waiting),
+                              5000);
+    QCOMPARE(form->statusRow()->printUnprinted->isEnabled(), waiting > 0);
+    const auto [problem, report] = askStatus();
+    QCOMPARE(problem, 1);
+    const QJsonObject said = report[u"devices"_s][u"printer"_s].toObject();
+    QCOMPARE(said[u"reason"_s].toString(), reason);
+    QCOMPARE(printer->toolTip(), u"印刷: "_s + said[u"text"_s].toString());
+    QCOMPARE(report[u"unprinted"_s].toInt(), waiting);
+    QCOMPARE(report[u"today"_s][u"receipts"_s].toInt(), 1);
+
+    mend(fault);
+    if (waiting > 0)
+        QTest::mouseClick(form->statusRow()->printUnprinted, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_cups->output()), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(printer->text(), u"印刷 ○"_s, 5000);
+    QCOMPARE(form->statusRow()->unprintedCount->text(), u"未印刷 0 枚"_s);
+    QCOMPARE(askStatus().second[u"devices"_s][u"printer"_s][u"state"_s].toString(), u"ok"_s);
 }
 
 QTEST_MAIN(TestCups)

@@ -437,8 +437,11 @@ void TestExtension::answersThePage()
     QCOMPARE(statement.value(u"ok"_s), QJsonValue(false));
     QCOMPARE(statement.value(u"reason"_s).toString(), u"bad-command"_s);
     QCOMPARE(statement.value(u"text"_s).toString(), u"明細書の日付「2026-13-40」を日付として読めません"_s);
-    // The staff's status keeps it too (orvane --status).
+    // The staff's status keeps it too (orvane --status), and names the browser connected.
     QCOMPARE(form->deskStatus().toJson()[u"refused"_s][u"key"_s].toString(), u"prt"_s);
+    const QString connected =
+        (chromium ? u"Chromium"_s : u"Firefox"_s) + u" (拡張機能 1.1) が接続しています"_s;
+    QCOMPARE(form->deskStatus().device(Device::Browser).text, connected);
 
     form.reset();
     pages.setPage("/down", "go");
@@ -449,10 +452,13 @@ void TestExtension::answersThePage()
     // The test page, every key once its outcome is in.
     form = makeForm();
     QVERIFY(form);
+    // The bridge started again knows the browser before any command.
+    QTRY_COMPARE(form->deskStatus().device(Device::Browser).text, connected);
     const qsizetype shown = desk.displayCalls().size();
     pages.setPage("/back", "go");
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(desk.filePath(u"viewer.log"_s)), 60000);
     browser->stop();
+    QTRY_COMPARE(form->deskStatus().device(Device::Browser).reason, u"none-connected"_s);
     const QByteArray total = "\xBE\xDE\xB2\xBA\xD0\xBA\xDE\xB3\xB9\xB2\xB7\xDD\xB6\xDE\xB8     ";
     QCOMPARE(
         desk.displayCalls().mid(shown),

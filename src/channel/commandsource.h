@@ -34,8 +34,9 @@ public:
 signals:
     // One command's text; nullopt for a command file that changed but could not be opened.
     void commandArrived(const std::optional<QString>& text);
-    // A browser's extension reached the bridge (its name and the extension's version).
-    void browserConnected(const QString& browser, const QString& extension);
+    // The browsers whose extension is connected changed: each one's name and extension version, as
+    // "Chromium (拡張機能 1.1)"; none when the last one went.
+    void browsersChanged(const QStringList& connected);
     // A fault the desk's IT person should see: a store that cannot be read, a late command.
     void warning(const QString& text);
 

@@ -19,6 +19,7 @@ ExtensionSource::ExtensionSource(QString path, QObject* parent)
       m_server(QStringLiteral("the bridge's socket"), kMaxLine,
                [this](const QByteArray& line) { return answerLine(line); })
 {
+    m_server.setClosedHandler([this](LocalLineServer::Connection connection) { browserGone(connection); });
 }
 
 ExtensionSource::~ExtensionSource() = default;
@@ -77,7 +78,8 @@ QByteArray ExtensionSource::answerLine(const QByteArray& line)
         // On standard error whatever the logging rules: the IT person's sign that a browser came.
         qInfo().noquote() << "browser connected:" << hello->browser << "with the extension"
                           << hello->extension;
-        emit browserConnected(hello->browser, hello->extension);
+        m_browsers.insert(m_server.currentConnection(), *hello);
+        emit browsersChanged(connectedBrowsers());
         return {};
     }
     if (const Result<CookieSet> set = cookieSetFromBridgeRequest(line))
@@ -87,6 +89,25 @@ QByteArray ExtensionSource::answerLine(const QByteArray& line)
     return bridgeAnswer(
         {BridgeAnswer::Refused,
          CommandOutcome::notCarriedOut(reasons::kNotACommand, QStringLiteral("命令ではありません"))});
+}
+
+void ExtensionSource::browserGone(LocalLineServer::Connection connection)
+{
+    const auto gone = m_browsers.constFind(connection);
+    if (gone == m_browsers.cend())
+        return; // a host that only handed over a command
+    qInfo().noquote() << "browser gone:" << gone->browser;
+    m_browsers.erase(gone);
+    emit browsersChanged(connectedBrowsers());
+}
+
+QStringList ExtensionSource::connectedBrowsers() const
+{
+    QStringList connected;
+    for (const BrowserHello& hello : m_browsers)
+        connected.append(QStringLiteral("%1 (拡張機能 %2)").arg(hello.browser, hello.extension));
+    connected.sort();
+    return connected;
 }
 
 } // namespace orvane

@@ -5,6 +5,7 @@
 #include "platform/localsocket.h"
 
 #include <QHash>
+#include <QMap>
 #include <QString>
 #include <deque>
 #include <functional>
@@ -43,8 +44,14 @@ private:
     // One line of the host: its answer line, or nothing (a hello is not answered).
     QByteArray answerLine(const QByteArray& line);
 
+    void browserGone(LocalLineServer::Connection connection);
+    QStringList connectedBrowsers() const;
+
     QString m_path;
     Clock m_clock;
+    // The browsers' hosts that said hello, by their connection (a host holds its connection while its
+    // browser runs).
+    QMap<LocalLineServer::Connection, BrowserHello> m_browsers;
     LocalLineServer m_server;
     // The worker/seq pairs answered, with their answer: a resend is answered the same way (a late
     // command stays late even when the clock has stepped back since).

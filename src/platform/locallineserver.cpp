@@ -31,7 +31,11 @@ LocalLineServer::LocalLineServer(QString name, qint64 maxLine, Handler handler)
 {
     QObject::connect(m_server.get(), &QLocalServer::newConnection, m_server.get(), [this] {
         while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-            QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            QObject::connect(socket, &QLocalSocket::disconnected, socket, [this, socket] {
+                if (m_closed)
+                    m_closed(Connection(socket));
+                socket->deleteLater();
+            });
             QObject::connect(socket, &QLocalSocket::readyRead, socket,
                              [this, socket] { onReadyRead(socket); });
             onReadyRead(socket);
@@ -39,7 +43,10 @@ LocalLineServer::LocalLineServer(QString name, qint64 maxLine, Handler handler)
     });
 }
 
-LocalLineServer::~LocalLineServer() = default;
+LocalLineServer::~LocalLineServer()
+{
+    m_closed = nullptr; // the connections closing with the server are no peer going away
+}
 
 Result<> LocalLineServer::listen(const QString& path)
 {
@@ -57,7 +64,10 @@ void LocalLineServer::onReadyRead(QLocalSocket* socket)
     // line of its own.
     while (socket->canReadLine() &&
            socket->peek(qMin(socket->bytesAvailable(), m_maxLine + 1)).contains('\n')) {
-        if (const QByteArray answer = m_handler(socket->readLine()); !answer.isEmpty())
+        m_current = Connection(socket);
+        const QByteArray answer = m_handler(socket->readLine());
+        m_current = 0;
+        if (!answer.isEmpty())
             socket->write(answer);
     }
     if (socket->bytesAvailable() > m_maxLine) {

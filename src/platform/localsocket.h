@@ -34,11 +34,15 @@ Result<> listenUserOnly(QLocalServer& server, const QString& path);
 // A small server on such a socket: it accepts every connection and reads its lines (each ended by a
 // LF, at most maxLine bytes; a longer one closes that connection, said once as a warning naming the
 // server). Each line goes to the handler as it arrives, in order; what the handler returns is written
-// back on the same connection (nothing when it returns nothing).
+// back on the same connection (nothing when it returns nothing). A peer that stays connected (a
+// browser's host) is told apart by its connection: the one whose line the handler has, and the one
+// whose end the closed handler is told of.
 class LocalLineServer
 {
 public:
     using Handler = std::function<QByteArray(const QByteArray& line)>;
+    using Connection = quintptr;
+    using ClosedHandler = std::function<void(Connection connection)>;
 
     LocalLineServer(QString name, qint64 maxLine, Handler handler);
     ~LocalLineServer();
@@ -47,6 +51,9 @@ public:
 
     Result<> listen(const QString& path);
     void close();
+    // While the handler runs: the connection its line came on.
+    Connection currentConnection() const { return m_current; }
+    void setClosedHandler(ClosedHandler closed) { m_closed = std::move(closed); }
 
 private:
     void onReadyRead(QLocalSocket* socket);
@@ -54,6 +61,8 @@ private:
     QString m_name;
     qint64 m_maxLine;
     Handler m_handler;
+    ClosedHandler m_closed;
+    Connection m_current = 0;
     std::unique_ptr<QLocalServer> m_server;
 };
 

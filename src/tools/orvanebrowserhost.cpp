@@ -15,6 +15,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <poll.h>
 #include <thread>
 #include <unistd.h>
 
@@ -26,6 +27,8 @@ using namespace Qt::StringLiterals;
 // A set that cannot reach the bridge within this time after it was made would be refused as stale:
 // the host answers so itself.
 constexpr qint64 kGiveUpMs = 2500;
+// How often a host without a bridge tries again to reach one.
+constexpr int kReconnectMs = 2000;
 
 void log(const QString& text)
 {
@@ -73,6 +76,24 @@ QByteArray readAnswer(int fd)
         line += c;
     }
     return {};
+}
+
+// Waits for the browser's next bytes; true when they are there (or its port closed). Meanwhile a
+// connection the bridge closed is let go, and one is made again (with the hello) while there is none.
+bool waitForBrowser(int& bridge)
+{
+    pollfd watched[2] = {{STDIN_FILENO, POLLIN, 0}, {bridge, POLLIN, 0}};
+    const int ready =
+        ::poll(watched, bridge >= 0 ? 2 : 1, bridge >= 0 || helloLine.isEmpty() ? -1 : kReconnectMs);
+    if (ready < 0)
+        return errno != EINTR;
+    if (bridge >= 0 && watched[1].revents != 0) {
+        ::close(bridge); // nothing comes unasked: the bridge went away
+        bridge = -1;
+    }
+    if (bridge < 0 && !helloLine.isEmpty() && watched[0].revents == 0)
+        bridge = connectToBridge();
+    return watched[0].revents != 0;
 }
 
 orvane::BridgeReply deliver(const CookieSet& set, int& bridge)
@@ -124,6 +145,10 @@ int main(int argc, char** argv)
     int bridge = -1;
     char buffer[65536];
     for (;;) {
+        // The bridge knows which browsers are there by their hosts' connections: one that went (a
+        // bridge restarted) is made again within kReconnectMs, not only with the next command.
+        if (!waitForBrowser(bridge))
+            continue;
         const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR)
             continue;

@@ -36,6 +36,13 @@ using namespace Qt::StringLiterals;
 namespace orvane {
 namespace {
 
+DeviceStatus noBrowserConnected()
+{
+    return DeviceStatus::problem(QStringLiteral("none-connected"),
+                                 QStringLiteral("ブラウザが接続していません。ブラウザを開いてください "
+                                                "(開いているのに続くときは orvane-browser-setup --check)"));
+}
+
 constexpr int kTimer1IntervalMs = 100;
 constexpr int kTimer2IntervalMs = 1000;
 constexpr int kTimer3IntervalMs = 20000;
@@ -207,12 +214,12 @@ Result<> Form1::Form_Load()
     setUpStatus();
     m_commandSource = m_services.makeCommandSource(m_settings, m_userName);
     connect(m_commandSource.get(), &CommandSource::commandArrived, this, &Form1::processCommand);
-    connect(m_commandSource.get(), &CommandSource::browserConnected, this,
-            [this](const QString& browser, const QString& extension) {
-                m_deskStatus->set(
-                    Device::Browser,
-                    DeviceStatus::ok(
-                        QStringLiteral("%1 が接続しています (拡張機能 %2)").arg(browser, extension)));
+    connect(m_commandSource.get(), &CommandSource::browsersChanged, this,
+            [this](const QStringList& connected) {
+                m_deskStatus->set(Device::Browser,
+                                  connected.isEmpty()
+                                      ? noBrowserConnected()
+                                      : DeviceStatus::ok(connected.join(u"、") + u" が接続しています"));
             });
     if (Result<> started = m_commandSource->start(); !started)
         return started;
@@ -262,13 +269,9 @@ void Form1::setUpStatus()
     m_deskStatus->setBridge(QCoreApplication::applicationPid(), QDir::currentPath(),
                             QCoreApplication::applicationVersion());
     connect(m_deskStatus, &DeskStatus::deviceChanged, this, &Form1::tellTheDesktop);
-    m_deskStatus->set(Device::Browser,
-                      m_settings.cookiestore != CookieStore::Extension
-                          ? DeviceStatus::unused()
-                          : DeviceStatus::problem(
-                                QStringLiteral("none-connected"),
-                                QStringLiteral("ブラウザが接続していません。ブラウザを開いてください "
-                                               "(開いているのに続くときは orvane-browser-setup --check)")));
+    m_deskStatus->set(Device::Browser, m_settings.cookiestore != CookieStore::Extension
+                                           ? DeviceStatus::unused()
+                                           : noBrowserConnected());
     m_deskStatus->set(Device::Server, textOf(m_settings.dialurl).isEmpty()
                                           ? DeviceStatus::unused()
                                           : DeviceStatus::unknown(QStringLiteral("サーバーに問い合わせ中")));
