@@ -46,6 +46,8 @@ private slots:
     void followsEachPrintToThePaper();
     void tellsTheDeskOfAPrinterFault_data();
     void tellsTheDeskOfAPrinterFault();
+    void namesWhatThePrinterNeeds_data();
+    void namesWhatThePrinterNeeds();
 
 private:
     // Prints through the default printer (queues given) or to a PDF; returns the kept PDF, if any.
@@ -341,6 +343,63 @@ void TestCups::tellsTheDeskOfAPrinterFault()
     QTRY_COMPARE_WITH_TIMEOUT(printer->text(), u"印刷 ○"_s, 5000);
     QCOMPARE(form->statusRow()->unprintedCount->text(), u"未印刷 0 枚"_s);
     QCOMPARE(askStatus().second[u"devices"_s][u"printer"_s][u"state"_s].toString(), u"ok"_s);
+}
+
+void TestCups::namesWhatThePrinterNeeds_data()
+{
+    // The facts as CUPS gives them: the default queue ("" none), why the scheduler cannot be reached,
+    // the queue the desk is set up for that CUPS lacks, the printer's reasons, and a stopped queue.
+    QTest::addColumn<QString>("queue");
+    QTest::addColumn<QString>("unreachable");
+    QTest::addColumn<QString>("missing");
+    QTest::addColumn<QStringList>("reasons");
+    QTest::addColumn<bool>("stopped");
+    QTest::addColumn<QString>("reason"); // "" when the printer is fine
+    QTest::addColumn<QString>("says");
+    const QString none;
+    QTest::newRow("a warning needs nobody")
+        << u"desk"_s << none << none << QStringList{u"toner-low-warning"_s} << false << none
+        << u"印刷できます"_s;
+    QTest::newRow("a known reason without its suffix")
+        << u"desk"_s << none << none << QStringList{u"media-jam-error"_s} << false << u"media-jam"_s
+        << u"プリンタ desk: 紙づまりです"_s;
+    QTest::newRow("offline, though only a report")
+        << u"desk"_s << none << none << QStringList{u"offline-report"_s} << false << u"offline"_s
+        << u"オフライン"_s;
+    QTest::newRow("an error of another kind")
+        << u"desk"_s << none << none << QStringList{u"spool-area-full-error"_s} << false
+        << u"spool-area-full"_s << u"(spool-area-full)"_s;
+    QTest::newRow("stopped by CUPS") << u"desk"_s << none << none << QStringList{} << true
+                                     << u"queue-stopped"_s << u"cupsenable desk"_s;
+    QTest::newRow("no scheduler") << none << u"the print scheduler at /run/cups/cups.sock does not answer"_s
+                                  << u"desk"_s << QStringList{} << false << u"no-scheduler"_s
+                                  << u"(the print scheduler at /run/cups/cups.sock does not answer)"_s;
+    QTest::newRow("the desk's queue deleted") << none << none << u"desk"_s << QStringList{} << false
+                                              << u"no-default-queue"_s << u"既定のプリンタ desk が"_s;
+    QTest::newRow("never a printer") << none << none << none << QStringList{} << false
+                                     << u"no-default-queue"_s << u"既定のプリンタがありません"_s;
+}
+
+void TestCups::namesWhatThePrinterNeeds()
+{
+    QFETCH(QString, queue);
+    QFETCH(QString, unreachable);
+    QFETCH(QString, missing);
+    QFETCH(QStringList, reasons);
+    QFETCH(bool, stopped);
+    QFETCH(QString, reason);
+    QFETCH(QString, says);
+    PrinterFacts facts;
+    if (!queue.isEmpty())
+        facts.queue = queue;
+    facts.unreachable = unreachable;
+    facts.missingQueue = missing;
+    facts.state =
+        QueueState{stopped ? QueueState::Printer::Stopped : QueueState::Printer::Idle, true, reasons, {}};
+    const DeviceStatus status = printerStatus(facts);
+    QCOMPARE(status.reason, reason);
+    QCOMPARE(status.state, reason.isEmpty() ? DeviceState::Ok : DeviceState::Problem);
+    QVERIFY2(status.text.contains(says), qPrintable(status.text));
 }
 
 QTEST_MAIN(TestCups)

@@ -19,6 +19,8 @@ struct DefaultQueue
     bool available = false;
     // Why it is not available.
     QString reason;
+    // False when the print system itself does not answer (not running, or not reachable).
+    bool schedulerAnswers = true;
 };
 
 // A queue's state as the print system reports it.

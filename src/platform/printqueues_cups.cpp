@@ -24,6 +24,10 @@ Dest namedDest(const QString& queue)
         cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.isEmpty() ? nullptr : queue.toUtf8().constData(), nullptr));
 }
 
+// How long a scheduler that the default queue could not be had from is given to answer a connection
+// (a local one answers or refuses at once).
+constexpr int kSchedulerAnswerMs = 500;
+
 QString lastError()
 {
     return QString::fromUtf8(cupsLastErrorString());
@@ -54,12 +58,21 @@ DefaultQueue CupsPrintQueues::defaultQueue()
 {
     if (const Dest dest = namedDest(QString()))
         return {QString::fromUtf8(dest->name), true, {}};
-    const QString reason = lastError();
-    // The scheduler is down or the queue is gone: name the queue the desk is set up for, if any.
+    QString reason = lastError();
+    // The scheduler is down or the queue is gone: name the queue the desk is set up for, if any. CUPS
+    // says the same of both ("lpoptions names a destination that does not exist"): the scheduler is
+    // asked whether it answers at all.
     std::optional<QString> configured = lpoptionsDefault(QDir::homePath() + u"/.cups/lpoptions");
     if (!configured)
         configured = lpoptionsDefault(QStringLiteral("/etc/cups/lpoptions"));
-    return {configured, false, reason};
+    http_t* scheduler = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                                     kSchedulerAnswerMs, nullptr);
+    if (scheduler) {
+        httpClose(scheduler);
+        return {configured, false, reason, true};
+    }
+    reason = QStringLiteral("the print scheduler at %1 does not answer").arg(QString::fromUtf8(cupsServer()));
+    return {configured, false, reason, false};
 }
 
 std::optional<QMarginsF> CupsPrintQueues::a5PrintableMargins(const QString& queue)

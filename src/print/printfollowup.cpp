@@ -50,11 +50,15 @@ DeviceStatus printerStatus(const PrinterFacts& facts)
 {
     if (!facts.unreachable.isEmpty())
         return DeviceStatus::problem(u"no-scheduler"_s,
-                                     u"印刷サービス (CUPS) に接続できません: %1。"_s.arg(facts.unreachable) +
+                                     u"印刷サービス (CUPS) に接続できません (%1)。"_s.arg(facts.unreachable) +
                                          kKept + u"PC を再起動するか、IT 担当者に連絡してください。"_s);
     if (!facts.queue)
-        return DeviceStatus::problem(u"no-default-queue"_s, u"既定のプリンタがありません。"_s + kKept +
-                                                                u"プリンタを設定してください。"_s);
+        return DeviceStatus::problem(
+            u"no-default-queue"_s,
+            (facts.missingQueue.isEmpty()
+                 ? u"既定のプリンタがありません。"_s
+                 : u"既定のプリンタ %1 が印刷サービスにありません。"_s.arg(facts.missingQueue)) +
+                kKept + u"プリンタを設定してください。"_s);
     const QString printer = u"プリンタ %1: "_s.arg(*facts.queue);
     const QString waiting = facts.openJobs > 0 ? u" (印刷待ち %1 件)"_s.arg(facts.openJobs) : QString();
     if (facts.state) {
@@ -195,9 +199,10 @@ void PrintFollowUp::look()
         facts.queue = queue.name;
         if (const Result<QueueState> state = m_queues.queueState(*queue.name))
             facts.state = *state;
-    } else if (queue.name) {
-        facts.unreachable =
-            queue.reason.isEmpty() ? u"プリンタ %1 がありません"_s.arg(*queue.name) : queue.reason;
+    } else if (!queue.schedulerAnswers) {
+        facts.unreachable = queue.reason;
+    } else {
+        facts.missingQueue = queue.name.value_or(QString());
     }
     facts.openJobs = int(m_jobs.size());
     if (m_waiting == 0)

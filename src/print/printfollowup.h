@@ -18,6 +18,7 @@ struct PrinterFacts
 {
     std::optional<QString> queue; // the default queue; nullopt: none
     QString unreachable;          // why the print system cannot be reached; empty when it can
+    QString missingQueue;         // the queue the desk is set up for, which the print system lacks
     std::optional<QueueState> state;
     int openJobs = 0;
     QString abortedJob; // the title of a job that ended without printing, until its page is printed
