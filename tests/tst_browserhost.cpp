@@ -3,8 +3,10 @@
 #include "channel/extensionsource.h"
 #include "support/testsupport.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -184,6 +186,17 @@ void TestBrowserHost::followsTheBrowsersConnected()
     bridge = std::make_unique<ExtensionSource>();
     QVERIFY(listen());
     QTRY_COMPARE_WITH_TIMEOUT(told, (QList<QStringList>{chromium, chromium}), 5000);
+    // A command on that connection leaves the browser connected.
+    host.write(nativeFrame({{u"id"_s, u"w1"_s},
+                            {u"seq"_s, 1},
+                            {u"setAt"_s, QDateTime::currentMSecsSinceEpoch()},
+                            {u"cookie"_s, QJsonObject{{u"name"_s, u"uketsuke"_s},
+                                                      {u"value"_s, u"wel"_s},
+                                                      {u"domain"_s, u"clinic.example"_s},
+                                                      {u"path"_s, u"/"_s}}}}));
+    QTRY_VERIFY(host.bytesAvailable() > 0); // the acknowledgement
+    QTest::qWait(500);                      // a connection that went would have been told by now
+    QCOMPARE(told, (QList<QStringList>{chromium, chromium}));
     // The browser closes: its host goes, and so does the browser.
     host.closeWriteChannel();
     QVERIFY(host.waitForFinished(5000));

@@ -44,14 +44,12 @@ private slots:
     void keepsThePageWhenTheSchedulerIsDown();
     void followsEachPrintToThePaper_data();
     void followsEachPrintToThePaper();
-    void tellsTheDeskOfAPrinterFault_data();
-    void tellsTheDeskOfAPrinterFault();
     void namesWhatThePrinterNeeds_data();
     void namesWhatThePrinterNeeds();
 
 private:
     // Prints through the default printer (queues given) or to a PDF; returns the kept PDF, if any.
-    QString printReceipt(bool toPrinter, PrintFollowUp* followUp = nullptr);
+    QString printReceipt(bool toPrinter);
     QString printStatement(bool toPrinter);
     // Brings about a fault of the followUp test's rows, and mends it.
     void cause(const QString& fault);
@@ -95,11 +93,11 @@ void TestCups::cleanupTestCase()
     m_cups.reset();
 }
 
-QString TestCups::printReceipt(bool toPrinter, PrintFollowUp* followUp)
+QString TestCups::printReceipt(bool toPrinter)
 {
     test::writeFile(u"counter.txt"_s, " 23\r\n"); // the same number either way
     QtPrintSurface surface(toPrinter ? QtPrintSurface::Target::DefaultPrinter : QtPrintSurface::Target::Pdf,
-                           u"prints"_s, toPrinter ? &m_queues : nullptr, followUp);
+                           u"prints"_s, toPrinter ? &m_queues : nullptr);
     Settings settings;
     settings.name1 = u"オルヴェイン歯科"_s;
     orvane::printReceipt(surface, u"rsh山田様/12000/960/3"_s, settings, QDate(2026, 12, 8), u"counter.txt"_s);
@@ -255,48 +253,10 @@ void TestCups::followsEachPrintToThePaper_data()
 
 void TestCups::followsEachPrintToThePaper()
 {
-    QFETCH(QString, fault);
-    QFETCH(QString, reason);
-    QFETCH(int, waiting);
-    cause(fault);
-    PrintFollowUp followUp(m_queues, u"prints"_s);
-    followUp.start();
-    printReceipt(true, &followUp);
-    // Within five seconds of the print the cause is known, and where the page is.
-    QTRY_VERIFY2_WITH_TIMEOUT(followUp.status().reason == reason, qPrintable(followUp.status().text), 5000);
-    if (!reason.isEmpty() && fault != u"no scheduler") // each page in one place: held in CUPS or waiting here
-        QCOMPARE(jobTitles(CUPS_WHICHJOBS_ACTIVE).size(), waiting > 0 ? 0 : 1);
-    QVERIFY2(reason.isEmpty() ||
-                 followUp.status().text.contains(fault == u"no scheduler" ? u"CUPS"_s : u"desk"_s),
-             qPrintable(followUp.status().text));
-    QTRY_COMPARE_WITH_TIMEOUT(followUp.waitingPages(), waiting, 5000);
-
-    // Mended, the page reaches the paper (the waiting one with the staff's action) and it is said.
-    mend(fault);
-    if (waiting > 0)
-        followUp.printWaiting();
-    QTRY_VERIFY_WITH_TIMEOUT(QDir(u"prints/.sent"_s).isEmpty(), 10000); // nothing kept once printed
-    QTRY_COMPARE_WITH_TIMEOUT(followUp.status().text, u"プリンタ desk: 印刷できます"_s, 5000);
-    QVERIFY(QFile::exists(m_cups->output()));
-    QCOMPARE(followUp.waitingPages(), 0);
-}
-
-void TestCups::tellsTheDeskOfAPrinterFault_data()
-{
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<QString>("reason");
-    QTest::addColumn<int>("waiting");
-    QTest::newRow("paper out") << u"paper-out"_s << u"media-empty"_s << 0;
-    QTest::newRow("rejecting") << u"rejecting"_s << u"queue-rejecting"_s << 1;
-    QTest::newRow("no scheduler") << u"no scheduler"_s << u"no-scheduler"_s << 1;
-}
-
-void TestCups::tellsTheDeskOfAPrinterFault()
-{
     // The desk's window on this scheduler: a receipt command while the printer has a fault is seen in
     // the status row and in orvane --status (asking this window as it asks a running bridge) within
-    // five seconds, with the page counted; mended, and the page printed with the staff's button, both
-    // say so.
+    // five seconds, with its page in one place and counted; mended, and the page printed (a waiting one
+    // with the staff's button), both say so and nothing is left aside.
     QFETCH(QString, fault);
     QFETCH(QString, reason);
     QFETCH(int, waiting);
@@ -323,15 +283,19 @@ void TestCups::tellsTheDeskOfAPrinterFault()
         return std::pair{status.exitCode(), QJsonDocument::fromJson(status.readAllStandardOutput()).object()};
     };
     desk.writeCookie("uketsuke\nrsh山田様/1000/80/\nclinic.example/\n", 1);
-    const QLabel* printer = form->statusRow()->indicator(Device::Printer);
-    QTRY_COMPARE_WITH_TIMEOUT(printer->text(), u"印刷 ×"_s, 5000);
+    QTRY_COMPARE(form->deskStatus().toJson()[u"today"_s][u"receipts"_s].toInt(), 1);
+    QTRY_VERIFY2_WITH_TIMEOUT(followUp.status().reason == reason, qPrintable(followUp.status().text), 5000);
+    if (!reason.isEmpty() && fault != u"no scheduler") // each page in one place: held in CUPS or waiting here
+        QCOMPARE(jobTitles(CUPS_WHICHJOBS_ACTIVE).size(), waiting > 0 ? 0 : 1);
     QTRY_COMPARE_WITH_TIMEOUT(form->statusRow()->unprintedCount->text(), u"未印刷 %1 枚"_s.arg(waiting),
                               5000);
     QCOMPARE(form->statusRow()->printUnprinted->isEnabled(), waiting > 0);
+    const QLabel* printer = form->statusRow()->indicator(Device::Printer);
     const auto [problem, report] = askStatus();
-    QCOMPARE(problem, 1);
     const QJsonObject said = report[u"devices"_s][u"printer"_s].toObject();
+    QCOMPARE(problem, reason.isEmpty() ? 0 : 1);
     QCOMPARE(said[u"reason"_s].toString(), reason);
+    QCOMPARE(printer->text(), reason.isEmpty() ? u"印刷 ○"_s : u"印刷 ×"_s);
     QCOMPARE(printer->toolTip(), u"印刷: "_s + said[u"text"_s].toString());
     QCOMPARE(report[u"unprinted"_s].toInt(), waiting);
     QCOMPARE(report[u"today"_s][u"receipts"_s].toInt(), 1);
@@ -340,7 +304,8 @@ void TestCups::tellsTheDeskOfAPrinterFault()
     if (waiting > 0)
         QTest::mouseClick(form->statusRow()->printUnprinted, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(m_cups->output()), 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(printer->text(), u"印刷 ○"_s, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(QDir(u"prints/.sent"_s).isEmpty(), 10000); // nothing kept once printed
+    QTRY_COMPARE_WITH_TIMEOUT(printer->toolTip(), u"印刷: プリンタ desk: 印刷できます"_s, 5000);
     QCOMPARE(form->statusRow()->unprintedCount->text(), u"未印刷 0 枚"_s);
     QCOMPARE(askStatus().second[u"devices"_s][u"printer"_s][u"state"_s].toString(), u"ok"_s);
 }
