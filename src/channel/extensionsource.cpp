@@ -107,6 +107,7 @@ QStringList ExtensionSource::connectedBrowsers() const
     for (const BrowserHello& hello : m_browsers)
         connected.append(QStringLiteral("%1 (拡張機能 %2)").arg(hello.browser, hello.extension));
     connected.sort();
+    connected.removeDuplicates(); // a browser whose extension has just opened a second port
     return connected;
 }
 
