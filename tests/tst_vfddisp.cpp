@@ -232,6 +232,9 @@ void TestVfddisp::failsWithinItsBound_data()
         << u"held"_s << u"held by another program"_s << u"port-held"_s;
     QTest::newRow("a display that does not read")
         << u"stalled"_s << u"does not take the text"_s << u"not-taking-text"_s;
+    QTest::newRow("an on-screen display without an X server: says why at once")
+        << u"no screen"_s << u"orvane-display ended at its start: qt.qpa.xcb: could not connect to display"_s
+        << u"not-taking-text"_s;
 }
 
 void TestVfddisp::failsWithinItsBound()
@@ -242,8 +245,20 @@ void TestVfddisp::failsWithinItsBound()
     QByteArray port = QFile::encodeName(m_line->ours());
     if (fault == u"missing")
         port = QFile::encodeName(m_dir->filePath(u"gone"_s));
-    if (fault != u"unconfigured")
+    if (fault == u"no screen")
+        configure("type=screen\n");
+    else if (fault != u"unconfigured")
         configure("type=escpos\nport=" + port + (fault == u"bad value" ? "\nparity=mark\n" : "\n"));
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM"), screen = qgetenv("DISPLAY");
+    const auto restore = qScopeGuard([&] {
+        qputenv("QT_QPA_PLATFORM", platform);
+        if (!screen.isEmpty())
+            qputenv("DISPLAY", screen);
+    });
+    if (fault == u"no screen") {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+        qunsetenv("DISPLAY");
+    }
     int held = -1;
     if (fault == u"held") {
         held = ::open(port.constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);

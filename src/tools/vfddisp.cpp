@@ -21,6 +21,8 @@
 
 #include "display/displayfault.h"
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <unistd.h>
 
@@ -38,6 +40,31 @@ int failWith(const QString& message, display::DisplayFault fault = display::Disp
     return int(fault);
 }
 
+// True once a process (not a child of this one) has ended: gone, or a zombie its parent has not reaped.
+bool hasEnded(pid_t pid)
+{
+    if (::kill(pid, 0) != 0)
+        return errno == ESRCH;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readLine();
+    const qsizetype end = line.lastIndexOf(')'); // after the program's name, which may hold anything
+    return end >= 0 && line.mid(end + 2, 1) == "Z";
+}
+
+// The first line a program wrote to its log from the given offset on.
+QString firstLineFrom(const QString& path, qint64 offset)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(offset))
+        return QStringLiteral("nothing said");
+    while (!file.atEnd())
+        if (const QByteArray line = file.readLine().trimmed(); !line.isEmpty())
+            return QString::fromLocal8Bit(line);
+    return QStringLiteral("nothing said");
+}
+
 // Hands the text to the display process, starting it first where nobody listens.
 int handOver(const QString& runtime, const QString& configPath, const display::StartStamp& stamp,
              const QByteArray& text, QDeadlineTimer deadline)
@@ -51,19 +78,26 @@ int handOver(const QString& runtime, const QString& configPath, const display::S
             program = QStandardPaths::findExecutable(QStringLiteral("orvane-display"));
         // Its own process, holding none of this one's standard streams (a caller waiting for them to
         // close would wait for the display process); what it has to say goes to a log beside its socket.
+        const QString log = QDir(runtime).filePath(QStringLiteral("orvane-display.log"));
+        const qint64 logSize = QFileInfo(log).size();
         QProcess daemon;
         daemon.setProgram(program);
         daemon.setArguments({QStringLiteral("--config"), configPath});
         daemon.setStandardInputFile(QProcess::nullDevice());
         daemon.setStandardOutputFile(QProcess::nullDevice());
-        daemon.setStandardErrorFile(QDir(runtime).filePath(QStringLiteral("orvane-display.log")),
-                                    QIODevice::Append);
-        if (program.isEmpty() || !daemon.startDetached())
+        daemon.setStandardErrorFile(log, QIODevice::Append);
+        qint64 pid = 0;
+        if (program.isEmpty() || !daemon.startDetached(&pid))
             return failWith(QStringLiteral("cannot start orvane-display for the customer display"));
         // A display process starting on a busy desk (the first text after login, a window on the X
-        // server) may take a few hundred milliseconds: it is waited for within the program's bound.
-        while (!(fd = connectLocalSocket(socket)) && !deadline.hasExpired())
+        // server) may take a few hundred milliseconds: it is waited for within the program's bound,
+        // unless it has ended (no X server, LCDd's address not valid): then what it said is said here.
+        while (!(fd = connectLocalSocket(socket)) && !deadline.hasExpired()) {
+            if (pid > 0 && hasEnded(pid_t(pid)))
+                return failWith(QStringLiteral("orvane-display ended at its start: %1 (%2)")
+                                    .arg(firstLineFrom(log, logSize), log));
             QThread::msleep(2);
+        }
         if (!fd)
             return failWith(QStringLiteral("orvane-display did not open %1: %2").arg(socket, fd.error()));
     }
