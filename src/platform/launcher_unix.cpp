@@ -58,6 +58,26 @@ void follow(pid_t child, int errorPipe, ProgramLauncher::Finished finished)
     });
 }
 
+// The errno a child wrote into the report pipe when its exec failed; 0 when the pipe closed empty (the
+// exec succeeded). The pipe's reading end is closed.
+int execErrorFrom(int report)
+{
+    int error = 0;
+    ssize_t got;
+    do {
+        got = read(report, &error, sizeof error);
+    } while (got < 0 && errno == EINTR);
+    close(report);
+    return got == ssize_t(sizeof error) ? error : 0;
+}
+
+Result<> cannotStart(const QString& program, int error)
+{
+    const QString why = QString::fromLocal8Bit(std::strerror(error));
+    qCWarning(lcApp) << "cannot start" << program << ":" << why;
+    return fail(why);
+}
+
 } // namespace
 
 Result<> ProcessLauncher::spawn(const ResolvedCommand& command, Finished finished)
@@ -101,24 +121,20 @@ Result<> ProcessLauncher::spawn(const ResolvedCommand& command, Finished finishe
         const int forkError = errno;
         close(report[1]);
         close(errors[1]);
-        int execError = child < 0 ? forkError : 0;
-        ssize_t got = 0;
+        int error = forkError;
         if (child > 0)
-            do {
-                got = read(report[0], &execError, sizeof execError);
-            } while (got < 0 && errno == EINTR);
-        close(report[0]);
-        if (child < 0 || got == ssize_t(sizeof execError)) {
-            close(errors[0]);
-            if (child > 0)
-                while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
-                }
-            const QString error = QString::fromLocal8Bit(std::strerror(execError));
-            qCWarning(lcApp) << "cannot start" << command.program << ":" << error;
-            return fail(error);
+            error = execErrorFrom(report[0]);
+        else
+            close(report[0]);
+        if (child > 0 && error == 0) {
+            follow(child, errors[0], std::move(finished));
+            return {};
         }
-        follow(child, errors[0], std::move(finished));
-        return {};
+        close(errors[0]);
+        if (child > 0)
+            while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+            }
+        return cannotStart(command.program, error);
     }
 
     // Started through an intermediate child that exits at once, so the program is adopted by init and
@@ -149,17 +165,8 @@ Result<> ProcessLauncher::spawn(const ResolvedCommand& command, Finished finishe
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
-    int execError = 0;
-    ssize_t got;
-    do {
-        got = read(report[0], &execError, sizeof execError);
-    } while (got < 0 && errno == EINTR);
-    close(report[0]);
-    if (got == ssize_t(sizeof execError)) {
-        const QString error = QString::fromLocal8Bit(std::strerror(execError));
-        qCWarning(lcApp) << "cannot start" << command.program << ":" << error;
-        return fail(error);
-    }
+    if (const int error = execErrorFrom(report[0]); error != 0)
+        return cannotStart(command.program, error);
     return {};
 }
 

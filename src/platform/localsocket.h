@@ -24,7 +24,7 @@ Result<int> connectLocalSocket(const QString& path);
 Result<> writeAll(int fd, const QByteArray& bytes);
 
 // Reads one LF-ended line (without its LF) from a blocking descriptor, waiting at most waitMs for each
-// piece; for command-line programs, never the GUI thread.
+// piece (-1: as long as it takes); for command-line programs, never the GUI thread.
 Result<QByteArray> readLineWithin(int fd, int waitMs, qsizetype maxLine);
 
 // Listens on a local socket only the user can reach. A socket file left by a killed process (nobody

@@ -113,25 +113,21 @@ QString PrintFollowUp::asideFolder() const
 
 void PrintFollowUp::start()
 {
-    // Pages a killed run left aside: their job's state says whether they printed.
+    // Pages a killed run left aside: followed again, so that their job's state settles them now.
     const QDir aside(asideFolder());
     for (const QString& name : aside.entryList({u"*.pdf"_s}, QDir::Files, QDir::Name)) {
         bool number = false;
         const int id = name.section(u'-', 0, 0).toInt(&number);
-        const Job job{number ? id : 0, QString(), aside.filePath(name), name.section(u'-', 1)};
-        const Result<JobState> state = number ? m_queues.jobState(id) : Result<JobState>(JobState::Gone);
-        if (state && *state == JobState::Completed)
-            QFile::remove(job.kept);
-        else if (state &&
-                 (*state == JobState::Cancelled || *state == JobState::Aborted || *state == JobState::Gone))
-            giveBack(job);
+        const Job job{id, aside.filePath(name), name.section(u'-', 1)};
+        if (number)
+            m_jobs.append(job);
         else
-            m_jobs.append(job); // open, or the print system cannot say now: followed
+            giveBack(job); // not named after a job: no queue can say it printed
     }
     look();
 }
 
-void PrintFollowUp::follow(int job, const QString& queue, const QString& pdfPath)
+void PrintFollowUp::follow(int job, const QString& pdfPath)
 {
     QDir().mkpath(asideFolder());
     const QString kept = QDir(asideFolder()).filePath(u"%1-%2"_s.arg(job).arg(QFileInfo(pdfPath).fileName()));
@@ -139,15 +135,13 @@ void PrintFollowUp::follow(int job, const QString& queue, const QString& pdfPath
         qCWarning(lcPrint) << "cannot keep" << pdfPath << "aside while job" << job << "prints; it stays";
         return;
     }
-    m_notSent.clear();
-    m_jobs.append({job, queue, kept, QFileInfo(pdfPath).completeBaseName()});
+    m_jobs.append({job, kept, QFileInfo(pdfPath).completeBaseName()});
     recount();
     look();
 }
 
-void PrintFollowUp::notSent(const QString& reason)
+void PrintFollowUp::notSent()
 {
-    m_notSent = reason;
     recount();
     look();
 }
@@ -227,7 +221,7 @@ void PrintFollowUp::printWaiting()
             qCWarning(lcPrint) << "print queue" << *queue.name << "refused" << path << ":" << job.error();
             break;
         }
-        follow(*job, *queue.name, path);
+        follow(*job, path);
     }
     look();
 }

@@ -46,9 +46,9 @@ public:
     // Settles the pages an earlier run left aside and looks at the printer once.
     void start();
     // The queue took the page at pdfPath as job: it is kept aside and followed.
-    void follow(int job, const QString& queue, const QString& pdfPath);
-    // A page stayed in the folder because no queue took it (the print system's reason).
-    void notSent(const QString& reason);
+    void follow(int job, const QString& pdfPath);
+    // A page stayed in the folder because no queue took it: counted, and the printer looked at.
+    void notSent();
     // Hands every waiting page to the default queue, oldest first; stops at the first it refuses.
     void printWaiting();
 
@@ -66,7 +66,6 @@ private:
     struct Job
     {
         int id = 0;
-        QString queue;
         QString kept; // the page, aside
         QString title;
     };
@@ -80,7 +79,6 @@ private:
     QString m_folder;
     QList<Job> m_jobs;
     QString m_abortedJob;
-    QString m_notSent; // why the last page stayed, until a queue takes one
     DeviceStatus m_status;
     int m_waiting = 0;
     QTimer m_timer;

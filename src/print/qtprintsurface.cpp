@@ -97,7 +97,6 @@ QString QtPrintSurface::nextPdfPath() const
 void QtPrintSurface::chooseQueue()
 {
     m_queue.reset();
-    m_queueMissing.clear();
     m_printableMargins = {};
     if (m_target != Target::DefaultPrinter || !m_queues)
         return;
@@ -113,7 +112,6 @@ void QtPrintSurface::chooseQueue()
     if (const std::optional<QString> missing = queue.name ? queue.name : m_lastQueue)
         qCWarning(lcPrint) << "print queue" << *missing << "is not available:" << queue.reason
                            << "; the job is kept as a PDF in" << m_pdfFolder;
-    m_queueMissing = queue.reason;
 }
 
 bool QtPrintSurface::ensureJob()
@@ -320,7 +318,7 @@ bool QtPrintSurface::endDoc()
     if (ok && m_queue)
         ok = submit();
     else if (m_followUp && m_target == Target::DefaultPrinter)
-        m_followUp->notSent(m_queueMissing); // the page waits in the folder
+        m_followUp->notSent(); // the page waits in the folder
     return ok;
 }
 
@@ -338,11 +336,11 @@ bool QtPrintSurface::submit()
         qCWarning(lcPrint) << "print queue" << *m_queue << "refused the job" << title << ":" << job.error()
                            << "; kept as" << m_lastPdf;
         if (m_followUp)
-            m_followUp->notSent(job.error());
+            m_followUp->notSent();
         return true;
     }
     if (m_followUp)
-        m_followUp->follow(*job, *m_queue, m_lastPdf); // kept aside until the job has printed
+        m_followUp->follow(*job, m_lastPdf); // kept aside until the job has printed
     else
         QFile::remove(m_lastPdf); // the scheduler has its own copy
     m_lastPdf.clear();

@@ -97,7 +97,6 @@ private:
     double m_twipsPerDevicePixel = 1440.0 / kPdfDevicePixelsPerInch;
     QString m_lastPdf;
     QString m_jobError;
-    QString m_queueMissing; // why no queue took the job under way
 };
 
 } // namespace orvane

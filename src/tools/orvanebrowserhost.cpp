@@ -60,24 +60,6 @@ int connectToBridge()
     return *fd;
 }
 
-// One answer line from the bridge; empty when the connection broke.
-QByteArray readAnswer(int fd)
-{
-    QByteArray line;
-    char c = 0;
-    while (line.size() < 4096) {
-        const ssize_t n = ::read(fd, &c, 1);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return {};
-        if (c == '\n')
-            return line;
-        line += c;
-    }
-    return {};
-}
-
 // Waits for the browser's next bytes; true when they are there (or its port closed). Meanwhile a
 // connection the bridge closed is let go, and one is made again (with the hello) while there is none.
 bool waitForBrowser(int& bridge)
@@ -104,7 +86,8 @@ orvane::BridgeReply deliver(const CookieSet& set, int& bridge)
         if (bridge >= 0) {
             const orvane::Result<orvane::BridgeReply> answer =
                 orvane::writeAll(bridge, orvane::bridgeRequest(set)).and_then([&] {
-                    return orvane::answerFromBridge(readAnswer(bridge));
+                    // Whatever the bridge takes to carry the command out is waited for.
+                    return orvane::readLineWithin(bridge, -1, 4096).and_then(&orvane::answerFromBridge);
                 });
             if (answer)
                 return *answer;
