@@ -1,3 +1,4 @@
+#include "channel/commandsources.h"
 #include "platform/printqueues.h"
 #include "print/fonts.h"
 #include "print/printfollowup.h"
@@ -25,6 +26,29 @@
 using namespace Qt::StringLiterals;
 
 using namespace orvane;
+
+namespace {
+
+// The desk's own command source, noting what became of each command (what a page would hear).
+class OutcomeRecorder final : public CommandSource
+{
+public:
+    OutcomeRecorder(std::unique_ptr<CommandSource> source, QList<CommandOutcome>& outcomes)
+        : m_source(std::move(source)), m_outcomes(outcomes)
+    {
+        connect(m_source.get(), &CommandSource::commandArrived, this, &CommandSource::commandArrived);
+    }
+    Result<> start() override { return m_source->start(); }
+    void tick() override { m_source->tick(); }
+    void stop() override { m_source->stop(); }
+    void commandDone(const CommandOutcome& outcome) override { m_outcomes.append(outcome); }
+
+private:
+    std::unique_ptr<CommandSource> m_source;
+    QList<CommandOutcome>& m_outcomes;
+};
+
+} // namespace
 
 // Receipts and statements through a real CUPS scheduler (one of the test's own) to a queue whose
 // device is a file: where the page lands, what the job is called, and what happens when the queue
@@ -242,13 +266,17 @@ void TestCups::followsEachPrintToThePaper_data()
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("reason"); // the printer's reason word while the fault lasts
     QTest::addColumn<int>("waiting");    // pages in prints/ meanwhile
-    QTest::newRow("none") << QString() << QString() << 0;
-    QTest::newRow("paper out: the job waits") << u"paper-out"_s << u"media-empty"_s << 0;
+    // What the command's page hears: known at the print ("" carried out), or "?" for a fault the
+    // printer finds only once it runs the job.
+    QTest::addColumn<QString>("told");
+    const QString problem = u"printer-problem"_s;
+    QTest::newRow("none") << QString() << QString() << 0 << QString();
+    QTest::newRow("paper out: the job waits") << u"paper-out"_s << u"media-empty"_s << 0 << u"?"_s;
     QTest::newRow("a printer that fails: CUPS stops the job, its page comes back")
-        << u"failing"_s << u"job-aborted"_s << 1;
-    QTest::newRow("paused") << u"paused"_s << u"queue-paused"_s << 0;
-    QTest::newRow("rejecting: the page waits") << u"rejecting"_s << u"queue-rejecting"_s << 1;
-    QTest::newRow("no scheduler: the page waits") << u"no scheduler"_s << u"no-scheduler"_s << 1;
+        << u"failing"_s << u"job-aborted"_s << 1 << u"?"_s;
+    QTest::newRow("paused") << u"paused"_s << u"queue-paused"_s << 0 << problem;
+    QTest::newRow("rejecting: the page waits") << u"rejecting"_s << u"queue-rejecting"_s << 1 << problem;
+    QTest::newRow("no scheduler: the page waits") << u"no scheduler"_s << u"no-scheduler"_s << 1 << problem;
 }
 
 void TestCups::followsEachPrintToThePaper()
@@ -260,6 +288,7 @@ void TestCups::followsEachPrintToThePaper()
     QFETCH(QString, fault);
     QFETCH(QString, reason);
     QFETCH(int, waiting);
+    QFETCH(QString, told);
     m_dir.reset();
     test::Desk desk;
     QVERIFY(test::writeFile(u"sct.txt"_s, "wintype=1\r\ndialurl=\r\n"));
@@ -273,6 +302,11 @@ void TestCups::followsEachPrintToThePaper()
                                                 &m_queues, &followUp);
     };
     services.printFollowUp = &followUp;
+    QList<CommandOutcome> outcomes;
+    services.makeCommandSource = [&outcomes, mapper = services.mapper](const Settings& settings,
+                                                                       const QString& user) {
+        return std::make_unique<OutcomeRecorder>(makeCommandSource(settings, user, mapper), outcomes);
+    };
     const std::unique_ptr<Form1> form = test::startWindow(services);
     QVERIFY(form);
     const auto askStatus = [] {
@@ -284,6 +318,9 @@ void TestCups::followsEachPrintToThePaper()
     };
     desk.writeCookie("uketsuke\nrsh山田様/1000/80/\nclinic.example/\n", 1);
     QTRY_COMPARE(form->deskStatus().toJson()[u"today"_s][u"receipts"_s].toInt(), 1);
+    QCOMPARE(outcomes.size(), 1);
+    if (told != u"?")
+        QCOMPARE(outcomes.first().reason, told);
     QTRY_VERIFY2_WITH_TIMEOUT(followUp.status().reason == reason, qPrintable(followUp.status().text), 5000);
     if (!reason.isEmpty() && fault != u"no scheduler") // each page in one place: held in CUPS or waiting here
         QCOMPARE(jobTitles(CUPS_WHICHJOBS_ACTIVE).size(), waiting > 0 ? 0 : 1);

@@ -322,8 +322,14 @@ void Form1::processCommand(const std::optional<QString>& text)
         outcome = {true, reasons::kRepeated.toString(),
                    QStringLiteral("1 秒以内の同じ命令 (ダブルクリック) のため、一度だけ実行しました")};
     } else {
+        m_printed = false;
         outcome =
             ProcessCommandFile(text, m_cookieLines, m_settings, *m_services.launcher, m_commandHandlers);
+        // Printed, but the printer has a problem at this moment: the page waits, and the page that set
+        // the command hears why.
+        if (const DeviceStatus& printer = m_deskStatus->device(Device::Printer);
+            outcome.ok && m_printed && printer.state == DeviceState::Problem)
+            outcome = CommandOutcome::notCarriedOut(reasons::kPrinterProblem, printer.text);
     }
     if (m_commandSource)
         m_commandSource->commandDone(outcome);
